@@ -1,0 +1,57 @@
+# One entry point for people and CI.
+#   make demo   build and convert the bundled sample
+#   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang)
+#   make bench  build optimised and run the timing harnesses
+#   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
+
+JOBS ?= 2
+DEPS := cmake g++ make zlib1g-dev libgtest-dev
+FUZZ_SECONDS ?= 300
+
+.PHONY: all deps build demo test bench fuzz format clean
+
+all: build
+
+# Installs missing Debian packages when run as root; otherwise says how.
+deps:
+	@missing=""; for p in $(DEPS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing build dependencies. Run:"; \
+	    echo "  sudo apt-get install -y$$missing"; \
+	    exit 1; \
+	  fi; \
+	fi
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON >/dev/null
+	cmake --build build -j $(JOBS)
+
+demo: build
+	@sh demo/run.sh build/wavtrex build/demo_sample
+
+test: build
+	ctest --test-dir build -j $(JOBS) --output-on-failure
+	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_SANITIZE=ON -DWAVTREX_WERROR=ON >/dev/null
+	cmake --build build-san -j $(JOBS)
+	ctest --test-dir build-san -j $(JOBS) --output-on-failure
+	@sh fuzz/smoke.sh
+
+bench: deps
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build-release -j $(JOBS)
+	@sh bench/run.sh build-release
+
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/smoke.sh
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-san build-release build-fuzz

@@ -1,0 +1,187 @@
+// The dataset: header fields, variable and type tables, interned names.
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace {
+
+constexpr int32_t kVariableStep = 100;
+constexpr int32_t kTypeStep = 10;
+constexpr uint32_t kSymbolStep = 128;
+constexpr uint32_t kPoolStep = 1024;
+
+// Grows a table by step records of size bytes. Returns false (table unchanged)
+// when the reallocation fails.
+template <typename T, typename N>
+bool growTable(T*& table, N& capacity, N step) {
+    void* grown = std::realloc(table, (static_cast<size_t>(capacity) + step) * sizeof(T));
+    if (grown == nullptr) return false;
+    table = static_cast<T*>(grown);
+    capacity += step;
+    return true;
+}
+
+}  // namespace
+
+int outOfMemory(WaveformDataset* ds) {
+    ds->lastError = kErrorOutOfMemory;
+    storeMessage("Error: Out of memory !!");
+    return 0;
+}
+
+WaveformDataset* createDataset() {
+    auto* ds = static_cast<WaveformDataset*>(std::calloc(1, sizeof(WaveformDataset)));
+    if (ds == nullptr) {
+        storeMessage("Error: Out of memory !!");
+        return nullptr;
+    }
+    ds->symbolBuckets = static_cast<int32_t*>(std::malloc(WFX_SYMBOL_BUCKETS * sizeof(int32_t)));
+    if (ds->symbolBuckets == nullptr) {
+        std::free(ds);
+        storeMessage("Error: Out of memory !!");
+        return nullptr;
+    }
+    for (int i = 0; i < WFX_SYMBOL_BUCKETS; ++i) ds->symbolBuckets[i] = -1;
+    ds->dataOffset = -1;
+    ds->dataFormat = 0xFFFFFFFFu;
+    ds->analysisKind = 0xFFFFFFFFu;
+    ds->mainCount = -1;
+    ds->sweepCount = 1;
+    return ds;
+}
+
+void destroyDataset(WaveformDataset* ds) {
+    if (ds == nullptr) return;
+    std::free(ds->namePool);
+    std::free(ds->symbols);
+    std::free(ds->types);
+    std::free(ds->variables);
+    std::free(ds->symbolBuckets);
+    std::free(ds->blockBuffer);
+    std::free(ds->savedBlock);
+    std::free(ds->signalIdMap);
+    std::free(ds->signalIdList);
+    std::free(ds);
+}
+
+uint32_t nameHash(const char* name) {
+    uint32_t h = 0;
+    for (const char* p = name; *p != '\0'; ++p) {
+        // Bytes above 0x7F count negative, as a signed char adds them.
+        h = h * 33u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(*p)));
+    }
+    return h & 0x1FFFu;
+}
+
+int32_t addNameToPool(WaveformDataset* ds, const char* name) {
+    size_t length = std::strlen(name);
+    // Offsets are 32-bit: a pool that would pass 2 GiB is treated as out of memory.
+    if (length >= 0x7FFFFFFFu - ds->namePoolUsed - kPoolStep) {
+        outOfMemory(ds);
+        return -1;
+    }
+    while (ds->namePoolUsed + length + 1 >= ds->namePoolCapacity) {
+        if (!growTable(ds->namePool, ds->namePoolCapacity, kPoolStep)) {
+            outOfMemory(ds);
+            return -1;
+        }
+    }
+    int32_t offset = static_cast<int32_t>(ds->namePoolUsed);
+    std::memcpy(ds->namePool + offset, name, length + 1);
+    ds->namePoolUsed += static_cast<uint32_t>(length + 1);
+    return offset;
+}
+
+SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t nameSpace, int create,
+                            int* added) {
+    if (added != nullptr) *added = 0;
+    uint32_t bucket = nameHash(name);
+    int32_t last = -1;
+    int32_t sharedOffset = -1;
+    for (int32_t i = ds->symbolBuckets[bucket]; i != -1; i = ds->symbols[i].next) {
+        last = i;
+        SymbolRecord* s = &ds->symbols[i];
+        if (std::strcmp(ds->namePool + s->nameOffset, name) != 0) continue;
+        sharedOffset = s->nameOffset;
+        if (s->nameSpace == nameSpace) return s;
+    }
+    if (!create) return nullptr;
+    if (sharedOffset < 0) {
+        sharedOffset = addNameToPool(ds, name);
+        if (sharedOffset < 0) return nullptr;
+    }
+    // One slot always stays free.
+    if (ds->symbolCount + 1 >= ds->symbolCapacity &&
+        !growTable(ds->symbols, ds->symbolCapacity, kSymbolStep)) {
+        outOfMemory(ds);
+        return nullptr;
+    }
+    int32_t index = static_cast<int32_t>(ds->symbolCount);
+    SymbolRecord* s = &ds->symbols[index];
+    s->nameOffset = sharedOffset;
+    s->nameSpace = nameSpace;
+    s->ownerIndex = -1;
+    s->next = -1;
+    if (last == -1) {
+        ds->symbolBuckets[bucket] = index;
+    } else {
+        ds->symbols[last].next = index;
+    }
+    ds->symbolCount++;
+    if (added != nullptr) *added = 1;
+    return s;
+}
+
+int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, uint32_t kind) {
+    if (ds->variableCount >= ds->variableCapacity &&
+        !growTable(ds->variables, ds->variableCapacity, kVariableStep)) {
+        outOfMemory(ds);
+        return -1;
+    }
+    int added = 0;
+    SymbolRecord* s = findOrAddName(ds, name, kVariableNameSpace, 1, &added);
+    if (s == nullptr) return -1;
+    int32_t position = ds->variableCount;
+    VariableRecord* v = &ds->variables[position];
+    v->nameOffset = s->nameOffset;
+    v->kind = kind;
+    v->typeCode = typeCode;
+    v->memberCount = 0;
+    v->identifier = -1;
+    ds->variableCount++;
+    if (added) {
+        s->ownerIndex = position;
+        return position;
+    }
+    return s->ownerIndex;
+}
+
+int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
+    if (ds->typeCount >= ds->typeCapacity && !growTable(ds->types, ds->typeCapacity, kTypeStep)) {
+        outOfMemory(ds);
+        return -1;
+    }
+    auto nameSpace = static_cast<uint16_t>(kTypeNameSpaceBase + parentType);
+    int added = 0;
+    SymbolRecord* s = findOrAddName(ds, name, nameSpace, 1, &added);
+    if (s == nullptr) return -1;
+    if (!added) {
+        ds->lastError = kErrorDuplicateType;
+        storeMessage("Error: Duplicate type defintion %s !!", name);
+        return -1;
+    }
+    int32_t index = ds->typeCount;
+    TypeRecord* t = &ds->types[index];
+    t->nameOffset = s->nameOffset;
+    t->kind = -1;
+    t->memberCount = 0;
+    t->parentType = parentType;
+    s->ownerIndex = index;
+    ds->typeCount++;
+    return index;
+}
+
+const char* wfxName(const WaveformDataset* ds, int32_t nameOffset) {
+    return ds->namePool + nameOffset;
+}

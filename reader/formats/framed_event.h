@@ -1,0 +1,14 @@
+// Framed event waveform files (blocks framed by the value 5).
+#ifndef WAVTREX_FORMATS_FRAMED_EVENT_H
+#define WAVTREX_FORMATS_FRAMED_EVENT_H
+
+#include "../wfx.h"
+
+// Reads the header into ds. Returns 1, or 0 with the reason stored.
+int readFramedEventHeader(WaveformDataset* ds);
+
+// Reads every signal's events into out's holders (one axis entry per signal).
+// Returns 1, or 0 with the reason stored.
+int readFramedEventData(WaveformDataset* ds, WaveformValues* out);
+
+#endif

@@ -1,0 +1,324 @@
+// Open, read and close: format detection, the dispatch table, value holders.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "formats/csdf.h"
+#include "formats/framed_event.h"
+#include "formats/measure_table.h"
+#include "formats/post_data.h"
+#include "formats/post_header.h"
+#include "formats/tagged_record.h"
+#include "internal.h"
+
+namespace {
+
+using HeaderReader = int (*)(WaveformDataset*);
+using DataReader = int (*)(WaveformDataset*, WaveformValues*);
+
+// One row per known code. A row without a header reader is a recognised
+// format that has no reader: open fails with status 2. A code without a row
+// is unknown: status 7.
+struct FormatEntry {
+    uint32_t code;
+    const char* name;
+    HeaderReader header;
+    DataReader data;
+};
+
+constexpr FormatEntry kFormats[] = {
+    {kFormatPost9007, "post 9007", readPostHeader, readPostData},
+    {kFormatPropertyStore, "property store", nullptr, nullptr},
+    {kFormatCsdf, "csdf", readCsdfHeader, readCsdfData},
+    {kFormatMeasureTable, "measurement table", readMeasureTableHeader, nullptr},
+    {kFormatBinaryOther, "binary", nullptr, nullptr},
+    {kFormatEndText, "end text", nullptr, nullptr},
+    {kFormatPost9601, "post 9601", readPostHeader, readPostData},
+    {kFormatRadixText, "radix text", nullptr, nullptr},
+    {kFormatFramedEvent, "framed event", readFramedEventHeader, readFramedEventData},
+    {kFormatFramed7, "framed 7", nullptr, nullptr},
+    {kFormatTaggedRecord, "tagged record", readTaggedRecordHeader, readTaggedRecordData},
+    {kFormatPost2001, "post 2001", readPostHeader, readPostData},
+    {kFormatPost2013, "post 2013", readPostHeader, readPostData},
+};
+
+const FormatEntry* findFormat(uint32_t code) {
+    for (const FormatEntry& entry : kFormats) {
+        if (entry.code == code) return &entry;
+    }
+    return nullptr;
+}
+
+constexpr uint32_t kUndetected = 0xFFFFFFFFu;
+constexpr uint8_t kModeUndetermined = 255;
+
+bool inRange(unsigned char c, int low, int high) { return c >= low && c <= high; }
+
+// 4 bytes equal to text at pos, when more than pos bytes were read.
+bool hasAt(const unsigned char* b, int n, int pos, const char* text) {
+    return n > pos && std::memcmp(b + pos, text, 4) == 0;
+}
+
+bool hasVersion(const unsigned char* b, int n, const char* version, int first) {
+    // The version stands behind the 16-byte frame of the first block, or with
+    // the byte-framed or text layout 8 or 16 bytes earlier.
+    return hasAt(b, n, first, version) || hasAt(b, n, first + 16, version) ||
+           hasAt(b, n, first + 8, version);
+}
+
+// Text keyword search stops at the first NUL, like a C string search.
+bool contains(const char* text, const char* keyword) { return std::strstr(text, keyword) != nullptr; }
+
+bool hasQuotedKeyword(const char* text, const char* keyword) {
+    size_t length = std::strlen(keyword);
+    for (const char* p = std::strstr(text, keyword); p != nullptr; p = std::strstr(p + 1, keyword)) {
+        if (p > text && p[-1] == '"' && p[length] == '"') return true;
+    }
+    return false;
+}
+
+// Sniffs the data format from the first 256 bytes; rewinds the stream.
+uint32_t detectFormat(gzFile stream) {
+    unsigned char b[257] = {};
+    int n = gzread(stream, b, 256);
+    if (n < 0) n = 0;
+    gzseek(stream, 0, SEEK_SET);
+    const char* text = reinterpret_cast<const char*>(b);
+
+    // The property store's quoted keyword is unambiguous, so it goes first.
+    if (hasQuotedKeyword(text, "QVKversion")) return kFormatPropertyStore;
+    // Binary framing markers come before any text search: their payload may
+    // hold any text at all.
+    if (n > 12 && (b[0] == 5 || b[3] == 5) && (b[8] == 5 || b[11] == 5)) return kFormatFramedEvent;
+    if (n > 12 && (b[0] == 7 || b[3] == 7) && (b[8] == 7 || b[11] == 7)) return kFormatFramed7;
+    // A leading 9 is only the tagged record marker when no printable text follows.
+    if (n > 4 && b[0] == 9 && !inRange(b[1], 58, 126) && !inRange(b[2], 58, 126)) {
+        return kFormatTaggedRecord;
+    }
+    if (n > 4 && b[3] == 9 && !inRange(b[4], 58, 126)) return kFormatTaggedRecord;
+    if (hasVersion(b, n, "9007", 16)) return kFormatPost9007;
+    if (hasVersion(b, n, "9601", 16)) return kFormatPost9601;
+    if (hasVersion(b, n, "2001", 20)) return kFormatPost2001;
+    if (hasVersion(b, n, "2013", 20)) return kFormatPost2013;
+    // Keyword searches last: these words may appear in any text file.
+    if (contains(text, "radix") || contains(text, "Radix") || contains(text, "RADIX")) {
+        return kFormatRadixText;
+    }
+    if (contains(text, "#H")) return kFormatCsdf;
+    if (contains(text, "$end") || contains(text, "End") || contains(text, "END")) {
+        return kFormatEndText;
+    }
+    return kUndetected;
+}
+
+uint8_t detectFileMode(gzFile stream, uint32_t format) {
+    if (format == kFormatBinaryOther || format == kFormatFramedEvent || format == kFormatFramed7 ||
+        format == kFormatTaggedRecord) {
+        return kModeBinary;
+    }
+    if (!isPostFormat(format)) return kModeText;
+    unsigned char b[4];
+    int n = gzread(stream, b, 4);
+    gzseek(stream, 0, SEEK_SET);
+    if (n < 4) return kModeUndetermined;
+    if (b[0] == 4 || b[0] == 0x4B || b[3] == 4) return kModeBinary;
+    return kModeText;
+}
+
+bool usesBlockBuffers(uint32_t format, uint8_t mode) {
+    return (isPostFormat(format) && mode == kModeBinary) || format == kFormatFramedEvent ||
+           format == kFormatFramed7 || format == kFormatTaggedRecord || format == kFormatEndText;
+}
+
+void releaseDataset(WaveformDataset* ds) {
+    if (ds->stream != nullptr) gzclose(ds->stream);
+    ds->stream = nullptr;
+    releaseNameTree(ds);
+    destroyDataset(ds);
+}
+
+WaveformDataset* failOpen(WaveformDataset* ds, uint32_t* status, uint32_t code) {
+    *status = code;
+    if (ds != nullptr) releaseDataset(ds);
+    return nullptr;
+}
+
+// Size of a path in bytes, or -1 when it cannot be queried or is no file.
+int64_t fileSize(const char* path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(std::filesystem::u8path(path), error);
+    if (error) return -1;
+    return static_cast<int64_t>(size);
+}
+
+// Larger than zlib's default 8 KiB, so big files take few system calls.
+constexpr unsigned kStreamBuffer = 1u << 18;
+
+template <typename T>
+T* allocEntries(int32_t count) {
+    size_t n = count > 0 ? static_cast<size_t>(count) : 1;
+    return static_cast<T*>(std::calloc(n, sizeof(T)));
+}
+
+int readOutOfMemory(WaveformDataset* ds, WaveformValues* out) {
+    wfxReleaseValues(out);
+    ds->lastError = kErrorOutOfMemory;
+    storeMessage("Error: out of memory!!");
+    return 0;
+}
+
+}  // namespace
+
+int64_t estimatedDataSize(const WaveformDataset* ds) {
+    if (ds == nullptr) return -1;
+    int64_t size = fileSize(ds->fileName);
+    if (size < 0) return -1;
+    if (std::strstr(ds->fileName, ".gz") != nullptr) size *= 20;
+    return size;
+}
+
+WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
+                         uint32_t* status) {
+    uint32_t ignored = 0;
+    if (status == nullptr) status = &ignored;
+    clearMessage();
+    *status = kOpenOk;
+
+    WaveformDataset* ds = createDataset();
+    if (ds == nullptr) return failOpen(nullptr, status, kOpenOutOfMemory);
+
+    // gzopen reads a plain file unchanged, so every file goes through it.
+    // Without a name the standard input is read instead (no size query).
+    if (fileName == nullptr) {
+        ds->stream = gzdopen(0, "rb");
+    } else if (*fileName != '\0') {
+        ds->stream = gzopen(fileName, "rb");
+    }
+    if (ds->stream == nullptr) {
+        storeMessage("Error:  Open file %s failed !!", fileName != nullptr ? fileName : "");
+        return failOpen(ds, status, kOpenCannotOpen);
+    }
+    gzbuffer(ds->stream, kStreamBuffer);
+
+    if (fileName != nullptr) {
+        int64_t size = fileSize(fileName);
+        if (size <= 0) {
+            storeMessage("Error:  Open file %s failed !!", fileName);
+            return failOpen(ds, status, size == 0 ? kOpenEmpty : kOpenCannotOpen);
+        }
+    }
+
+    if (dataFormat == WFX_DETECT_FORMAT) {
+        dataFormat = detectFormat(ds->stream);
+        if (dataFormat == kUndetected) {
+            storeMessage("Error:  Unknown file format!!");
+            return failOpen(ds, status, kOpenUnknown);
+        }
+    }
+    if (fileMode == WFX_DETECT_MODE) fileMode = detectFileMode(ds->stream, dataFormat);
+    if (fileMode != kModeText && fileMode != kModeBinary) {
+        storeMessage("Error:  Unknown file type %d!!", fileMode);
+        return failOpen(ds, status, kOpenUnknown);
+    }
+
+    // A longer path is still opened as given; the copy kept for messages is cut.
+    if (fileName != nullptr) std::snprintf(ds->fileName, sizeof ds->fileName, "%s", fileName);
+
+    // Detection left the stream at the start, in the mode gzopen gave it.
+    ds->fileMode = fileMode;
+    ds->dataFormat = dataFormat;
+
+    if (usesBlockBuffers(dataFormat, fileMode)) {
+        ds->blockBuffer = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
+        ds->savedBlock = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
+        if (ds->blockBuffer == nullptr || ds->savedBlock == nullptr) {
+            storeMessage("Error: out of memory!!");
+            return failOpen(ds, status, kOpenOutOfMemory);
+        }
+    }
+
+    const FormatEntry* entry = findFormat(dataFormat);
+    if (entry == nullptr) {
+        storeMessage("Error: Unknown data format %d !!", static_cast<int>(dataFormat));
+        return failOpen(ds, status, kOpenUnknown);
+    }
+    if (entry->header == nullptr) return failOpen(ds, status, kOpenNoReader);
+    if (!entry->header(ds)) return failOpen(ds, status, kOpenNoReader);
+
+    ds->dataOffset = gztell(ds->stream);
+    if (ds->blockBuffer != nullptr) {
+        int32_t length = ds->blockLength;
+        if (length < 0) length = 0;
+        if (length > WFX_BLOCK_SIZE) length = WFX_BLOCK_SIZE;
+        std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
+        ds->savedLength = ds->blockLength;
+        ds->savedPosition = ds->blockPosition;
+    }
+    return ds;
+}
+
+int wfxRead(WaveformDataset* ds, WaveformValues* out) {
+    if (ds == nullptr || out == nullptr) return 0;
+    std::memset(out, 0, sizeof *out);
+    const FormatEntry* entry = findFormat(ds->dataFormat);
+    if (entry == nullptr || entry->data == nullptr) return 0;
+
+    int32_t signals = ds->signalCount > 0 ? ds->signalCount : 0;
+    out->signalCount = signals;
+    out->holderCount = isPostFormat(ds->dataFormat) ? 1 : signals;
+    out->sweepSlots = ds->sweepCount > 0 ? ds->sweepCount : 0;
+    out->sweepCount = out->sweepSlots;
+    out->real = allocEntries<float**>(signals);
+    if (out->real == nullptr) return readOutOfMemory(ds, out);
+    out->axis = allocEntries<float**>(out->holderCount);
+    out->counts = allocEntries<uint32_t*>(out->holderCount);
+    if (out->axis == nullptr || out->counts == nullptr) return readOutOfMemory(ds, out);
+    if (ds->dataFormat != kFormatFramedEvent && ds->analysisKind == kAnalysisAc) {
+        out->imag = allocEntries<float**>(signals);
+        if (out->imag == nullptr) return readOutOfMemory(ds, out);
+    }
+    if (!entry->data(ds, out)) {
+        wfxReleaseValues(out);
+        return 0;
+    }
+    // A data reader may lower sweepCount on a short file.
+    out->sweepCount = ds->sweepCount;
+    return 1;
+}
+
+void wfxReleaseValues(WaveformValues* values) {
+    if (values == nullptr) return;
+    // Data readers may leave any entry NULL; every sweep slot is freed.
+    auto releaseSet = [&](float*** set, int32_t entries) {
+        if (set == nullptr) return;
+        for (int32_t i = 0; i < entries; ++i) {
+            if (set[i] == nullptr) continue;
+            for (int32_t s = 0; s < values->sweepSlots; ++s) std::free(set[i][s]);
+            std::free(set[i]);
+        }
+        std::free(set);
+    };
+    releaseSet(values->real, values->signalCount);
+    releaseSet(values->imag, values->signalCount);
+    releaseSet(values->axis, values->holderCount);
+    if (values->counts != nullptr) {
+        for (int32_t i = 0; i < values->holderCount; ++i) std::free(values->counts[i]);
+        std::free(values->counts);
+    }
+    if (values->sweepValues != nullptr) {
+        for (int32_t s = 0; s < values->sweepSlots; ++s) std::free(values->sweepValues[s]);
+        std::free(values->sweepValues);
+    }
+    std::memset(values, 0, sizeof *values);
+}
+
+int wfxClose(WaveformDataset* ds) {
+    if (ds == nullptr) {
+        storeMessage("Error: Null WFX object !!");
+        return 0;
+    }
+    releaseDataset(ds);
+    return 1;
+}

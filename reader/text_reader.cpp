@@ -1,0 +1,116 @@
+// Token and line readers over the dataset's gzip stream.
+#include <cstdlib>
+#include <cstring>
+
+#include "internal.h"
+
+namespace {
+
+// One token buffer for the whole process: reading a file allocates nothing
+// per token, and the buffer only ever grows.
+char* tokenBuffer = nullptr;
+int32_t capacity = 300;
+
+// Next character with one carriage return dropped, -1 at the end of input.
+inline int readTokenChar(gzFile stream) {
+    int c = gzgetc(stream);
+    if (c == '\r') c = gzgetc(stream);
+    return c;
+}
+
+// Byte lookup for the separator set, so the inner loop tests one table entry.
+struct SeparatorSet {
+    bool member[256] = {};
+    explicit SeparatorSet(const char* separators) {
+        for (const unsigned char* p = reinterpret_cast<const unsigned char*>(separators); *p; ++p) {
+            member[*p] = true;
+        }
+    }
+    bool has(int c) const { return c >= 0 && member[c]; }
+};
+
+}  // namespace
+
+int32_t tokenCapacity() { return capacity; }
+
+char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
+    uint32_t lines = 0;
+    if (lineCount != nullptr) *lineCount = 0;
+    if (stream == nullptr) fatalError("Null file pointer!!");
+    if (separators == nullptr || *separators == '\0') separators = ", \t\r\n";
+    if (tokenBuffer == nullptr) {
+        tokenBuffer = static_cast<char*>(std::malloc(static_cast<size_t>(capacity) + 1));
+        if (tokenBuffer == nullptr) fatalError("not enough memory");
+    }
+    const SeparatorSet set(separators);
+
+    int c;
+    while (set.has(c = readTokenChar(stream))) {
+        if (c == '\n') lines++;
+    }
+    if (c == -1) {
+        if (lineCount != nullptr) *lineCount = lines;
+        return nullptr;
+    }
+    gzungetc(c, stream);
+
+    int32_t length = 0;
+    for (;;) {
+        c = readTokenChar(stream);
+        if (c == '\n') {
+            // A newline joins the two halves of a token broken across lines.
+            lines++;
+            continue;
+        }
+        if (c == -1) break;
+        if (set.has(c)) {
+            while (set.has(c = readTokenChar(stream))) {
+                if (c == '\n') lines++;
+            }
+            if (c != -1) gzungetc(c, stream);
+            if (length > 0) break;
+            if (c == -1) break;
+            continue;
+        }
+        if (length >= capacity) {
+            int32_t grown = capacity * 2;
+            auto* bigger = static_cast<char*>(std::realloc(tokenBuffer, static_cast<size_t>(grown) + 1));
+            if (bigger == nullptr) fatalError("not enough memory");
+            tokenBuffer = bigger;
+            capacity = grown;
+        }
+        tokenBuffer[length++] = static_cast<char>(c);
+    }
+    tokenBuffer[length] = '\0';
+    if (lineCount != nullptr) *lineCount = lines;
+    return length > 0 ? tokenBuffer : nullptr;
+}
+
+char* nextLine(gzFile stream) {
+    size_t size = 1024;
+    auto* line = static_cast<char*>(std::malloc(size));
+    if (line == nullptr) return nullptr;
+    size_t length = 0;
+    for (;;) {
+        int c = gzgetc(stream);
+        if (c == -1) {
+            std::free(line);
+            return nullptr;
+        }
+        if (length >= size - 1) {
+            auto* bigger = static_cast<char*>(std::realloc(line, size * 2));
+            if (bigger == nullptr) {
+                // Out of memory reads like the end of input: the caller reports it.
+                std::free(line);
+                return nullptr;
+            }
+            line = bigger;
+            size *= 2;
+        }
+        line[length++] = static_cast<char>(c);
+        if (c == '\n') {
+            line[length] = '\0';
+            return line;
+        }
+    }
+}

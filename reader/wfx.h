@@ -1,0 +1,221 @@
+/* wavtrex waveform reader: public, C-compatible interface.
+ *
+ * One waveform file is opened into a WaveformDataset (open), its sample values
+ * are returned all at once in caller-owned arrays (read), and the dataset is
+ * released (close). The format is recognised from the first 256 bytes; every
+ * file is read through a zlib gzip stream, so compressed and plain files are
+ * read alike.
+ *
+ * The library keeps process-wide state (the last-error text, the token buffer,
+ * the block scratch area): work on one dataset at a time, from one thread.
+ */
+#ifndef WAVTREX_READER_WFX_H
+#define WAVTREX_READER_WFX_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+struct gzFile_s;
+
+/* DataFormat: the dataFormat field. */
+enum DataFormat {
+    kFormatPost9007 = 0,      /* HSPICE post file, version "9007" */
+    kFormatPropertyStore = 1, /* "QVKversion" property store: no reader */
+    kFormatCsdf = 2,          /* CSDF text file */
+    kFormatMeasureTable = 4,  /* HSPICE measurement table, only when named by the caller */
+    kFormatBinaryOther = 5,   /* never detected; binary, no reader */
+    kFormatEndText = 8,       /* text holding "$end", "End" or "END": no reader */
+    kFormatPost9601 = 9,      /* HSPICE post file, version "9601" */
+    kFormatRadixText = 10,    /* text holding "radix": no reader */
+    kFormatFramedEvent = 11,  /* binary, framed by 32-bit markers of value 5 */
+    kFormatFramed7 = 12,      /* binary, framed by markers of value 7: no reader */
+    kFormatTaggedRecord = 13, /* binary, first or fourth byte 9 */
+    kFormatPost2001 = 14,     /* HSPICE post file, version "2001" */
+    kFormatPost2013 = 15      /* HSPICE post file, version "2013" */
+};
+#define WFX_DETECT_FORMAT 0xFFFFFFFFu /* passed to open: detect the data format */
+#define WFX_POST_FORMAT_MASK 0xC201u  /* bit set of the HSPICE post codes 0, 9, 14, 15 */
+
+/* FileMode: flags of the fileMode field. */
+enum FileMode {
+    kModeText = 1,   /* read through the text readers */
+    kModeBinary = 2, /* read block by block */
+    kModeSwapped = 4 /* binary words are big-endian */
+};
+#define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
+
+/* AnalysisKind: the analysisKind field (all ones when not set). */
+enum AnalysisKind {
+    kAnalysisTransient = 1,
+    kAnalysisAc = 2,
+    kAnalysisDc = 3,
+    kAnalysisOperatingPoint = 4,
+    kAnalysisMeasureTable = 9
+};
+
+/* VariableKind: the kind field of a VariableRecord. */
+enum VariableKind {
+    kKindCsdfNode = 0,   /* CSDF node without complex values */
+    kKindReal = 9,       /* real-valued */
+    kKindComplex = 10,   /* complex: an imaginary part is stored beside the real part */
+    kKindTagged11 = 11,  /* tagged record format */
+    kKindTagged13 = 13,  /* tagged record signal of type code 23 */
+    kKindCompound = 16   /* compound sweep variable; typeCode is its TypeRecord index */
+};
+
+/* DatasetError: the lastError field. */
+enum DatasetError {
+    kErrorNone = 0,
+    kErrorEmptyFile = 3,
+    kErrorOutOfMemory = 8,
+    kErrorDuplicateType = 9
+};
+
+/* OpenStatus: written by open to the caller's status variable. */
+enum OpenStatus {
+    kOpenOk = 1,
+    kOpenNoReader = 2, /* no reader for the format, or its header reader failed */
+    kOpenEmpty = 3,
+    kOpenCannotOpen = 5,
+    kOpenUnknown = 7, /* unrecognised format, file mode or format code */
+    kOpenOutOfMemory = 8
+};
+
+#define WFX_BLOCK_SIZE 8196 /* bytes of blockBuffer and savedBlock */
+#define WFX_SYMBOL_BUCKETS 8192
+
+typedef struct VariableRecord {
+    int32_t nameOffset;   /* name in namePool */
+    uint32_t kind;        /* VariableKind */
+    uint32_t typeCode;    /* simulator type code; TypeRecord index for kind 16 */
+    uint32_t memberCount; /* members of a compound variable's type, else 0 */
+    int32_t identifier;   /* tagged record signal identifier, -1 when none */
+} VariableRecord;
+
+typedef struct TypeRecord {
+    int32_t nameOffset;  /* name in namePool */
+    int32_t kind;        /* -1 when created; 16 compound sweep type, 9 its members */
+    int32_t memberCount; /* members of a compound type */
+    int32_t parentType;  /* enclosing compound type, -1 at top level */
+} TypeRecord;
+
+typedef struct SymbolRecord {
+    int32_t nameOffset; /* name in namePool */
+    uint16_t nameSpace; /* 7 variables; 13 + parentType for types */
+    int32_t ownerIndex; /* record the name was first given to, -1 until set */
+    int32_t next;       /* next record in the bucket, -1 at the end */
+} SymbolRecord;
+
+typedef struct WaveformDataset {
+    /* input */
+    struct gzFile_s* stream; /* owned gzip stream */
+    int64_t dataOffset;      /* stream position of the first data byte */
+    char fileName[256];
+    char title[100];
+    char version[100];
+    char date[100];
+    uint8_t fileMode;    /* FileMode flags */
+    uint32_t lineNumber; /* text lines consumed, quoted in syntax messages */
+
+    /* header description */
+    uint32_t dataFormat;   /* DataFormat */
+    uint32_t analysisKind; /* AnalysisKind */
+    int32_t signalCount;   /* dependent variables */
+    uint32_t blockContinuation; /* byte-framed record continues (0 or 2) */
+    int32_t mainCount;          /* HSPICE main variable count, independent included */
+    int32_t probeCount;
+    int32_t sweepParamCount;  /* sweep parameter values per sweep, 0 without outer sweep */
+    int32_t firstSignalIndex; /* leading records before the signals */
+    int32_t sweepCount;
+    int32_t framingMode; /* -1 undecided, 0 word-framed, 1 byte-framed */
+
+    /* tables */
+    int32_t typeCount;
+    int32_t variableCount;
+    uint32_t namePoolUsed;
+    uint32_t symbolCount;
+    const char* scanCursor; /* text parse position of the CSDF and table readers; not owned */
+    TypeRecord* types;
+    VariableRecord* variables;
+    char* namePool;
+    int32_t* symbolBuckets; /* WFX_SYMBOL_BUCKETS heads, -1 when empty */
+    SymbolRecord* symbols;
+    int32_t typeCapacity;
+    int32_t variableCapacity;
+    uint32_t namePoolCapacity;
+    uint32_t symbolCapacity;
+
+    /* block state */
+    uint8_t* blockBuffer; /* WFX_BLOCK_SIZE bytes, binary formats only */
+    int32_t blockPosition;
+    int32_t blockLength;
+    uint8_t* savedBlock; /* blockBuffer as it stood right after the header */
+    int32_t savedPosition;
+    int32_t savedLength;
+
+    /* format readers' working state */
+    int64_t dataSize;       /* data section size (framed event, tagged record) */
+    uint32_t axisPending;   /* HSPICE data: next value is an independent value */
+    double runningValue;    /* tagged record running time */
+    int32_t* signalIdMap;   /* signal identifier -> position */
+    int32_t signalIdMapSize;
+    int32_t* signalIdList;  /* grouped signals in header order */
+    int32_t signalIdListSize;
+
+    uint32_t lastError; /* DatasetError */
+    void* nameTree;     /* tagged record scope tree */
+} WaveformDataset;
+
+/* The sample values returned by read. Every array is malloc'ed and owned by
+ * the caller; release them all with wfxReleaseValues. Absent holders are NULL.
+ *   real[i][s]        values of signal i in sweep s
+ *   imag[i][s]        imaginary parts (AC only; complex signals only)
+ *   axis[h][s]        independent-variable values; h is 0, or the signal for
+ *                     formats with per-signal times (holderCount > 1)
+ *   counts[h][s]      point counts, same indexing as axis
+ *   sweepValues[s][k] sweep parameter k of sweep s (sweepParamCount of them)
+ */
+typedef struct WaveformValues {
+    float*** real;
+    float*** imag;
+    float*** axis;
+    uint32_t** counts;
+    float** sweepValues;
+    int32_t signalCount; /* entries of real and imag */
+    int32_t holderCount; /* entries of axis and counts */
+    int32_t sweepSlots;  /* pointer slots per entry (sweepCount as the header gave it) */
+    int32_t sweepCount;  /* sweeps read; lower than sweepSlots on a short file */
+} WaveformValues;
+
+/* Opens fileName (NULL reads standard input). dataFormat WFX_DETECT_FORMAT and
+ * fileMode WFX_DETECT_MODE ask for detection. Returns the dataset and status 1,
+ * or NULL with the OpenStatus in *status and the reason in the last-error text;
+ * a failed open leaves nothing allocated. */
+WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
+                         uint32_t* status);
+
+/* Reads every sweep of every signal into *out (which it clears first).
+ * Returns 1, or 0 with lastError set (8 out of memory, 3 empty file) and
+ * nothing left allocated in *out. May be called again. */
+int wfxRead(WaveformDataset* ds, WaveformValues* out);
+
+/* Releases every array in *values and clears it. */
+void wfxReleaseValues(WaveformValues* values);
+
+/* Releases the dataset and closes its stream. Returns 1, or 0 for NULL. */
+int wfxClose(WaveformDataset* ds);
+
+/* The process-wide last-error text: the message of the latest failure. */
+const char* wfxLastErrorText(void);
+
+/* The NUL-terminated name of a variable or type record. */
+const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* WAVTREX_READER_WFX_H */
