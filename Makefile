@@ -3,12 +3,13 @@
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang)
 #   make bench  build optimised and run the timing harnesses
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
+#   make lint   whitespace checks; make tidy: clang-tidy over the sources
 
 JOBS ?= 2
 DEPS := cmake g++ make zlib1g-dev libgtest-dev
 FUZZ_SECONDS ?= 300
 
-.PHONY: all deps build demo test bench fuzz format clean
+.PHONY: all deps build demo test bench fuzz format lint tidy clean
 
 all: build
 
@@ -52,6 +53,12 @@ fuzz: deps
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+lint:
+	@sh .ci/lint.sh
+
+tidy: build
+	clang-tidy -p build $$(git ls-files 'reader/*.cpp' 'tool/*.cpp')
 
 clean:
 	rm -rf build build-san build-release build-fuzz
