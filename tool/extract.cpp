@@ -1,6 +1,130 @@
-// Placeholder until the extraction run lands.
+// The extraction run; see extract.h.
 #include "extract.h"
 
-bool extractCurves(const std::string&, std::string, const CurveRequestMap&, bool, bool) {
+#include <cstdio>
+
+#include "curve_writer.h"
+#include "folders.h"
+#include "wfx.h"
+
+namespace {
+
+void printLine(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+// The name of variable record `record`, or "" when the dataset has no such
+// record. Names are taken in full, whatever their length.
+std::string recordName(const WaveformDataset& ds, int64_t record) {
+    if (ds.variables == nullptr || record < 0 || record >= ds.variableCount) return "";
+    const char* name = wfxName(&ds, ds.variables[record].nameOffset);
+    return name != nullptr ? name : "";
+}
+
+void checkIndependentVariable(const WaveformDataset& ds) {
+    std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) - 1);
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (name != "time") printLine(stdout, "Warning: independent variable of " + name + " is not TIME.");
+}
+
+// Owns what open and read hand out, so every path releases them in order:
+// the value arrays first, then the dataset.
+class OpenedWaveform {
+public:
+    explicit OpenedWaveform(WaveformDataset* ds) : ds_(ds) {}
+    ~OpenedWaveform() { close(); }
+    OpenedWaveform(const OpenedWaveform&) = delete;
+    OpenedWaveform& operator=(const OpenedWaveform&) = delete;
+
+    WaveformDataset& dataset() { return *ds_; }
+    WaveformValues& values() { return values_; }
+    void close() {
+        wfxReleaseValues(&values_);
+        if (ds_ != nullptr) wfxClose(ds_);
+        ds_ = nullptr;
+    }
+
+private:
+    WaveformDataset* ds_;
+    WaveformValues values_{};
+};
+
+// Signal i's samples: formats with per-signal times (more than one holder)
+// pair each signal with its own times and counts.
+CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
+    CurveSamples samples;
+    const int32_t holder = values.holderCount > 1 ? signal : 0;
+    if (holder < values.holderCount) {
+        if (values.axis != nullptr) samples.axis = values.axis[holder];
+        if (values.counts != nullptr) samples.counts = values.counts[holder];
+    }
+    if (values.real != nullptr && signal < values.signalCount) samples.values = values.real[signal];
+    samples.firstSweep = 0;
+    samples.sweepCount = values.sweepCount < values.sweepSlots ? values.sweepCount : values.sweepSlots;
+    return samples;
+}
+
+}  // namespace
+
+bool extractCurves(const std::string& waveformPath, std::string baseFolder,
+                   const CurveRequestMap& requests, bool listOnly, bool convertAll) {
+    uint32_t status = 0;
+    WaveformDataset* ds = wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+    if (ds == nullptr) return false;
+    OpenedWaveform waveform(ds);
+    if (!wfxRead(ds, &waveform.values())) {
+        if (ds->lastError == kErrorOutOfMemory) {
+            printLine(stderr, "Out of memory, exiting.");
+        } else if (ds->lastError == kErrorDuplicateType) {  // a damaged header
+            printLine(stderr, "File reading error, exiting.");
+        }
+        return false;
+    }
+    checkIndependentVariable(*ds);
+
+    const WaveformValues& values = waveform.values();
+    const int32_t signalCount =
+        ds->signalCount < values.signalCount ? ds->signalCount : values.signalCount;
+
+    if (baseFolder.empty()) baseFolder = baseNameOf(waveformPath);
+    if (!createOutputFolder(baseFolder)) return false;
+
+    CurveListFile curveList;
+    curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
+
+    ExportedSignalSet exported;
+    for (int32_t i = 0; i < signalCount; ++i) {
+        const std::string name = recordName(*ds, static_cast<int64_t>(ds->firstSignalIndex) + i);
+        curveList.addName(name);
+        if (listOnly) continue;
+        if (requests.empty() && convertAll) {
+            writeCurveFile(*ds, name, i, samplesOf(values, i), joinPath(baseFolder, name + ".cur"),
+                           exported);
+            continue;
+        }
+        const auto [first, last] = requests.equal_range(name);
+        for (auto it = first; it != last; ++it) {
+            const std::string folder = joinPath(baseFolder, it->second.subFolder);
+            // A folder that cannot be made ends the run at once, without the
+            // missing-signal report.
+            if (!createOutputFolder(folder)) return false;
+            writeCurveFile(*ds, name, i, samplesOf(values, i),
+                           joinPath(folder, it->second.curveFileName), exported);
+        }
+    }
+    waveform.close();
+    return reportMissingSignals(requests, exported);
+}
+
+bool reportMissingSignals(const CurveRequestMap& requests, const ExportedSignalSet& exported) {
+    if (requests.size() <= exported.size()) return true;
+    printLine(stderr, "The following requested signals are not exported:");
+    for (const auto& [node, request] : requests) {
+        if (exported.find(node) == exported.end()) printLine(stderr, node);
+    }
     return false;
 }

@@ -1,0 +1,58 @@
+// Curve files (.cur) and the curve list file.
+#ifndef WAVTREX_TOOL_CURVE_WRITER_H
+#define WAVTREX_TOOL_CURVE_WRITER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "curve_request.h"
+#include "wfx.h"
+
+// Longest text formatValue writes ("-1.23456789012e-308" and the like).
+inline constexpr std::size_t kMaxValueText = 32;
+
+// Writes value widened to double exactly as printf("%.12g") would, without a
+// terminating NUL; out must have kMaxValueText bytes. Returns the end.
+char* formatValue(char* out, float value);
+
+// One signal's samples, per sweep. Any pointer, and any sweep's array, may be
+// null: such a sweep contributes no points.
+struct CurveSamples {
+    float* const* axis = nullptr;       // independent-variable values of each sweep
+    float* const* values = nullptr;     // the signal's values of each sweep
+    const uint32_t* counts = nullptr;   // point count of each sweep
+    int32_t firstSweep = 0;
+    int32_t sweepCount = 0;
+};
+
+// Writes the curve of signal `signal` (named `name`) to path. Prints
+// "Warning: values of <name> are not VOLTAGE." first when its type code is not
+// 1. When the file cannot be opened, prints why and returns without touching
+// `exported`; otherwise adds name to `exported` once the file is written.
+// Point p of every sweep is written before point p + 1 of any sweep; a sweep
+// stops contributing at its own count, and a point whose time equals the
+// sweep's previous time is skipped.
+void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
+                    const CurveSamples& samples, const std::string& path,
+                    ExportedSignalSet& exported);
+
+// The curve list: one signal name per line. When the file cannot be opened
+// the names are dropped silently after one message.
+class CurveListFile {
+public:
+    CurveListFile() = default;
+    ~CurveListFile();
+    CurveListFile(const CurveListFile&) = delete;
+    CurveListFile& operator=(const CurveListFile&) = delete;
+
+    // Creates or empties path. Returns false after printing "Cannot open curve
+    // list file for writing.  Operation continues." on standard error.
+    bool open(const std::string& path);
+    void addName(const std::string& name);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
+#endif
