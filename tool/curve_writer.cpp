@@ -40,6 +40,16 @@ public:
         put("\n", 1);
     }
 
+    // "x y" and the line end, x already formatted with its blank.
+    void putSample(std::string_view x, float y) {
+        if (kBufferSize - used_ < x.size() + kMaxValueText + 1) flush();
+        char* out = buffer_.get() + used_;
+        std::memcpy(out, x.data(), x.size());
+        out = formatValue(out + x.size(), y);
+        *out++ = '\n';
+        used_ = static_cast<std::size_t>(out - buffer_.get());
+    }
+
     // "x y" and the line end.
     void putSample(float x, float y) {
         if (kBufferSize - used_ < 2 * kMaxValueText + 2) flush();
@@ -76,6 +86,30 @@ char* formatValue(char* out, float value) {
     return std::to_chars(out, out + kMaxValueText, static_cast<double>(value),
                          std::chars_format::general, 12)
         .ptr;
+}
+
+AxisText::AxisText(float* const* axis, const uint32_t* counts, int32_t sweepCount)
+    : axis_(axis), counts_(counts) {
+    for (int32_t s = 0; s < sweepCount; ++s) {
+        Sweep sweep;
+        const uint32_t count =
+            axis != nullptr && counts != nullptr && axis[s] != nullptr ? counts[s] : 0;
+        sweep.ends.reserve(static_cast<std::size_t>(count) + 1);
+        sweep.ends.push_back(0);
+        char text[kMaxValueText + 1];
+        for (uint32_t p = 0; p < count; ++p) {
+            char* end = formatValue(text, axis[s][p]);
+            *end++ = ' ';
+            sweep.text.append(text, end);
+            sweep.ends.push_back(sweep.text.size());
+        }
+        sweeps_.push_back(std::move(sweep));
+    }
+}
+
+bool AxisText::covers(const CurveSamples& samples) const {
+    return samples.axis == axis_ && samples.counts == counts_ && samples.sweepCount >= 0 &&
+           static_cast<std::size_t>(samples.sweepCount) <= sweeps_.size();
 }
 
 void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
@@ -117,13 +151,22 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
             counts.push_back(count);
             if (count > longest) longest = count;
         }
+        const AxisText* axisText =
+            samples.axisText != nullptr && samples.axisText->covers(samples)
+                ? samples.axisText
+                : nullptr;
         for (uint32_t p = 0; p < longest; ++p) {
             for (std::size_t k = 0; k < counts.size(); ++k) {
                 if (p >= counts[k]) continue;
-                const float* axis = samples.axis[first + static_cast<int32_t>(k)];
+                const int32_t s = first + static_cast<int32_t>(k);
+                const float* axis = samples.axis[s];
                 // Compared as floats: a NaN time never repeats.
                 if (p > 0 && axis[p] == axis[p - 1]) continue;
-                out.putSample(axis[p], samples.values[first + static_cast<int32_t>(k)][p]);
+                if (axisText != nullptr) {
+                    out.putSample(axisText->at(s, p), samples.values[s][p]);
+                } else {
+                    out.putSample(axis[p], samples.values[s][p]);
+                }
             }
         }
         out.putLine("**************End***************");

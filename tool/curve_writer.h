@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "curve_request.h"
 #include "wfx.h"
@@ -16,6 +18,34 @@ inline constexpr std::size_t kMaxValueText = 32;
 // terminating NUL; out must have kMaxValueText bytes. Returns the end.
 char* formatValue(char* out, float value);
 
+struct CurveSamples;
+
+// The independent-variable values of every sweep, formatted once: all signals
+// of a post file share one set of times, and formatting dominates a run.
+class AxisText {
+public:
+    // Formats the times of sweeps 0 to sweepCount - 1 (counts[s] points each;
+    // a null array counts as no points).
+    AxisText(float* const* axis, const uint32_t* counts, int32_t sweepCount);
+
+    // True when built from these very arrays, for at least sweepCount sweeps.
+    bool covers(const CurveSamples& samples) const;
+    // The text of point p of sweep s, followed by one blank.
+    std::string_view at(int32_t s, uint32_t p) const {
+        const Sweep& sweep = sweeps_[static_cast<std::size_t>(s)];
+        return std::string_view(sweep.text).substr(sweep.ends[p], sweep.ends[p + 1] - sweep.ends[p]);
+    }
+
+private:
+    struct Sweep {
+        std::string text;
+        std::vector<std::size_t> ends;  // ends[p]..ends[p + 1] is point p
+    };
+    float* const* axis_;
+    const uint32_t* counts_;
+    std::vector<Sweep> sweeps_;
+};
+
 // One signal's samples, per sweep. Any pointer, and any sweep's array, may be
 // null: such a sweep contributes no points.
 struct CurveSamples {
@@ -24,6 +54,7 @@ struct CurveSamples {
     const uint32_t* counts = nullptr;   // point count of each sweep
     int32_t firstSweep = 0;
     int32_t sweepCount = 0;
+    const AxisText* axisText = nullptr;  // used when it covers axis and counts
 };
 
 // Writes the curve of signal `signal` (named `name`) to path. Prints

@@ -2,6 +2,7 @@
 #include "extract.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "curve_writer.h"
 #include "folders.h"
@@ -97,12 +98,22 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
 
     ExportedSignalSet exported;
+    // Signals that share one set of times share its text, made on first use.
+    std::optional<AxisText> axisText;
+    auto samplesFor = [&](int32_t signal) {
+        CurveSamples samples = samplesOf(values, signal);
+        if (values.holderCount == 1) {
+            if (!axisText) axisText.emplace(samples.axis, samples.counts, samples.sweepCount);
+            samples.axisText = &*axisText;
+        }
+        return samples;
+    };
     for (int32_t i = 0; i < signalCount; ++i) {
         const std::string name = recordName(*ds, static_cast<int64_t>(ds->firstSignalIndex) + i);
         curveList.addName(name);
         if (listOnly) continue;
         if (requests.empty() && convertAll) {
-            writeCurveFile(*ds, name, i, samplesOf(values, i), joinPath(baseFolder, name + ".cur"),
+            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(baseFolder, name + ".cur"),
                            exported);
             continue;
         }
@@ -112,7 +123,7 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
             // A folder that cannot be made ends the run at once, without the
             // missing-signal report.
             if (!createOutputFolder(folder)) return false;
-            writeCurveFile(*ds, name, i, samplesOf(values, i),
+            writeCurveFile(*ds, name, i, samplesFor(i),
                            joinPath(folder, it->second.curveFileName), exported);
         }
     }

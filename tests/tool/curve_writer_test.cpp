@@ -150,10 +150,21 @@ TEST(CurveFile, SampleLines) {
         sweeps.add({0, 0, 5, 6}, {20, 21, 22, 23});
         sweeps.add({7}, {30});
         ExportedSignalSet exported;
-        EXPECT_EQ(writeAndRead(voltage, "x", sweeps.samples(), exported),
-                  kHeader + "n1     n2     blue     x.\n"
-                            "0 10\n0 20\n7 30\n1 11\n2 12\n5 22\n6 23\n" +
-                      kEnd);
+        const std::string expected = kHeader + "n1     n2     blue     x.\n"
+                                               "0 10\n0 20\n7 30\n1 11\n2 12\n5 22\n6 23\n" +
+                                     kEnd;
+        CurveSamples s = sweeps.samples();
+        EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);
+        // Times formatted ahead give the same text, and are ignored when
+        // they were made from other arrays.
+        const AxisText text(s.axis, s.counts, s.sweepCount);
+        s.axisText = &text;
+        EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);
+        Sweeps other;
+        other.add({9}, {9});
+        const AxisText wrong(other.samples().axis, s.counts, 1);
+        s.axisText = &wrong;
+        EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);
     }
     {  // Missing arrays contribute nothing instead of being read.
         Sweeps sweeps;
