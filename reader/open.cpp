@@ -153,8 +153,12 @@ int64_t fileSize(const char* path) {
     return static_cast<int64_t>(size);
 }
 
-// Larger than zlib's default 8 KiB, so big files take few system calls.
-constexpr unsigned kStreamBuffer = 1u << 18;
+// Larger than zlib's default 8 KiB, so big files take few system calls. The
+// fuzz build sets a small one: inputs are tiny and refills get exercised.
+#ifndef WAVTREX_STREAM_BUFFER
+#define WAVTREX_STREAM_BUFFER (1u << 18)
+#endif
+constexpr unsigned kStreamBuffer = WAVTREX_STREAM_BUFFER;
 
 template <typename T>
 T* allocEntries(int32_t count) {
