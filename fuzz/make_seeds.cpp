@@ -1,0 +1,459 @@
+// Writes the seed corpus of every fuzz target: one folder per target under
+// the folder named on the command line, each file one small valid (or nearly
+// valid) waveform file, plus gzip-compressed copies of some of them.
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::string;
+
+// ---- little helpers for binary layouts ----------------------------------------
+
+void putWord(Bytes& out, uint32_t value, bool bigEndian) {
+    for (int i = 0; i < 4; ++i) {
+        int shift = bigEndian ? 24 - 8 * i : 8 * i;
+        out.push_back(static_cast<char>((value >> shift) & 0xFF));
+    }
+}
+
+void putFloat(Bytes& out, float value, bool bigEndian) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    putWord(out, bits, bigEndian);
+}
+
+void putDouble(Bytes& out, double value, bool bigEndian) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, 8);
+    uint32_t low = static_cast<uint32_t>(bits), high = static_cast<uint32_t>(bits >> 32);
+    putWord(out, bigEndian ? high : low, bigEndian);
+    putWord(out, bigEndian ? low : high, bigEndian);
+}
+
+// Text of exactly width characters: cut, or padded with blanks on the right.
+Bytes field(const std::string& text, size_t width) {
+    Bytes out = text.substr(0, width);
+    out.resize(width, ' ');
+    return out;
+}
+
+// Text right-aligned in width characters.
+Bytes rightField(const std::string& text, size_t width) {
+    if (text.size() >= width) return text.substr(0, width);
+    return std::string(width - text.size(), ' ') + text;
+}
+
+// Word-framed blocks: marker, unused word, marker, length, data, closing word.
+// The payload is cut into pieces of at most chunk bytes, so fields cross
+// block boundaries when chunk is small.
+Bytes wordFramed(const Bytes& payload, uint32_t marker, bool bigEndian, size_t chunk) {
+    Bytes out;
+    for (size_t at = 0; at < payload.size(); at += chunk) {
+        Bytes piece = payload.substr(at, chunk);
+        putWord(out, marker, bigEndian);
+        putWord(out, 0, bigEndian);
+        putWord(out, marker, bigEndian);
+        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
+        out += piece;
+        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
+    }
+    return out;
+}
+
+// Byte-framed records: "K", then records of up to 128-byte pieces with the
+// continuation length 0x81, closed by the end byte 0x82.
+Bytes byteFramed(const Bytes& payload, size_t record) {
+    Bytes out = "K";
+    for (size_t at = 0; at < payload.size(); at += record) {
+        Bytes rec = payload.substr(at, record);
+        out += '\x04';
+        out += Bytes(4, '\0');
+        out += '\x04';
+        size_t pos = 0;
+        while (rec.size() - pos > 128) {
+            out += '\x81';
+            out += rec.substr(pos, 128);
+            out += '\0';
+            pos += 128;
+        }
+        out += static_cast<char>(rec.size() - pos);
+        out += rec.substr(pos);
+        out += '\0';
+    }
+    out += '\x82';
+    return out;
+}
+
+// Tagged record blocks: marker 9, length, data; no closing word.
+Bytes taggedBlocks(const Bytes& payload, bool bigEndian, size_t chunk) {
+    Bytes out;
+    for (size_t at = 0; at < payload.size(); at += chunk) {
+        Bytes piece = payload.substr(at, chunk);
+        putWord(out, 9, bigEndian);
+        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
+        out += piece;
+    }
+    return out;
+}
+
+Bytes gzipped(const Bytes& bytes) {
+    z_stream z;
+    std::memset(&z, 0, sizeof z);
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, bytes.size()) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// ---- HSPICE post files ------------------------------------------------------------
+
+struct PostShape {
+    std::string version = "9601";  // 9007, 9601, 2001 or 2013
+    bool binary = true;
+    bool bigEndian = false;
+    bool byteFramed = false;
+    size_t chunk = 4096;
+    int analysis = 1;                       // first type code
+    std::vector<std::string> sweepNames;    // empty: no sweep
+    int sweeps = 1;
+    int rows = 3;
+};
+
+// The header bytes (the same characters in the text and the binary form).
+Bytes postHeader(const PostShape& p, const std::vector<std::string>& names,
+                 const std::vector<int>& codes) {
+    bool late = p.version == "2001" || p.version == "2013";
+    char counts[32];
+    std::snprintf(counts, sizeof counts, "%04d%04d%04d", static_cast<int>(names.size()), 0,
+                  static_cast<int>(p.sweepNames.size()));
+    Bytes h = counts;
+    h += p.binary ? "    " : "0000";
+    if (late) {
+        h += "0000";
+        h += p.version;
+    } else {
+        h += p.version;
+        h += "    ";
+    }
+    h += field("seed title", 64) + field("12/06/26", 8) + field("02:30:00", 16) + field("", 72);
+    h += rightField(std::to_string(p.sweepNames.empty() ? 1 : p.sweeps), 4) + field("", 76);
+    for (int code : codes) h += rightField(std::to_string(code), 8);
+    auto addName = [&](const std::string& name) {
+        h += p.version == "9007" ? field(name, 16) : name + " ";
+    };
+    for (const auto& name : names) addName(name);
+    for (const auto& name : p.sweepNames) addName(name);
+    h += p.binary ? "$&%#    " : "$&%#\n";
+    return h;
+}
+
+Bytes postFile(const PostShape& p) {
+    std::vector<std::string> names = {p.analysis == 2 ? "HERTZ" : "TIME", "v(in)", "v(out)",
+                                      "i(vdd)"};
+    std::vector<int> codes = {p.analysis, 1, 1, 8};
+    Bytes header = postHeader(p, names, codes);
+    bool doubles = p.version == "2001";
+    bool axisDouble = doubles || p.version == "2013";
+    size_t width = p.version == "2001" ? 13 : 11;
+    Bytes data;
+    int lineFields = 0;
+    auto value = [&](double v, bool axis) {
+        if (p.binary) {
+            if (doubles || (axis && axisDouble)) {
+                putDouble(data, v, p.bigEndian);
+            } else {
+                putFloat(data, static_cast<float>(v), p.bigEndian);
+            }
+        } else {
+            char text[32];
+            std::snprintf(text, sizeof text, width == 13 ? "%13.5E" : "%11.4E", v);
+            data += text;
+            if (++lineFields == 7) {
+                data += '\n';
+                lineFields = 0;
+            }
+        }
+    };
+    int tables = p.sweepNames.empty() ? 1 : p.sweeps;
+    int params = p.sweepNames.size() > 1 ? static_cast<int>(p.sweepNames.size()) - 1
+                                         : static_cast<int>(p.sweepNames.size());
+    for (int s = 0; s < tables; ++s) {
+        for (int k = 0; k < params; ++k) value(25.0 + s + k, false);
+        for (int r = 0; r < p.rows; ++r) {
+            value(r * 1e-9, true);
+            for (size_t i = 1; i < names.size(); ++i) {
+                value(0.5 * r + static_cast<double>(i), false);
+                // Complex signals carry an imaginary part in an AC file.
+                if (p.analysis == 2) value(-0.25 * r, false);
+            }
+        }
+        value(1e30, true);
+    }
+    if (!p.binary) return header + data + "\n";
+    if (p.byteFramed) return byteFramed(header, 300) + byteFramed(data, 200).substr(1);
+    return wordFramed(header, 4, p.bigEndian, p.chunk) + wordFramed(data, 4, p.bigEndian, p.chunk);
+}
+
+// ---- CSDF -------------------------------------------------------------------------
+
+Bytes csdfFile(bool complex, int sections) {
+    Bytes out;
+    for (int s = 0; s < sections; ++s) {
+        out += "#H\n";
+        out += "SOURCE='HSPICE' VERSION='2001.2-seed'\n";
+        out += "TITLE='seed circuit'\n";
+        out += complex ? "ANALYSIS='AC' SERIALNO='1'\n" : "ANALYSIS='TR' SERIALNO='1'\n";
+        out += complex ? "SWEEPVAR='Frequency' XBEGIN='1' XEND='1e6'\n"
+                       : "SWEEPVAR='Time' XBEGIN='0' XEND='2e-9'\n";
+        out += complex ? "COMPLEXVALUES='YES'\n" : "COMPLEXVALUES='NO'\n";
+        out += "FORMAT='1 VOLTSorAMPS;EFLOAT : NODEVOLTAGE'\n";
+        out += "DATE='12/06/26 02:30:00'\n";
+        out += "NODES='3'\n";
+        out += "#N 'v(in)' 'v(out)' 'i(vdd)' \n";
+        for (int r = 0; r < 3; ++r) {
+            char line[200];
+            if (complex) {
+                std::snprintf(line, sizeof line, "#C %g 3 %g/%g %g / %g %g/%g \n", 1e3 * (r + 1),
+                              0.5 + r, -0.1 * r, 1.5 + r, 0.2, 1e-3, 0.0);
+            } else {
+                std::snprintf(line, sizeof line, "#C %g 3 %g %g %g \n", r * 1e-9, 0.5 + r,
+                              1.5 + r + s, 1e-3 * r);
+            }
+            out += line;
+        }
+        out += "#;\n";
+    }
+    return out;
+}
+
+// ---- measurement tables ----------------------------------------------------------
+
+Bytes measureTable(bool option) {
+    Bytes out = "$DATA1 SOURCE='HSPICE' VERSION='2001.2-seed' PARAM_COUNT=0\n";
+    if (option) out += "$OPTION DELIMITER=' '\n";
+    out += ".TITLE 'seed measurement'\n";
+    if (option) {
+        out += "index delay power temper alter#\n";
+    } else {
+        out += " index            delay            power \n temper           alter# \n";
+    }
+    out += " 1.0000E+00  2.1000E-09  3.0000E-03  2.5000E+01  1.0000E+00\n";
+    return out;
+}
+
+// ---- framed event files ------------------------------------------------------------
+
+struct EventSignal {
+    int32_t idWord;  // negative: grouped
+    int32_t prefix;
+    std::string name;
+};
+
+Bytes framedEvent(bool bigEndian, size_t chunk) {
+    std::vector<EventSignal> signals = {{-1, 0, "clk"}, {-1, 0, "data"}, {7, 3, "out"},
+                                        {9, 0, "  q  "}};
+    Bytes h = field("framed event", 16) + field("12/06/26 02:30", 16) + field("  seed title ", 100);
+    putWord(h, static_cast<uint32_t>(signals.size()), bigEndian);
+    putWord(h, 2, bigEndian);
+    putWord(h, 1, bigEndian);
+    putWord(h, 0, bigEndian);
+    putWord(h, 5, bigEndian);
+    h += "extra";
+    for (const auto& s : signals) {
+        putWord(h, static_cast<uint32_t>(s.idWord), bigEndian);
+        putWord(h, static_cast<uint32_t>(s.prefix), bigEndian);
+        putWord(h, static_cast<uint32_t>(s.name.size()), bigEndian);
+        h += s.name;
+    }
+    Bytes d;
+    for (int r = 0; r < 4; ++r) {
+        putWord(d, 0x80000000u, bigEndian);
+        putFloat(d, static_cast<float>(r & 1), bigEndian);
+        putFloat(d, 1.0f - static_cast<float>(r & 1), bigEndian);
+        putFloat(d, static_cast<float>(r) * 1e-9f, bigEndian);
+        putWord(d, r == 2 ? 0x10000007u : 7u, bigEndian);
+        putFloat(d, 0.25f * static_cast<float>(r), bigEndian);
+        putFloat(d, static_cast<float>(r) * 1.5e-9f, bigEndian);
+        putWord(d, 9, bigEndian);
+        putFloat(d, 3.3f, bigEndian);
+        putFloat(d, static_cast<float>(r) * 2e-9f, bigEndian);
+    }
+    putWord(d, 0x20000000u, bigEndian);
+    return wordFramed(h, 5, bigEndian, chunk) + wordFramed(d, 5, bigEndian, chunk);
+}
+
+// ---- tagged record files -----------------------------------------------------------
+
+void putText(Bytes& out, const std::string& text, bool bigEndian) {
+    putWord(out, static_cast<uint32_t>(text.size()), bigEndian);
+    out += text;
+}
+
+Bytes taggedRecord(bool bigEndian, size_t chunk, int params, int sweeps, int analysis) {
+    struct Signal {
+        int32_t id;
+        int32_t type;
+        std::string name;
+    };
+    std::vector<Signal> signals = {{1, 1, "top.v(in)"}, {4, 8, "top.x1.i(vdd)"}, {2, 23, "top.q"}};
+    Bytes h;
+    putWord(h, static_cast<uint32_t>(signals.size()), bigEndian);
+    putWord(h, static_cast<uint32_t>(sweeps), bigEndian);
+    putWord(h, static_cast<uint32_t>(params), bigEndian);
+    if (params == 1) putText(h, "temper", bigEndian);
+    for (int k = 0; params > 1 && k < params; ++k) putText(h, "p" + std::to_string(k), bigEndian);
+    putWord(h, static_cast<uint32_t>(analysis), bigEndian);
+    putText(h, analysis == 2 ? "frequency" : "time", bigEndian);
+    h += field("tagged 1.0", 16);
+    h += Bytes("12/06/26") + Bytes(8, '\0');
+    putText(h, "seed title", bigEndian);
+    for (const auto& s : signals) {
+        putWord(h, static_cast<uint32_t>(s.id), bigEndian);
+        putWord(h, static_cast<uint32_t>(s.type), bigEndian);
+        putText(h, s.name, bigEndian);
+    }
+    for (const char* scope : {"top.", "top.x1.", "top.x1.x2."}) {
+        putWord(h, 0x00000001u, bigEndian);
+        putText(h, scope, bigEndian);
+    }
+    putWord(h, 0x10000000u, bigEndian);
+    putWord(h, 0x01000000u, bigEndian);
+
+    Bytes d;
+    bool complexSecond = analysis == 2;  // type code 8 under AC is complex
+    for (int s = 0; s < (sweeps > 0 ? sweeps : 1); ++s) {
+        for (int k = 0; k < params; ++k) putFloat(d, 25.0f + static_cast<float>(s + k), bigEndian);
+        putWord(d, 0xC0000000u, bigEndian);
+        putDouble(d, 1e-9 * s, bigEndian);
+        putWord(d, 1, bigEndian);  // single record, identifier 1
+        putFloat(d, 1e-9f, bigEndian);
+        putFloat(d, 0.5f, bigEndian);
+        putWord(d, 0x40000000u | 3u, bigEndian);  // group of all signals
+        putFloat(d, 2e-9f, bigEndian);
+        putFloat(d, 1.0f, bigEndian);
+        putFloat(d, 2.0f, bigEndian);
+        if (complexSecond) putFloat(d, -2.0f, bigEndian);
+        putFloat(d, 3.0f, bigEndian);
+        putWord(d, 0x40000000u | 1u, bigEndian);  // group of one pair
+        putFloat(d, 1e-9f, bigEndian);
+        putWord(d, 2, bigEndian);
+        putFloat(d, 4.0f, bigEndian);
+        putWord(d, 0x80000000u, bigEndian);  // ignored
+        putWord(d, 4, bigEndian);
+        putFloat(d, 1e-9f, bigEndian);
+        putFloat(d, 5.0f, bigEndian);
+        if (complexSecond) putFloat(d, 0.5f, bigEndian);
+        putWord(d, 0xC0000001u, bigEndian);
+    }
+    return taggedBlocks(h, bigEndian, chunk) + taggedBlocks(d, bigEndian, chunk);
+}
+
+// ---- corpus layout ------------------------------------------------------------------
+
+struct Corpus {
+    std::map<std::string, std::vector<Bytes>> seeds;
+
+    void add(const std::string& target, const Bytes& bytes) { seeds[target].push_back(bytes); }
+};
+
+Corpus buildCorpus() {
+    Corpus c;
+    // Post files: the first byte of a post_fuzzer input picks the version
+    // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
+    const std::pair<std::string, char> versions[] = {
+        {"9601", 0}, {"9007", 1}, {"2001", 2}, {"2013", 3}};
+    for (const auto& [version, selector] : versions) {
+        for (int variant = 0; variant < 6; ++variant) {
+            PostShape p;
+            p.version = version;
+            p.binary = variant != 1;
+            p.bigEndian = variant == 2;
+            p.byteFramed = variant == 3;
+            p.chunk = variant == 4 ? 37 : 4096;
+            if (variant == 5) {
+                p.analysis = 2;
+                p.sweepNames = {"tab", "w", "l"};
+                p.sweeps = 2;
+            }
+            if (variant == 1 && version == "9601") {
+                p.sweepNames = {"temper"};
+                p.sweeps = 3;
+            }
+            Bytes file = postFile(p);
+            c.add("post", Bytes(1, selector) + file);
+            c.add("open", file);
+            if (variant == 0) c.add("open", gzipped(file));
+        }
+    }
+    for (int sections : {1, 3}) {
+        for (bool complex : {false, true}) {
+            Bytes file = csdfFile(complex, sections);
+            c.add("csdf", file);
+            c.add("open", file);
+        }
+    }
+    c.add("csdf", gzipped(csdfFile(false, 2)));
+    c.add("measure_table", measureTable(false));
+    c.add("measure_table", measureTable(true));
+    c.add("measure_table", gzipped(measureTable(true)));
+    for (bool big : {false, true}) {
+        for (size_t chunk : {4096u, 23u}) {
+            Bytes file = framedEvent(big, chunk);
+            c.add("framed_event", file);
+            c.add("open", file);
+        }
+    }
+    c.add("framed_event", gzipped(framedEvent(false, 4096)));
+    for (bool big : {false, true}) {
+        Bytes file = taggedRecord(big, 4096, 0, 0, 1);
+        c.add("tagged_record", file);
+        c.add("open", file);
+    }
+    c.add("tagged_record", taggedRecord(false, 13, 1, 3, 1));
+    c.add("tagged_record", taggedRecord(false, 4096, 2, 2, 2));
+    c.add("tagged_record", gzipped(taggedRecord(false, 4096, 0, 0, 1)));
+    return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds <corpus folder>\n");
+        return 2;
+    }
+    std::filesystem::path root = argv[1];
+    Corpus corpus = buildCorpus();
+    for (const auto& [target, files] : corpus.seeds) {
+        std::filesystem::path folder = root / target;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        int n = 0;
+        for (const auto& bytes : files) {
+            char name[32];
+            std::snprintf(name, sizeof name, "seed-%03d", n++);
+            std::ofstream out(folder / name, std::ios::binary);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            if (!out) {
+                std::fprintf(stderr, "cannot write %s\n", (folder / name).string().c_str());
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
