@@ -32,7 +32,7 @@ constexpr FormatEntry kFormats[] = {
     {kFormatPost9007, "post 9007", readPostHeader, readPostData},
     {kFormatPropertyStore, "property store", nullptr, nullptr},
     {kFormatCsdf, "csdf", readCsdfHeader, readCsdfData},
-    {kFormatMeasureTable, "measurement table", readMeasureTableHeader, nullptr},
+    {kFormatMeasureTable, "measurement table", readMeasureHeader, nullptr},
     {kFormatBinaryOther, "binary", nullptr, nullptr},
     {kFormatEndText, "end text", nullptr, nullptr},
     {kFormatPost9601, "post 9601", readPostHeader, readPostData},
