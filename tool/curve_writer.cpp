@@ -14,7 +14,7 @@ constexpr std::size_t kBufferSize = 1 << 20;
 // Formatting is the hot loop of a conversion: text is gathered in one large
 // buffer and handed to the stream in big writes.
 class BufferedFile {
-public:
+  public:
     explicit BufferedFile(std::FILE* file) : file_(file), buffer_(new char[kBufferSize]) {}
     ~BufferedFile() {
         flush();
@@ -61,7 +61,7 @@ public:
         used_ = static_cast<std::size_t>(out - buffer_.get());
     }
 
-private:
+  private:
     void flush() {
         if (used_ > 0) std::fwrite(buffer_.get(), 1, used_, file_);
         used_ = 0;
@@ -143,18 +143,16 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
         uint32_t longest = 0;
         for (int32_t s = first; s < samples.sweepCount; ++s) {
             uint32_t count = 0;
-            if (samples.axis != nullptr && samples.values != nullptr &&
-                samples.counts != nullptr && samples.axis[s] != nullptr &&
-                samples.values[s] != nullptr) {
+            if (samples.axis != nullptr && samples.values != nullptr && samples.counts != nullptr &&
+                samples.axis[s] != nullptr && samples.values[s] != nullptr) {
                 count = samples.counts[s];
             }
             counts.push_back(count);
             if (count > longest) longest = count;
         }
-        const AxisText* axisText =
-            samples.axisText != nullptr && samples.axisText->covers(samples)
-                ? samples.axisText
-                : nullptr;
+        const AxisText* axisText = samples.axisText != nullptr && samples.axisText->covers(samples)
+                                       ? samples.axisText
+                                       : nullptr;
         for (uint32_t p = 0; p < longest; ++p) {
             for (std::size_t k = 0; k < counts.size(); ++k) {
                 if (p >= counts[k]) continue;

@@ -23,7 +23,7 @@ struct CurveSamples;
 // The independent-variable values of every sweep, formatted once: all signals
 // of a post file share one set of times, and formatting dominates a run.
 class AxisText {
-public:
+  public:
     // Formats the times of sweeps 0 to sweepCount - 1 (counts[s] points each;
     // a null array counts as no points).
     AxisText(float* const* axis, const uint32_t* counts, int32_t sweepCount);
@@ -33,10 +33,11 @@ public:
     // The text of point p of sweep s, followed by one blank.
     std::string_view at(int32_t s, uint32_t p) const {
         const Sweep& sweep = sweeps_[static_cast<std::size_t>(s)];
-        return std::string_view(sweep.text).substr(sweep.ends[p], sweep.ends[p + 1] - sweep.ends[p]);
+        return std::string_view(sweep.text)
+            .substr(sweep.ends[p], sweep.ends[p + 1] - sweep.ends[p]);
     }
 
-private:
+  private:
     struct Sweep {
         std::string text;
         std::vector<std::size_t> ends;  // ends[p]..ends[p + 1] is point p
@@ -49,9 +50,9 @@ private:
 // One signal's samples, per sweep. Any pointer, and any sweep's array, may be
 // null: such a sweep contributes no points.
 struct CurveSamples {
-    float* const* axis = nullptr;       // independent-variable values of each sweep
-    float* const* values = nullptr;     // the signal's values of each sweep
-    const uint32_t* counts = nullptr;   // point count of each sweep
+    float* const* axis = nullptr;      // independent-variable values of each sweep
+    float* const* values = nullptr;    // the signal's values of each sweep
+    const uint32_t* counts = nullptr;  // point count of each sweep
     int32_t firstSweep = 0;
     int32_t sweepCount = 0;
     const AxisText* axisText = nullptr;  // used when it covers axis and counts
@@ -71,7 +72,7 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
 // The curve list: one signal name per line. When the file cannot be opened
 // the names are dropped silently after one message.
 class CurveListFile {
-public:
+  public:
     CurveListFile() = default;
     ~CurveListFile();
     CurveListFile(const CurveListFile&) = delete;
@@ -82,7 +83,7 @@ public:
     bool open(const std::string& path);
     void addName(const std::string& name);
 
-private:
+  private:
     std::FILE* file_ = nullptr;
 };
 

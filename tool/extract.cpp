@@ -29,13 +29,14 @@ void checkIndependentVariable(const WaveformDataset& ds) {
     for (char& c : name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    if (name != "time") printLine(stdout, "Warning: independent variable of " + name + " is not TIME.");
+    if (name != "time")
+        printLine(stdout, "Warning: independent variable of " + name + " is not TIME.");
 }
 
 // Owns what open and read hand out, so every path releases them in order:
 // the value arrays first, then the dataset.
 class OpenedWaveform {
-public:
+  public:
     explicit OpenedWaveform(WaveformDataset* ds) : ds_(ds) {}
     ~OpenedWaveform() { close(); }
     OpenedWaveform(const OpenedWaveform&) = delete;
@@ -49,7 +50,7 @@ public:
         ds_ = nullptr;
     }
 
-private:
+  private:
     WaveformDataset* ds_;
     WaveformValues values_{};
 };
@@ -65,7 +66,8 @@ CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
     }
     if (values.real != nullptr && signal < values.signalCount) samples.values = values.real[signal];
     samples.firstSweep = 0;
-    samples.sweepCount = values.sweepCount < values.sweepSlots ? values.sweepCount : values.sweepSlots;
+    samples.sweepCount =
+        values.sweepCount < values.sweepSlots ? values.sweepCount : values.sweepSlots;
     return samples;
 }
 
@@ -74,7 +76,8 @@ CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
 bool extractCurves(const std::string& waveformPath, std::string baseFolder,
                    const CurveRequestMap& requests, bool listOnly, bool convertAll) {
     uint32_t status = 0;
-    WaveformDataset* ds = wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+    WaveformDataset* ds =
+        wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
     if (ds == nullptr) return false;
     OpenedWaveform waveform(ds);
     if (!wfxRead(ds, &waveform.values())) {
@@ -123,8 +126,8 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
             // A folder that cannot be made ends the run at once, without the
             // missing-signal report.
             if (!createOutputFolder(folder)) return false;
-            writeCurveFile(*ds, name, i, samplesFor(i),
-                           joinPath(folder, it->second.curveFileName), exported);
+            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(folder, it->second.curveFileName),
+                           exported);
         }
     }
     waveform.close();

@@ -43,8 +43,9 @@ bool createOutputFolder(const std::string& path) {
 
 std::string baseNameOf(const std::string& path) {
     std::size_t start = 0;
-    const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
-                          ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    const bool hasDrive =
+        path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     if (hasDrive) start = 2;
 
     const std::size_t lastSeparator = path.find_last_of("/\\");

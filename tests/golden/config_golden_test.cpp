@@ -43,8 +43,9 @@ TEST(ConfigGolden, BadConfigurations) {
         testkit::writeFile(dir / "run", "not a folder");
         testkit::writeFile(dir / "f.tcc", "<CurveExtraction FileName=\"C:\\sims\\run.tr0\"/>\n");
         golden::expectRun(dir, {"f.tcc"},
-                          Expected{"", "Cannot create run directory.\n"
-                                       "Unable to parse configuration file, exiting.\n",
+                          Expected{"",
+                                   "Cannot create run directory.\n"
+                                   "Unable to parse configuration file, exiting.\n",
                                    {}},
                           "folder is a file");
     }

@@ -52,7 +52,8 @@ void expectRun(const testkit::ScratchDir& dir, const std::vector<std::string>& a
 std::string curve(const std::string& name, const std::vector<std::string>& samples) {
     std::string text =
         "*******Voltage*********\n\n*[Dim=Voltage]\n**************Curve***************\n"
-        "n1     n2     blue     " + name + ".\n";
+        "n1     n2     blue     " +
+        name + ".\n";
     for (const auto& line : samples) text += line + "\n";
     return text + "**************End***************\n";
 }

@@ -27,7 +27,8 @@ Parsed parse(const std::string& text) {
     testing::internal::CaptureStderr();
     p.ok = parseConversionConfig("self.tcc", p.waveform, p.base, map);
     p.err = testing::internal::GetCapturedStderr();
-    for (const auto& [node, r] : map) p.requests.push_back(node + " -> " + r.subFolder + "/" + r.curveFileName);
+    for (const auto& [node, r] : map)
+        p.requests.push_back(node + " -> " + r.subFolder + "/" + r.curveFileName);
     return p;
 }
 
@@ -55,7 +56,8 @@ TEST(Configuration, ElementsAndAttributes) {
             "<CurveExtraction FileName : \"a b.tr0\"/>\n"
             "<Curve Node=' x ' Node \" v 1 \" CurveFileName=\"one.cur\"/>\n"
             "<Curve Node=\"n\"\n CurveFileName=\"lost.cur\"/>\n"
-            "<curve Node=\"lower\" CurveFileName=\"l.cur\"/><CURVE Node=\"u\" CurveFileName=\"u\"/>\n"
+            "<curve Node=\"lower\" CurveFileName=\"l.cur\"/><CURVE Node=\"u\" "
+            "CurveFileName=\"u\"/>\n"
             "<Curve node=\"n\" CurveFileName=\"n.cur\"/>\n"
             "<Curve Node=\"open CurveFileName=\"f.cur\n"
             "<Curve Node=\"\" CurveFileName=\"empty.cur\"/>\n");
@@ -74,7 +76,8 @@ TEST(Configuration, ElementsAndAttributes) {
         Parsed p = parse(
             "<CurveExtraction FileName=\"w.tr0\" Node=\"t\" CurveFileName=\"t.cur\"/>\n"
             "<Curve Node=\"a\" CurveFileName=\"a.cur\"/><VoltageCurveList OutputSubFolder=\"s\">\n"
-            "<Curve Node=\"b\" CurveFileName=\"b.cur\"/><Curve Node=\"c\" CurveFileName=\"c.cur\"/>\n"
+            "<Curve Node=\"b\" CurveFileName=\"b.cur\"/><Curve Node=\"c\" "
+            "CurveFileName=\"c.cur\"/>\n"
             "<Curve Node=\"d\" CurveFileName=\"d.cur\"/></VoltageCurveList>\n"
             "<VoltageCurveList>\n"
             "<Curve Node=\"b\" CurveFileName=\"b2.cur\"/>\n"

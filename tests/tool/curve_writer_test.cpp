@@ -38,21 +38,31 @@ TEST(CurveNumbers, MatchPrintfTwelveDigits) {
     EXPECT_EQ(viaFormatter(1.2f), "1.20000004768");
     EXPECT_EQ(viaFormatter(1e-9f), "9.99999971718e-10");
 
-    std::vector<float> special = {
-        -0.0f,
-        std::numeric_limits<float>::infinity(),
-        -std::numeric_limits<float>::infinity(),
-        std::numeric_limits<float>::quiet_NaN(),
-        -std::numeric_limits<float>::quiet_NaN(),
-        fromBits(0x7fa00001u),  // signalling NaN with a payload
-        fromBits(0xffc12345u),
-        std::numeric_limits<float>::denorm_min(),
-        -std::numeric_limits<float>::denorm_min(),
-        std::numeric_limits<float>::min(),
-        std::numeric_limits<float>::max(),
-        -std::numeric_limits<float>::max(),
-        1e-4f, 9.9999e-5f, 1e-5f, 1e11f, 1e12f, 999999999999.0f, 123456789012.0f,
-        0.0001f, 0.00001f, 1.0f / 3.0f, -2.5e-38f, 16777216.0f, 16777217.0f};
+    std::vector<float> special = {-0.0f,
+                                  std::numeric_limits<float>::infinity(),
+                                  -std::numeric_limits<float>::infinity(),
+                                  std::numeric_limits<float>::quiet_NaN(),
+                                  -std::numeric_limits<float>::quiet_NaN(),
+                                  fromBits(0x7fa00001u),  // signalling NaN with a payload
+                                  fromBits(0xffc12345u),
+                                  std::numeric_limits<float>::denorm_min(),
+                                  -std::numeric_limits<float>::denorm_min(),
+                                  std::numeric_limits<float>::min(),
+                                  std::numeric_limits<float>::max(),
+                                  -std::numeric_limits<float>::max(),
+                                  1e-4f,
+                                  9.9999e-5f,
+                                  1e-5f,
+                                  1e11f,
+                                  1e12f,
+                                  999999999999.0f,
+                                  123456789012.0f,
+                                  0.0001f,
+                                  0.00001f,
+                                  1.0f / 3.0f,
+                                  -2.5e-38f,
+                                  16777216.0f,
+                                  16777217.0f};
     for (float value : special) {
         EXPECT_EQ(viaFormatter(value), viaPrintf(value)) << std::hexfloat << value;
     }
@@ -78,7 +88,8 @@ struct FakeDataset {
     explicit FakeDataset(std::vector<uint32_t> signalTypes) {
         std::memset(&ds, 0, sizeof ds);
         records.resize(signalTypes.size() + 1);
-        for (std::size_t i = 0; i < signalTypes.size(); ++i) records[i + 1].typeCode = signalTypes[i];
+        for (std::size_t i = 0; i < signalTypes.size(); ++i)
+            records[i + 1].typeCode = signalTypes[i];
         ds.variables = records.data();
         ds.variableCount = static_cast<int32_t>(records.size());
         ds.firstSignalIndex = 1;
@@ -131,8 +142,9 @@ TEST(CurveFile, SampleLines) {
         sweeps.add({0, 1e-9f, 1e-9f, 1e-9f, 2e-9f, nan, nan}, {0.5f, 1, 2, 3, 4, 5, 6});
         ExportedSignalSet exported;
         EXPECT_EQ(writeAndRead(voltage, "out", sweeps.samples(), exported),
-                  kHeader + "n1     n2     blue     out.\n"
-                            "0 0.5\n9.99999971718e-10 1\n1.99999994344e-09 4\nnan 5\nnan 6\n" +
+                  kHeader +
+                      "n1     n2     blue     out.\n"
+                      "0 0.5\n9.99999971718e-10 1\n1.99999994344e-09 4\nnan 5\nnan 6\n" +
                       kEnd);
         EXPECT_EQ(exported, ExportedSignalSet{"out"});
     }
@@ -150,8 +162,9 @@ TEST(CurveFile, SampleLines) {
         sweeps.add({0, 0, 5, 6}, {20, 21, 22, 23});
         sweeps.add({7}, {30});
         ExportedSignalSet exported;
-        const std::string expected = kHeader + "n1     n2     blue     x.\n"
-                                               "0 10\n0 20\n7 30\n1 11\n2 12\n5 22\n6 23\n" +
+        const std::string expected = kHeader +
+                                     "n1     n2     blue     x.\n"
+                                     "0 10\n0 20\n7 30\n1 11\n2 12\n5 22\n6 23\n" +
                                      kEnd;
         CurveSamples s = sweeps.samples();
         EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);

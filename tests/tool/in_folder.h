@@ -8,7 +8,7 @@
 #include "run_tool.h"
 
 class InScratchFolder {
-public:
+  public:
     InScratchFolder() : previous_(std::filesystem::current_path()) {
         std::filesystem::current_path(dir_.path());
     }
@@ -18,7 +18,7 @@ public:
 
     const std::filesystem::path& path() const { return dir_.path(); }
 
-private:
+  private:
     testkit::ScratchDir dir_;
     std::filesystem::path previous_;
 };
