@@ -128,8 +128,8 @@ struct PostShape {
     bool bigEndian = false;
     bool byteFramed = false;
     size_t chunk = 4096;
-    int analysis = 1;                       // first type code
-    std::vector<std::string> sweepNames;    // empty: no sweep
+    int analysis = 1;                     // first type code
+    std::vector<std::string> sweepNames;  // empty: no sweep
     int sweeps = 1;
     int rows = 3;
 };
@@ -265,8 +265,8 @@ struct EventSignal {
 };
 
 Bytes framedEvent(bool bigEndian, size_t chunk) {
-    std::vector<EventSignal> signals = {{-1, 0, "clk"}, {-1, 0, "data"}, {7, 3, "out"},
-                                        {9, 0, "  q  "}};
+    std::vector<EventSignal> signals = {
+        {-1, 0, "clk"}, {-1, 0, "data"}, {7, 3, "out"}, {9, 0, "  q  "}};
     Bytes h = field("framed event", 16) + field("12/06/26 02:30", 16) + field("  seed title ", 100);
     putWord(h, static_cast<uint32_t>(signals.size()), bigEndian);
     putWord(h, 2, bigEndian);

@@ -26,7 +26,11 @@ rm -rf "$probe"
 
 CC=clang CXX=clang++ cmake -S . -B $BUILD -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_FUZZ=ON \
     -DWAVTREX_TESTS=OFF >/dev/null || exit 1
-cmake --build $BUILD -j "${FUZZ_JOBS:-2}" >$BUILD/build.log 2>&1 || { cat $BUILD/build.log; exit 1; }
+fuzzers=""
+for target in $TARGETS; do fuzzers="$fuzzers ${target}_fuzzer"; done
+# shellcheck disable=SC2086
+cmake --build $BUILD -j "${FUZZ_JOBS:-2}" --target $fuzzers >$BUILD/build.log 2>&1 ||
+    { tail -n 40 $BUILD/build.log; exit 1; }
 
 mkdir -p $BUILD/work $BUILD/artifacts $BUILD/logs
 status=0
