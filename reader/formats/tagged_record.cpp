@@ -1,6 +1,664 @@
-// Placeholder until the reader lands: fails like a format without a reader.
+// Tagged record waveform files; see tagged_record.h.
 #include "tagged_record.h"
 
-int readTaggedRecordHeader(WaveformDataset*) { return 0; }
-int readTaggedRecordData(WaveformDataset*, WaveformValues*) { return 0; }
-void releaseNameTree(WaveformDataset*) {}
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "../internal.h"
+
+namespace {
+
+constexpr int kTaggedMarker = 9;
+constexpr int32_t kTaggedFieldLimit = 8192;  // longest field one read may ask for
+constexpr int32_t kTaggedNameLimit = 1024;   // names are shorter than this
+constexpr int32_t kTaggedTitleLimit = 100;   // as is the title
+constexpr int32_t kTaggedFixedText = 16;     // version and date fields
+
+constexpr uint32_t kScopeWithoutText = 0x10000000u;
+constexpr uint32_t kHeaderEnd = 0x01000000u;
+constexpr uint32_t kSweepEnd = 0xC0000001u;
+constexpr uint32_t kLowBits = 0x3FFFFFFFu;
+
+// Identifiers index a dense map; a map larger than the file is not worth
+// trusting, except that small files may still use identifiers up to this.
+constexpr int64_t kTaggedMapFloor = 1 << 16;
+constexpr int64_t kTaggedMapCeiling = int64_t{1} << 30;
+
+// Sweep slots per signal may not outgrow the file by more than this factor:
+// every slot costs pointers and a count even when the sweep is empty.
+constexpr int64_t kTaggedSlotsPerByte = 4;
+
+void taggedMalformed(const WaveformDataset* ds) { storeMessage("Malformed data file %s !!", ds->fileName); }
+
+// ---- block layer --------------------------------------------------------------
+
+// Reads the 8-byte block head. Returns the data length, 0 when the 8 bytes are
+// not there, -1 when the marker is not 9.
+int32_t taggedBlockHeader(WaveformDataset* ds) {
+    unsigned char head[8];
+    if (gzread(ds->stream, head, sizeof head) != static_cast<int>(sizeof head)) return 0;
+    // A big-endian marker has the 9 in its last byte; the others are not examined.
+    if (head[3] == kTaggedMarker) {
+        ds->fileMode |= kModeSwapped;
+    } else if (head[0] != kTaggedMarker) {
+        return -1;
+    }
+    uint32_t length;
+    if (ds->fileMode & kModeSwapped) {
+        length = (uint32_t{head[4]} << 24) | (uint32_t{head[5]} << 16) | (uint32_t{head[6]} << 8) |
+                 head[7];
+    } else {
+        length = (uint32_t{head[7]} << 24) | (uint32_t{head[6]} << 16) | (uint32_t{head[5]} << 8) |
+                 head[4];
+    }
+    return static_cast<int32_t>(length);
+}
+
+// Loads the next whole block into blockBuffer. A block longer than the buffer
+// is refused as malformed rather than read in pieces: the block is the unit
+// the saved state after the header describes.
+bool taggedLoadBlock(WaveformDataset* ds) {
+    ds->blockLength = 0;
+    ds->blockPosition = 0;
+    int32_t length = taggedBlockHeader(ds);
+    if (length < 1 || length > WFX_BLOCK_SIZE) {
+        taggedMalformed(ds);
+        return false;
+    }
+    if (gzread(ds->stream, ds->blockBuffer, static_cast<unsigned>(length)) != length) {
+        taggedMalformed(ds);
+        return false;
+    }
+    ds->blockLength = length;
+    return true;
+}
+
+// Next n bytes of the block data into dest (NULL discards them); a field may
+// run across blocks. Fails without a message for n above 8192.
+bool taggedField(WaveformDataset* ds, void* dest, int32_t n) {
+    if (n <= 0) return true;
+    if (n > kTaggedFieldLimit) return false;
+    auto* out = static_cast<unsigned char*>(dest);
+    int32_t copied = 0;
+    while (copied < n) {
+        if (ds->blockLength <= 0 && !taggedLoadBlock(ds)) return false;
+        int32_t take = ds->blockLength - ds->blockPosition;
+        if (take > n - copied) take = n - copied;
+        if (out != nullptr) std::memcpy(out + copied, ds->blockBuffer + ds->blockPosition, static_cast<size_t>(take));
+        copied += take;
+        ds->blockPosition += take;
+        // A used-up block is dropped, so the next field starts with a block head.
+        if (ds->blockPosition >= ds->blockLength) {
+            ds->blockLength = 0;
+            ds->blockPosition = 0;
+        }
+    }
+    return true;
+}
+
+// Reads n (4 or 8) bytes in the file's byte order into dest.
+bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
+    unsigned char bytes[8];
+    if (!taggedField(ds, bytes, n)) return false;
+    if (ds->fileMode & kModeSwapped) {
+        for (int32_t k = 0; k < n / 2; ++k) {
+            unsigned char t = bytes[k];
+            bytes[k] = bytes[n - 1 - k];
+            bytes[n - 1 - k] = t;
+        }
+    }
+    std::memcpy(dest, bytes, static_cast<size_t>(n));
+    return true;
+}
+
+bool taggedInt(WaveformDataset* ds, int32_t* value) { return taggedNumber(ds, value, 4); }
+bool taggedFloat(WaveformDataset* ds, float* value) { return taggedNumber(ds, value, 4); }
+bool taggedDouble(WaveformDataset* ds, double* value) { return taggedNumber(ds, value, 8); }
+
+// An int length below limit, then that many bytes into text (NUL-terminated).
+// A negative length or one at the limit fails without a message, before any
+// byte of the text is read.
+bool taggedText(WaveformDataset* ds, char* text, int32_t limit) {
+    int32_t length;
+    if (!taggedInt(ds, &length)) return false;
+    if (length < 0 || length >= limit) return false;
+    if (!taggedField(ds, text, length)) return false;
+    text[length] = '\0';
+    return true;
+}
+
+// ---- scope tree ---------------------------------------------------------------
+
+struct ScopeItem {
+    int32_t nameIndex;  // -1 for the root
+    uint32_t tag;
+    int32_t firstChild;
+    int32_t lastChild;
+    int32_t nextSibling;
+};
+
+struct ScopeName {
+    size_t textOffset;
+    int32_t newestItem;
+    int32_t next;  // bucket chain
+};
+
+struct ScopeTree {
+    int32_t buckets[WFX_SYMBOL_BUCKETS];
+    ScopeItem* items;
+    int32_t itemCount;
+    int32_t itemCapacity;
+    ScopeName* names;
+    int32_t nameCount;
+    int32_t nameCapacity;
+    char* pool;
+    size_t poolUsed;
+    size_t poolCapacity;
+};
+
+// Makes room for one more element, doubling. False when out of memory.
+template <typename T>
+bool taggedReserve(T** array, int32_t* capacity, int32_t count) {
+    if (count < *capacity) return true;
+    int32_t grown = *capacity > 0 ? *capacity * 2 : 16;
+    auto* bigger = static_cast<T*>(std::realloc(*array, sizeof(T) * static_cast<size_t>(grown)));
+    if (bigger == nullptr) return false;
+    *array = bigger;
+    *capacity = grown;
+    return true;
+}
+
+ScopeTree* taggedNewTree() {
+    auto* tree = static_cast<ScopeTree*>(std::calloc(1, sizeof(ScopeTree)));
+    if (tree == nullptr) return nullptr;
+    for (int32_t& head : tree->buckets) head = -1;
+    if (!taggedReserve(&tree->items, &tree->itemCapacity, 0)) {
+        std::free(tree);
+        return nullptr;
+    }
+    tree->items[0] = ScopeItem{-1, 0, -1, -1, -1};
+    tree->itemCount = 1;
+    return tree;
+}
+
+// The name entry of the first length bytes of text, or -1.
+int32_t taggedFindScope(const ScopeTree* tree, const char* text, size_t length, uint32_t bucket) {
+    for (int32_t k = tree->buckets[bucket]; k >= 0; k = tree->names[k].next) {
+        const char* known = tree->pool + tree->names[k].textOffset;
+        if (std::strlen(known) == length && std::memcmp(known, text, length) == 0) return k;
+    }
+    return -1;
+}
+
+// Hash bucket of the first length bytes of text (a scope name, so shorter
+// than the name limit).
+uint32_t taggedScopeBucket(const char* text, size_t length) {
+    char name[kTaggedNameLimit];
+    std::memcpy(name, text, length);
+    name[length] = '\0';
+    return nameHash(name);
+}
+
+// Adds the scope named by text up to its last "." under its parent scope.
+// Returns the new item, or -1: no "." (no message), parent never declared
+// ("Error: Intenal Error"), out of memory ("Error: Out of memory").
+int32_t addScope(ScopeTree* tree, const char* text) {
+    const char* lastDot = std::strrchr(text, '.');
+    if (lastDot == nullptr) return -1;
+    size_t length = static_cast<size_t>(lastDot - text);
+    uint32_t bucket = taggedScopeBucket(text, length);
+    int32_t name = taggedFindScope(tree, text, length, bucket);
+    if (name < 0) {
+        if (tree->poolUsed + length + 1 > tree->poolCapacity) {
+            size_t grown = tree->poolCapacity * 2 + length + 1024;
+            auto* bigger = static_cast<char*>(std::realloc(tree->pool, grown));
+            if (bigger == nullptr) {
+                storeMessage("Error: Out of memory");
+                return -1;
+            }
+            tree->pool = bigger;
+            tree->poolCapacity = grown;
+        }
+        if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
+            storeMessage("Error: Out of memory");
+            return -1;
+        }
+        std::memcpy(tree->pool + tree->poolUsed, text, length);
+        tree->pool[tree->poolUsed + length] = '\0';
+        name = tree->nameCount++;
+        tree->names[name] = ScopeName{tree->poolUsed, -1, tree->buckets[bucket]};
+        tree->buckets[bucket] = name;
+        tree->poolUsed += length + 1;
+    }
+
+    // The parent is the scope name up to its own last "."; it must be known.
+    int32_t parent = 0;
+    const char* parentDot = nullptr;
+    for (const char* p = text; p < lastDot; ++p) {
+        if (*p == '.') parentDot = p;
+    }
+    if (parentDot != nullptr) {
+        auto parentLength = static_cast<size_t>(parentDot - text);
+        int32_t parentName =
+            taggedFindScope(tree, text, parentLength, taggedScopeBucket(text, parentLength));
+        if (parentName < 0 || tree->names[parentName].newestItem < 0) {
+            storeMessage("Error: Intenal Error");
+            return -1;
+        }
+        parent = tree->names[parentName].newestItem;
+    }
+
+    if (!taggedReserve(&tree->items, &tree->itemCapacity, tree->itemCount)) {
+        storeMessage("Error: Out of memory");
+        return -1;
+    }
+    int32_t item = tree->itemCount++;
+    tree->items[item] = ScopeItem{name, 0, -1, -1, -1};
+    ScopeItem& up = tree->items[parent];
+    if (up.lastChild < 0) {
+        up.firstChild = item;
+    } else {
+        tree->items[up.lastChild].nextSibling = item;
+    }
+    up.lastChild = item;
+    tree->names[name].newestItem = item;
+    return item;
+}
+
+void taggedDescribe(const ScopeTree* tree, int32_t item, int depth, std::string& text) {
+    for (int32_t child = tree->items[item].firstChild; child >= 0;
+         child = tree->items[child].nextSibling) {
+        const ScopeItem& scope = tree->items[child];
+        char tag[16];
+        std::snprintf(tag, sizeof tag, " %x\n", scope.tag);
+        text.append(static_cast<size_t>(depth) * 2, ' ');
+        text += tree->pool + tree->names[scope.nameIndex].textOffset;
+        text += tag;
+        taggedDescribe(tree, child, depth + 1, text);
+    }
+}
+
+// ---- header -------------------------------------------------------------------
+
+// Signals of these type codes carry an imaginary part in an AC file.
+bool taggedComplexType(int32_t typeCode) { return typeCode >= 1 && typeCode <= 43 && (typeCode - 1) % 7 == 0; }
+
+bool taggedSweepNames(WaveformDataset* ds, int32_t params) {
+    char name[kTaggedNameLimit];
+    if (params == 1) {
+        if (!taggedText(ds, name, kTaggedNameLimit)) return false;
+        return addVariable(ds, name, 0, kKindReal) >= 0;
+    }
+    if (params > 1) {
+        int32_t outer = addType(ds, "outer", -1);
+        if (outer < 0) return false;
+        ds->types[outer].kind = kKindCompound;
+        ds->types[outer].memberCount = params;
+        for (int32_t k = 0; k < params; ++k) {
+            if (!taggedText(ds, name, kTaggedNameLimit)) return false;
+            int32_t member = addType(ds, name, outer);
+            if (member < 0) return false;
+            ds->types[member].kind = kKindReal;
+        }
+        int32_t position = addVariable(ds, "outer", static_cast<uint32_t>(outer), kKindCompound);
+        if (position < 0) return false;
+        ds->variables[ds->variableCount - 1].memberCount = static_cast<uint32_t>(params);
+    }
+    return true;
+}
+
+// Copies a 16-byte header text up to its first NUL.
+bool taggedFixedText(WaveformDataset* ds, char* dest) {
+    char raw[kTaggedFixedText];
+    if (!taggedField(ds, raw, kTaggedFixedText)) return false;
+    size_t length = 0;
+    while (length < sizeof raw && raw[length] != '\0') ++length;
+    std::memcpy(dest, raw, length);
+    dest[length] = '\0';
+    return true;
+}
+
+// Signal records, then the identifier map.
+bool taggedSignals(WaveformDataset* ds, int32_t signals, int32_t axisType) {
+    char name[kTaggedNameLimit];
+    int32_t largest = 0;
+    int32_t first = ds->variableCount;
+    // Data tags address identifiers with 30 bits, which caps the map too.
+    int64_t bound = estimatedDataSize(ds);
+    if (bound < kTaggedMapFloor) bound = kTaggedMapFloor;
+    if (bound > kTaggedMapCeiling) bound = kTaggedMapCeiling;
+    for (int32_t i = 0; i < signals; ++i) {
+        int32_t identifier;
+        int32_t typeCode;
+        if (!taggedInt(ds, &identifier) || !taggedInt(ds, &typeCode)) return false;
+        if (!taggedText(ds, name, kTaggedNameLimit)) return false;
+        uint32_t kind = kKindReal;
+        if (axisType == kAnalysisAc && taggedComplexType(typeCode)) {
+            kind = kKindComplex;
+        } else if (typeCode == 23) {
+            kind = kKindTagged13;
+        }
+        if (addVariable(ds, name, static_cast<uint32_t>(typeCode), kind) < 0) return false;
+        // A repeated name still gets its own record, the last one.
+        ds->variables[ds->variableCount - 1].identifier = identifier;
+        // Identifiers index the map: negative ones cannot, and very large ones
+        // would make it far bigger than anything the file could fill.
+        if (identifier < 0 || identifier >= bound) {
+            taggedMalformed(ds);
+            return false;
+        }
+        if (identifier > largest) largest = identifier;
+        ds->signalCount = i + 1;
+    }
+
+    size_t entries = static_cast<size_t>(largest) + 1;
+    ds->signalIdMap = static_cast<int32_t*>(std::calloc(entries, sizeof(int32_t)));
+    if (ds->signalIdMap == nullptr) {
+        storeMessage("Error: Out of memory");
+        return false;
+    }
+    ds->signalIdMapSize = static_cast<int32_t>(entries);
+    for (int32_t i = 0; i < signals; ++i) ds->signalIdMap[ds->variables[first + i].identifier] = i;
+    return true;
+}
+
+bool taggedScopes(WaveformDataset* ds) {
+    auto* tree = taggedNewTree();
+    if (tree == nullptr) {
+        storeMessage("Error: Out of memory");
+        return false;
+    }
+    ds->nameTree = tree;
+    char text[kTaggedNameLimit];
+    for (;;) {
+        int32_t tag;
+        if (!taggedInt(ds, &tag)) return false;
+        auto word = static_cast<uint32_t>(tag);
+        if (word == kHeaderEnd) return true;
+        if (word == kScopeWithoutText) continue;
+        if (!taggedText(ds, text, kTaggedNameLimit)) return false;
+        int32_t item = addScope(tree, text);
+        if (item < 0) return false;
+        tree->items[item].tag = word;
+    }
+}
+
+// ---- data ---------------------------------------------------------------------
+
+// Working state of one read.
+struct TaggedRead {
+    WaveformDataset* ds;
+    WaveformValues* out;
+    int64_t* rooms;       // per signal: room of its arrays in the current sweep
+    int64_t firstRoom;    // room given to an array on its first value
+    int32_t sweep;
+};
+
+// Grows every per-signal entry (and the sweep values) to hold slots sweeps.
+// The new slots are empty; sweepSlots is raised only when all entries have it.
+bool taggedGrowSlots(TaggedRead& read, int32_t slots) {
+    WaveformValues* out = read.out;
+    auto newSize = static_cast<size_t>(slots);
+    auto oldSize = static_cast<size_t>(out->sweepSlots);
+    auto grow = [&](auto*& entry) {
+        using Slot = std::remove_reference_t<decltype(*entry)>;
+        auto* bigger = static_cast<Slot*>(std::realloc(entry, sizeof(Slot) * newSize));
+        if (bigger == nullptr) return false;
+        std::memset(bigger + oldSize, 0, sizeof(Slot) * (newSize - oldSize));
+        entry = bigger;
+        return true;
+    };
+    const WaveformDataset* ds = read.ds;
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        if (!grow(out->real[i]) || !grow(out->axis[i]) || !grow(out->counts[i])) return false;
+        if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex &&
+            !grow(out->imag[i])) {
+            return false;
+        }
+    }
+    if (ds->sweepParamCount > 0 && !grow(out->sweepValues)) return false;
+    out->sweepSlots = slots;
+    return true;
+}
+
+// Makes room for one more value of signal i in the current sweep.
+bool taggedRoomFor(TaggedRead& read, int32_t i, uint32_t count) {
+    int64_t room = read.rooms[i];
+    if (count < room) return true;
+    // Steps of 100 values, but at least half again for long signals so that
+    // a big file is not copied over and over.
+    int64_t grown = room == 0 ? read.firstRoom : room + (room / 2 > 100 ? room / 2 : 100);
+    WaveformValues* out = read.out;
+    int32_t s = read.sweep;
+    auto bytes = static_cast<size_t>(grown) * sizeof(float);
+    auto resize = [&](float*& array) {
+        auto* bigger = static_cast<float*>(std::realloc(array, bytes));
+        if (bigger == nullptr) return false;
+        array = bigger;
+        return true;
+    };
+    bool complex = out->imag != nullptr && out->imag[i] != nullptr;
+    if (!resize(out->real[i][s]) || !resize(out->axis[i][s]) || (complex && !resize(out->imag[i][s]))) {
+        read.ds->lastError = kErrorOutOfMemory;
+        storeMessage("Error: Out out memory");
+        return false;
+    }
+    read.rooms[i] = grown;
+    return true;
+}
+
+// Reads one value of signal i (two floats when it is complex) and stores it
+// with the current time.
+bool taggedValue(TaggedRead& read, int32_t i) {
+    WaveformDataset* ds = read.ds;
+    WaveformValues* out = read.out;
+    bool complex = ds->variables[ds->firstSignalIndex + i].kind == kKindComplex;
+    float real;
+    float imag = 0.0f;
+    if (!taggedFloat(ds, &real)) return false;
+    if (complex && !taggedFloat(ds, &imag)) return false;
+    uint32_t& count = out->counts[i][read.sweep];
+    if (!taggedRoomFor(read, i, count)) return false;
+    out->real[i][read.sweep][count] = real;
+    out->axis[i][read.sweep][count] = static_cast<float>(ds->runningValue);
+    if (complex && out->imag != nullptr) out->imag[i][read.sweep][count] = imag;
+    ++count;
+    return true;
+}
+
+// An identifier from the data, as a signal. Identifiers past the map cannot be
+// told apart from damage (not even how many floats follow), so they fail the
+// read; an undeclared one inside the map goes to signal 0 like the map says.
+bool taggedSignalOf(TaggedRead& read, uint32_t identifier, int32_t* signal) {
+    if (identifier >= static_cast<uint32_t>(read.ds->signalIdMapSize)) {
+        storeMessage("Error: malformed data file");
+        return false;
+    }
+    *signal = read.ds->signalIdMap[identifier];
+    return true;
+}
+
+// Records of one sweep up to its end tag.
+bool taggedSweepRecords(TaggedRead& read) {
+    WaveformDataset* ds = read.ds;
+    const int32_t signals = ds->signalCount;
+    for (;;) {
+        int32_t word;
+        if (!taggedInt(ds, &word)) return false;
+        auto tag = static_cast<uint32_t>(word);
+        if (tag == kSweepEnd) return true;
+        float delta;
+        int32_t signal;
+        switch (tag >> 30) {
+            case 3: {
+                double absolute;
+                if (!taggedDouble(ds, &absolute)) return false;
+                ds->runningValue = absolute;
+                break;
+            }
+            case 1: {
+                uint32_t members = tag & kLowBits;
+                if (members > static_cast<uint32_t>(signals)) {
+                    storeMessage("Error: malformed data file");
+                    return false;
+                }
+                if (!taggedFloat(ds, &delta)) return false;
+                ds->runningValue += delta;
+                if (members == static_cast<uint32_t>(signals)) {
+                    for (int32_t i = 0; i < signals; ++i) {
+                        if (!taggedValue(read, i)) return false;
+                    }
+                    break;
+                }
+                for (uint32_t k = 0; k < members; ++k) {
+                    int32_t identifier;
+                    if (!taggedInt(ds, &identifier)) return false;
+                    if (!taggedSignalOf(read, static_cast<uint32_t>(identifier), &signal)) return false;
+                    if (!taggedValue(read, signal)) return false;
+                }
+                break;
+            }
+            case 0:
+                if (!taggedFloat(ds, &delta)) return false;
+                ds->runningValue += delta;
+                if (!taggedSignalOf(read, tag & kLowBits, &signal)) return false;
+                if (!taggedValue(read, signal)) return false;
+                break;
+            default:
+                break;  // top bits 10: a tag without payload
+        }
+    }
+}
+
+bool taggedReadSweeps(TaggedRead& read) {
+    WaveformDataset* ds = read.ds;
+    WaveformValues* out = read.out;
+    const int32_t signals = ds->signalCount;
+    const int32_t params = ds->sweepParamCount;
+    const int64_t size = ds->dataSize;
+    for (int32_t s = 0; s < ds->sweepCount; ++s) {
+        if (s >= out->sweepSlots) {
+            // Slots follow the sweeps actually present, so a header claiming
+            // many sweeps costs nothing until they turn up.
+            if (static_cast<int64_t>(signals) * (s + 1) > size * kTaggedSlotsPerByte && s > 0) {
+                taggedMalformed(ds);
+                return false;
+            }
+            int64_t slots = static_cast<int64_t>(out->sweepSlots) * 2;
+            if (slots < s + 1) slots = s + 1;
+            if (slots > ds->sweepCount) slots = ds->sweepCount;
+            if (!taggedGrowSlots(read, static_cast<int32_t>(slots))) {
+                ds->lastError = kErrorOutOfMemory;
+                storeMessage("Error: Out of memory !!");
+                return false;
+            }
+        }
+        read.sweep = s;
+        for (int32_t i = 0; i < signals; ++i) read.rooms[i] = 0;
+        if (params > 0) {
+            out->sweepValues[s] = static_cast<float*>(std::calloc(static_cast<size_t>(params), sizeof(float)));
+            if (out->sweepValues[s] == nullptr) {
+                ds->lastError = kErrorOutOfMemory;
+                storeMessage("Error: Out of memory !!");
+                return false;
+            }
+            for (int32_t k = 0; k < params; ++k) {
+                if (!taggedFloat(ds, &out->sweepValues[s][k])) return false;
+            }
+        }
+        if (!taggedSweepRecords(read)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int readTaggedRecordHeader(WaveformDataset* ds) {
+    ds->blockLength = 0;
+    ds->blockPosition = 0;
+    int32_t signals;
+    int32_t sweeps;
+    int32_t params;
+    if (!taggedInt(ds, &signals) || !taggedInt(ds, &sweeps) || !taggedInt(ds, &params)) return 0;
+    if (signals < 0 || sweeps < 0) {
+        taggedMalformed(ds);
+        return 0;
+    }
+    if (params < 0) params = 0;
+    ds->sweepCount = sweeps > 0 ? sweeps : 1;
+    ds->sweepParamCount = params;
+    // The signals start behind the records actually made (the sweep variable
+    // and the independent variable), whatever the sweep count says: a header
+    // with parameters but no sweep count, or the reverse, still lines up.
+    ds->firstSignalIndex = params > 0 ? 2 : 1;
+    if (!taggedSweepNames(ds, params)) return 0;
+
+    int32_t axisType;
+    char axisName[kTaggedNameLimit];
+    if (!taggedInt(ds, &axisType) || !taggedText(ds, axisName, kTaggedNameLimit)) return 0;
+    ds->analysisKind = static_cast<uint32_t>(axisType);
+    if (signals > 0 && addVariable(ds, axisName, static_cast<uint32_t>(axisType), kKindTagged11) < 0) {
+        return 0;
+    }
+    if (!taggedFixedText(ds, ds->version) || !taggedFixedText(ds, ds->date)) return 0;
+    if (!taggedText(ds, ds->title, kTaggedTitleLimit)) return 0;
+    if (!taggedSignals(ds, signals, axisType)) return 0;
+    return taggedScopes(ds) ? 1 : 0;
+}
+
+int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
+    ds->dataSize = estimatedDataSize(ds);
+    if (ds->dataSize < 1) {
+        ds->lastError = kErrorEmptyFile;
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        return 0;
+    }
+    if (ds->signalCount < 1) {
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        return 0;
+    }
+    const int32_t signals = ds->signalCount;
+
+    TaggedRead read{ds, out, nullptr, 1, 0};
+    read.rooms = static_cast<int64_t*>(std::calloc(static_cast<size_t>(signals), sizeof(int64_t)));
+    if (read.rooms == nullptr) {
+        ds->lastError = kErrorOutOfMemory;
+        storeMessage("Error: out of memory");
+        return 0;
+    }
+    // The whole file's worth of points shared out over signals and sweeps, so
+    // the first arrays never add up to more than the file can hold.
+    read.firstRoom = ds->dataSize / (2 * static_cast<int64_t>(signals)) / 4 / ds->sweepCount;
+    if (read.firstRoom < 1) read.firstRoom = 1;
+
+    // Every entry is still empty: slots are handed out as sweeps arrive.
+    out->sweepSlots = 0;
+    out->sweepCount = 0;
+    gzseek(ds->stream, ds->dataOffset, SEEK_SET);
+    if (ds->savedLength > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(ds->savedLength));
+    ds->blockLength = ds->savedLength;
+    ds->blockPosition = ds->savedPosition;
+
+    bool ok = taggedReadSweeps(read);
+    std::free(read.rooms);
+    return ok ? 1 : 0;
+}
+
+void releaseNameTree(WaveformDataset* ds) {
+    if (ds == nullptr || ds->nameTree == nullptr) return;
+    auto* tree = static_cast<ScopeTree*>(ds->nameTree);
+    std::free(tree->items);
+    std::free(tree->names);
+    std::free(tree->pool);
+    std::free(tree);
+    ds->nameTree = nullptr;
+}
+
+std::string describeScopeTree(const WaveformDataset* ds) {
+    std::string text;
+    if (ds == nullptr || ds->nameTree == nullptr) return text;
+    taggedDescribe(static_cast<const ScopeTree*>(ds->nameTree), 0, 0, text);
+    return text;
+}
