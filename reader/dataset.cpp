@@ -42,7 +42,8 @@ WaveformDataset* createDataset() {
         storeMessage("Error: Out of memory !!");
         return nullptr;
     }
-    for (int i = 0; i < WFX_SYMBOL_BUCKETS; ++i) ds->symbolBuckets[i] = -1;
+    // Every bucket starts at -1, whose bytes are all ones.
+    std::memset(ds->symbolBuckets, 0xFF, WFX_SYMBOL_BUCKETS * sizeof(int32_t));
     ds->dataOffset = -1;
     ds->dataFormat = 0xFFFFFFFFu;
     ds->analysisKind = 0xFFFFFFFFu;
