@@ -1,0 +1,274 @@
+// Block framing of binary post files and the text form's field readers.
+#include "post_block.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "../internal.h"
+
+namespace {
+
+constexpr int kByteFramedMark = 0x4B;   // 'K': first byte of a byte-framed file
+constexpr int kContinuedPiece = 0x81;   // 128 bytes, another piece follows
+constexpr int kByteFramedEnd = 0x82;    // end of a byte-framed file
+constexpr int32_t kContinuedLength = 128;
+
+// Fields that span blocks are joined here. It starts at the block size and
+// grows only as joined bytes actually arrive, so a huge requested length
+// cannot make it allocate more than the file holds.
+char* scratch = nullptr;
+size_t scratchCapacity = 0;
+size_t scratchUsed = 0;
+
+bool appendScratch(const uint8_t* bytes, size_t n) {
+    if (scratchUsed + n > scratchCapacity) {
+        size_t grown = scratchCapacity == 0 ? WFX_BLOCK_SIZE : scratchCapacity;
+        while (grown < scratchUsed + n) grown *= 2;
+        auto* bigger = static_cast<char*>(std::realloc(scratch, grown));
+        if (bigger == nullptr) return false;
+        scratch = bigger;
+        scratchCapacity = grown;
+    }
+    if (n > 0) std::memcpy(scratch + scratchUsed, bytes, n);
+    scratchUsed += n;
+    return true;
+}
+
+char* malformed(const WaveformDataset* ds) {
+    storeMessage("Malformed data file %s !!", ds->fileName);
+    return nullptr;
+}
+
+char* notCompleted(const WaveformDataset* ds) {
+    storeMessage("File %s not completed!!", ds->fileName);
+    return nullptr;
+}
+
+int readByte(WaveformDataset* ds) { return gzgetc(ds->stream); }
+
+bool readExactly(WaveformDataset* ds, void* dest, unsigned n) {
+    return gzread(ds->stream, dest, n) == static_cast<int>(n);
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Copies n bytes to dest as readBlockField's arguments ask.
+char* deliver(char* source, char* dest, int32_t n, bool trim, bool inPlace) {
+    if (inPlace) return source;
+    if (dest == nullptr) return source;
+    if (!trim) {
+        std::memcpy(dest, source, static_cast<size_t>(n));
+        return dest;
+    }
+    int32_t first = 0;
+    int32_t last = n;
+    while (first < last && isBlank(source[first])) first++;
+    while (last > first && isBlank(source[last - 1])) last--;
+    std::memmove(dest, source + first, static_cast<size_t>(last - first));
+    dest[last - first] = '\0';
+    return dest;
+}
+
+// Marks the block used up and consumes its closing word or byte.
+bool finishBlock(WaveformDataset* ds) {
+    ds->blockLength = 0;
+    ds->blockPosition = 0;
+    return readBlockTrailer(ds) > 0;
+}
+
+char dummyField[1];
+
+}  // namespace
+
+uint8_t blockFramingValue(const WaveformDataset* ds) {
+    return ds->dataFormat == kFormatFramedEvent ? kEventFramingValue : kPostFramingValue;
+}
+
+int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
+    if (ds->framingMode == -1) {
+        int first = readByte(ds);
+        if (first == -1) return -1;
+        if (first == kByteFramedMark) {
+            ds->framingMode = 1;
+        } else {
+            if (gzseek(ds->stream, 0, SEEK_SET) != 0) return -1;
+            ds->framingMode = 0;
+        }
+    }
+
+    if (ds->framingMode == 1) {
+        int c = readByte(ds);
+        if (c == -1) return -1;
+        if (c == kByteFramedEnd) return 0;
+        if (ds->blockContinuation != 0) {
+            if (c == kContinuedPiece) return kContinuedLength;
+            ds->blockContinuation = 0;
+            return c;
+        }
+        uint8_t prefix[6];
+        if (c != kPostFramingValue || !readExactly(ds, prefix, 6)) return -1;
+        if (prefix[4] != kPostFramingValue) return -1;
+        int length = prefix[5];
+        if (length == kContinuedPiece) {
+            ds->blockContinuation = 2;
+            return kContinuedLength;
+        }
+        return length;
+    }
+
+    uint8_t header[16];
+    if (!readExactly(ds, header, 16)) return -1;
+    if (header[0] != framingValue && header[3] != framingValue) return -1;
+    if (header[8] != framingValue && header[11] != framingValue) return -1;
+    if (header[3] == framingValue) ds->fileMode |= kModeSwapped;
+    return decodeInt32(header + 12, blockSwapped(ds));
+}
+
+int32_t readBlockTrailer(WaveformDataset* ds) {
+    uint8_t trailer[4];
+    unsigned size = ds->framingMode == 1 ? 1 : 4;
+    return readExactly(ds, trailer, size) ? static_cast<int32_t>(size) : -1;
+}
+
+int32_t loadBlock(WaveformDataset* ds, int32_t limit) {
+    ds->blockLength = 0;
+    ds->blockPosition = 0;
+    int32_t length = readBlockHeader(ds);
+    // The buffer has a fixed size: a longer block is damage, not data.
+    if (length < 1 || length > limit || ds->blockBuffer == nullptr) {
+        malformed(ds);
+        return 0;
+    }
+    int got = gzread(ds->stream, ds->blockBuffer, static_cast<unsigned>(length));
+    if (got <= 0) {
+        malformed(ds);
+        return 0;
+    }
+    // A short read keeps what arrived; the next read then finds the end.
+    ds->blockLength = got;
+    return got;
+}
+
+char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool inPlace) {
+    if (n <= 0) return dest;
+    if (ds->blockLength == 0 && loadBlock(ds, kBlockFieldLimit) == 0) return nullptr;
+
+    char* block = reinterpret_cast<char*>(ds->blockBuffer);
+    int32_t left = ds->blockLength - ds->blockPosition;
+    if (left >= n) {
+        char* field = block + ds->blockPosition;
+        ds->blockPosition += n;
+        if (ds->blockPosition == ds->blockLength) {
+            // The closing word is consumed now, so the field bytes in the
+            // buffer stay valid: nothing is loaded over them.
+            if (!finishBlock(ds)) return malformed(ds);
+        }
+        return deliver(field, dest, n, trim, inPlace);
+    }
+
+    // The field runs into the following blocks: join it in the scratch area.
+    scratchUsed = 0;
+    if (left > 0 && !appendScratch(ds->blockBuffer + ds->blockPosition, static_cast<size_t>(left))) {
+        storeMessage("Error: Out of memory !!");
+        return nullptr;
+    }
+    for (;;) {
+        if (!finishBlock(ds)) return malformed(ds);
+        if (loadBlock(ds, kBlockFieldLimit) == 0) return nullptr;
+        auto missing = static_cast<int32_t>(static_cast<size_t>(n) - scratchUsed);
+        int32_t take = ds->blockLength >= missing ? missing : ds->blockLength;
+        if (!appendScratch(ds->blockBuffer, static_cast<size_t>(take))) {
+            storeMessage("Error: Out of memory !!");
+            return nullptr;
+        }
+        if (take == missing) {
+            ds->blockPosition = take;
+            break;
+        }
+    }
+    return deliver(scratch, dest, n, trim, inPlace);
+}
+
+char* readBlockWord(WaveformDataset* ds) {
+    for (;;) {
+        if (ds->blockLength == 0 && loadBlock(ds, kBlockWordLimit) == 0) return nullptr;
+        // A block loaded for fields may fill the whole buffer, leaving no
+        // room for the terminator of a word that reaches its end.
+        if (ds->blockLength > kBlockWordLimit) return malformed(ds);
+        char* block = reinterpret_cast<char*>(ds->blockBuffer);
+        int32_t position = ds->blockPosition;
+        int32_t length = ds->blockLength;
+        char* word = block + position;
+        while (position < length && block[position] != ' ') position++;
+        int32_t wordEnd = position;
+        while (position < length && block[position] == ' ') position++;
+        // A word cut by the block end is terminated one byte past the data,
+        // which the word limit keeps inside the buffer.
+        block[wordEnd] = '\0';
+        bool empty = word[0] == '\0';
+        ds->blockPosition = position;
+        if (position < length) {
+            if (!empty) return word;
+            continue;
+        }
+        if (!finishBlock(ds)) return malformed(ds);
+        if (!empty) return word;
+    }
+}
+
+char* readTextField(WaveformDataset* ds, char* dest, int32_t n) {
+    int32_t counted = 0;
+    int32_t stored = 0;
+    while (counted < n) {
+        int c = gzgetc(ds->stream);
+        if (c == -1) return notCompleted(ds);
+        if (c == '\r') continue;
+        if (c == '\n') {
+            ds->lineNumber++;
+            continue;
+        }
+        counted++;
+        if (stored == 0 && isBlank(static_cast<char>(c))) continue;
+        if (dest != nullptr) dest[stored] = static_cast<char>(c);
+        stored++;
+    }
+    if (dest == nullptr) return dummyField;
+    while (stored > 0 && isBlank(dest[stored - 1])) stored--;
+    dest[stored] = '\0';
+    return dest;
+}
+
+char* readNumberField(WaveformDataset* ds, char* dest, int32_t n) {
+    int32_t gathered = 0;
+    while (gathered < n) {
+        int c = gzgetc(ds->stream);
+        if (c == -1) return notCompleted(ds);
+        if (c == '\r' || c == '\n') {
+            if (c == '\n') ds->lineNumber++;
+            gathered = 0;
+            continue;
+        }
+        if (dest != nullptr) dest[gathered] = static_cast<char>(c);
+        gathered++;
+    }
+    return dest != nullptr ? dest : dummyField;
+}
+
+bool isAllSpaces(const char* text) {
+    if (text == nullptr || *text == '\0') return false;
+    for (; *text != '\0'; ++text) {
+        if (*text != ' ') return false;
+    }
+    return true;
+}
+
+void restoreSavedBlock(WaveformDataset* ds) {
+    int32_t length = ds->savedLength;
+    if (length < 0 || length > WFX_BLOCK_SIZE || ds->blockBuffer == nullptr) length = 0;
+    if (length > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(length));
+    ds->blockLength = length;
+    ds->blockPosition = ds->savedPosition;
+    if (ds->blockPosition < 0 || ds->blockPosition > length) ds->blockPosition = length;
+    ds->blockContinuation = 0;
+}

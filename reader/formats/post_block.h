@@ -1,0 +1,130 @@
+// Block layer of the binary post and framed event files, and the fixed-width
+// field readers of the text post form.
+//
+// Binary files are a sequence of framed blocks. Word-framed block:
+//   word framing value | word unused | word framing value | word N | N data bytes | closing word
+// Byte-framed files start with 'K'; each block is 0x04, 4 unused bytes, 0x04,
+// a length byte, the data and one closing byte. A length byte 0x81 means 128
+// bytes and a continuation piece (length byte, data, closing byte) follows;
+// 0x82 where a block or continuation piece begins ends the file.
+//
+// The callers never see the framing: they ask for the next n bytes, the next
+// word or the next n characters. Failures store their message in the
+// last-error text; lastError is left to the callers.
+#ifndef WAVTREX_FORMATS_POST_BLOCK_H
+#define WAVTREX_FORMATS_POST_BLOCK_H
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "../wfx.h"
+
+constexpr uint8_t kPostFramingValue = 4;   // HSPICE post files
+constexpr uint8_t kEventFramingValue = 5;  // framed event files (format 11)
+
+// The framing value of the dataset's blocks: 5 for framed event files, else 4.
+uint8_t blockFramingValue(const WaveformDataset* ds);
+
+// Reads the next block header. Returns the block's data length, 0 at the
+// byte-framed end mark, -1 when the header cannot be read or is not accepted.
+// While framingMode is -1 it first decides the framing from the first byte.
+// A word header whose first word ends in the framing value sets the
+// byte-swapped flag, which then holds for the rest of the file.
+int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue);
+inline int32_t readBlockHeader(WaveformDataset* ds) {
+    return readBlockHeader(ds, blockFramingValue(ds));
+}
+
+// Reads a block's closing word (4) or byte (1). Returns its size, or -1.
+int32_t readBlockTrailer(WaveformDataset* ds);
+
+// Loads the next block into blockBuffer (blockPosition 0). Returns its length,
+// or 0 after storing "Malformed data file %s !!" (blockLength stays 0). A
+// declared length above limit is refused rather than overflowing the buffer.
+int32_t loadBlock(WaveformDataset* ds, int32_t limit);
+
+// Largest block that fields are read from, and from which words are read
+// (a word at the block end is terminated one byte past the data).
+constexpr int32_t kBlockFieldLimit = WFX_BLOCK_SIZE;
+constexpr int32_t kBlockWordLimit = WFX_BLOCK_SIZE - 1;
+
+// The next n bytes of the block data stream, joined across blocks when needed.
+// n <= 0 returns dest and reads nothing. inPlace: returns a pointer to the
+// bytes where they lie (blockBuffer or the scratch area, valid until the next
+// read), unterminated. Otherwise copies to dest and returns it: trimmed of
+// leading and trailing blanks and tabs and NUL-terminated when trim is set
+// (dest needs n + 1 bytes), raw otherwise. A NULL dest without inPlace just
+// consumes the bytes (the result is then non-NULL but not to be read).
+// Returns NULL after storing "Malformed data file %s !!".
+char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool inPlace);
+
+// The next space-separated word of the block data, NUL-terminated in place
+// (valid until the next read), or NULL. A word never continues into the next
+// block; only the space separates words.
+char* readBlockWord(WaveformDataset* ds);
+
+// The next n characters of the text form: carriage returns and line feeds are
+// dropped and not counted (line feeds advance lineNumber), leading blanks and
+// tabs are counted but not stored, trailing ones removed. dest needs n + 1
+// bytes; a NULL dest discards. Returns dest (a non-NULL dummy for NULL dest),
+// or NULL after storing "File %s not completed!!".
+char* readTextField(WaveformDataset* ds, char* dest, int32_t n);
+
+// The next n characters of one line, unterminated; a line break throws away
+// what was gathered and starts again. dest needs n bytes; NULL discards.
+// Returns dest (a non-NULL dummy for NULL dest), or NULL after storing
+// "File %s not completed!!".
+char* readNumberField(WaveformDataset* ds, char* dest, int32_t n);
+
+// True when text is non-empty and made of blanks only (a tab does not count).
+bool isAllSpaces(const char* text);
+
+// Puts the block state back as it stood right after the header, for a data
+// read that starts again from dataOffset.
+void restoreSavedBlock(WaveformDataset* ds);
+
+// Binary numbers in the dataset's byte order: little-endian, or big-endian
+// when the byte-swapped flag is set. Format readers decode through these and
+// never swap bytes themselves.
+inline bool blockSwapped(const WaveformDataset* ds) {
+    // The file order differs from the host order when exactly one is big-endian.
+    bool bigFile = (ds->fileMode & kModeSwapped) != 0;
+    return bigFile != (std::endian::native == std::endian::big);
+}
+
+// Shift forms that compilers turn into a single byte-swap instruction.
+inline uint32_t swapBytes32(uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
+}
+
+inline uint64_t swapBytes64(uint64_t v) {
+    return (static_cast<uint64_t>(swapBytes32(static_cast<uint32_t>(v))) << 32) |
+           swapBytes32(static_cast<uint32_t>(v >> 32));
+}
+
+inline uint32_t decodeWord(const void* p, bool swapped) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return swapped ? swapBytes32(v) : v;
+}
+
+inline uint64_t decodeLong(const void* p, bool swapped) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return swapped ? swapBytes64(v) : v;
+}
+
+inline int32_t decodeInt32(const void* p, bool swapped) {
+    return static_cast<int32_t>(decodeWord(p, swapped));
+}
+
+inline float decodeFloat(const void* p, bool swapped) {
+    return std::bit_cast<float>(decodeWord(p, swapped));
+}
+
+inline double decodeDouble(const void* p, bool swapped) {
+    return std::bit_cast<double>(decodeLong(p, swapped));
+}
+
+#endif
