@@ -1,6 +1,8 @@
 // Writes the seed corpus of every fuzz target: one folder per target under
 // the folder named on the command line, each file one small valid (or nearly
-// valid) waveform file, plus gzip-compressed copies of some of them.
+// valid) waveform file, plus gzip-compressed copies of some of them. Formats
+// come from the test-file writers; a few small builders below cover the
+// formats that have none.
 #include <zlib.h>
 
 #include <cstdint>
@@ -11,6 +13,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tagged_record_writer.h"
 
 namespace {
 
@@ -90,18 +94,6 @@ Bytes byteFramed(const Bytes& payload, size_t record) {
         out += '\0';
     }
     out += '\x82';
-    return out;
-}
-
-// Tagged record blocks: marker 9, length, data; no closing word.
-Bytes taggedBlocks(const Bytes& payload, bool bigEndian, size_t chunk) {
-    Bytes out;
-    for (size_t at = 0; at < payload.size(); at += chunk) {
-        Bytes piece = payload.substr(at, chunk);
-        putWord(out, 9, bigEndian);
-        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
-        out += piece;
-    }
     return out;
 }
 
@@ -215,7 +207,7 @@ Bytes csdfFile(bool complex, int sections) {
     Bytes out;
     for (int s = 0; s < sections; ++s) {
         out += "#H\n";
-        out += "SOURCE='HSPICE' VERSION='2001.2-seed'\n";
+        out += "SOURCE='HSPICE' VERSION='2005.09'\n";
         out += "TITLE='seed circuit'\n";
         out += complex ? "ANALYSIS='AC' SERIALNO='1'\n" : "ANALYSIS='TR' SERIALNO='1'\n";
         out += complex ? "SWEEPVAR='Frequency' XBEGIN='1' XEND='1e6'\n"
@@ -297,70 +289,41 @@ Bytes framedEvent(bool bigEndian, size_t chunk) {
     return wordFramed(h, 5, bigEndian, chunk) + wordFramed(d, 5, bigEndian, chunk);
 }
 
-// ---- tagged record files -----------------------------------------------------------
+// ---- tagged record files (the project's writer) --------------------------------------
 
-void putText(Bytes& out, const std::string& text, bool bigEndian) {
-    putWord(out, static_cast<uint32_t>(text.size()), bigEndian);
-    out += text;
-}
-
-Bytes taggedRecord(bool bigEndian, size_t chunk, int params, int sweeps, int analysis) {
-    struct Signal {
-        int32_t id;
-        int32_t type;
-        std::string name;
-    };
-    std::vector<Signal> signals = {{1, 1, "top.v(in)"}, {4, 8, "top.x1.i(vdd)"}, {2, 23, "top.q"}};
-    Bytes h;
-    putWord(h, static_cast<uint32_t>(signals.size()), bigEndian);
-    putWord(h, static_cast<uint32_t>(sweeps), bigEndian);
-    putWord(h, static_cast<uint32_t>(params), bigEndian);
-    if (params == 1) putText(h, "temper", bigEndian);
-    for (int k = 0; params > 1 && k < params; ++k) putText(h, "p" + std::to_string(k), bigEndian);
-    putWord(h, static_cast<uint32_t>(analysis), bigEndian);
-    putText(h, analysis == 2 ? "frequency" : "time", bigEndian);
-    h += field("tagged 1.0", 16);
-    h += Bytes("12/06/26") + Bytes(8, '\0');
-    putText(h, "seed title", bigEndian);
-    for (const auto& s : signals) {
-        putWord(h, static_cast<uint32_t>(s.id), bigEndian);
-        putWord(h, static_cast<uint32_t>(s.type), bigEndian);
-        putText(h, s.name, bigEndian);
-    }
-    for (const char* scope : {"top.", "top.x1.", "top.x1.x2."}) {
-        putWord(h, 0x00000001u, bigEndian);
-        putText(h, scope, bigEndian);
-    }
-    putWord(h, 0x10000000u, bigEndian);
-    putWord(h, 0x01000000u, bigEndian);
-
-    Bytes d;
-    bool complexSecond = analysis == 2;  // type code 8 under AC is complex
+Bytes taggedRecord(writers::TaggedByteOrder order, int32_t blockSize, int params, int sweeps,
+                   int analysis) {
+    writers::TaggedRecordHeader header;
+    header.sweepCount = sweeps;
+    for (int k = 0; k < params; ++k) header.sweepParameters.push_back("p" + std::to_string(k));
+    header.axisType = analysis;
+    header.signals = {{1, 1, "top.v(in)"}, {4, 8, "top.x1.i(vdd)"}, {2, 23, "top.q"}};
+    header.scopes = {{0x11, "top."},
+                     {writers::kTaggedScopeWithoutText, ""},
+                     {0x22, "top.x1."},
+                     {0x33, "top.x1.x2."}};
+    writers::TaggedRecordStream stream(order);
+    writers::writeTaggedHeader(stream, header);
+    bool complex = analysis == 2;  // type codes 1 and 8 under AC are complex
     for (int s = 0; s < (sweeps > 0 ? sweeps : 1); ++s) {
-        for (int k = 0; k < params; ++k) putFloat(d, 25.0f + static_cast<float>(s + k), bigEndian);
-        putWord(d, 0xC0000000u, bigEndian);
-        putDouble(d, 1e-9 * s, bigEndian);
-        putWord(d, 1, bigEndian);  // single record, identifier 1
-        putFloat(d, 1e-9f, bigEndian);
-        putFloat(d, 0.5f, bigEndian);
-        putWord(d, 0x40000000u | 3u, bigEndian);  // group of all signals
-        putFloat(d, 2e-9f, bigEndian);
-        putFloat(d, 1.0f, bigEndian);
-        putFloat(d, 2.0f, bigEndian);
-        if (complexSecond) putFloat(d, -2.0f, bigEndian);
-        putFloat(d, 3.0f, bigEndian);
-        putWord(d, 0x40000000u | 1u, bigEndian);  // group of one pair
-        putFloat(d, 1e-9f, bigEndian);
-        putWord(d, 2, bigEndian);
-        putFloat(d, 4.0f, bigEndian);
-        putWord(d, 0x80000000u, bigEndian);  // ignored
-        putWord(d, 4, bigEndian);
-        putFloat(d, 1e-9f, bigEndian);
-        putFloat(d, 5.0f, bigEndian);
-        if (complexSecond) putFloat(d, 0.5f, bigEndian);
-        putWord(d, 0xC0000001u, bigEndian);
+        std::vector<float> parameters;
+        for (int k = 0; k < params; ++k) parameters.push_back(25.0f + static_cast<float>(s + k));
+        if (params > 0) stream.sweepParameters(parameters);
+        stream.absoluteTime(1e-9 * s);
+        stream.single(1, 1e-9f,
+                      complex ? std::vector<float>{0.5f, 0.1f} : std::vector<float>{0.5f});
+        if (complex) {
+            stream.groupAll(3, 2e-9f, {1.0f, -1.0f, 2.0f, -2.0f, 3.0f});
+        } else {
+            stream.groupAll(3, 2e-9f, {1.0f, 2.0f, 3.0f});
+        }
+        stream.groupPairs(1e-9f, {{2, {4.0f}}});
+        stream.emptyTag();
+        stream.single(4, 1e-9f,
+                      complex ? std::vector<float>{5.0f, 0.5f} : std::vector<float>{5.0f});
+        stream.endSweep();
     }
-    return taggedBlocks(h, bigEndian, chunk) + taggedBlocks(d, bigEndian, chunk);
+    return writers::frameTaggedRecord(stream, blockSize);
 }
 
 // ---- corpus layout ------------------------------------------------------------------
@@ -419,14 +382,14 @@ Corpus buildCorpus() {
         }
     }
     c.add("framed_event", gzipped(framedEvent(false, 4096)));
-    for (bool big : {false, true}) {
-        Bytes file = taggedRecord(big, 4096, 0, 0, 1);
+    for (auto order : {writers::TaggedByteOrder::kLittle, writers::TaggedByteOrder::kBig}) {
+        Bytes file = taggedRecord(order, 4096, 0, 0, 1);
         c.add("tagged_record", file);
         c.add("open", file);
     }
-    c.add("tagged_record", taggedRecord(false, 13, 1, 3, 1));
-    c.add("tagged_record", taggedRecord(false, 4096, 2, 2, 2));
-    c.add("tagged_record", gzipped(taggedRecord(false, 4096, 0, 0, 1)));
+    c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 13, 1, 3, 1));
+    c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 4096, 2, 2, 2));
+    c.add("tagged_record", gzipped(taggedRecord(writers::TaggedByteOrder::kBig, 64, 0, 0, 1)));
     return c;
 }
 
