@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "post_writer.h"
 #include "tagged_record_writer.h"
 
 namespace {
@@ -35,65 +36,10 @@ void putFloat(Bytes& out, float value, bool bigEndian) {
     putWord(out, bits, bigEndian);
 }
 
-void putDouble(Bytes& out, double value, bool bigEndian) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, 8);
-    uint32_t low = static_cast<uint32_t>(bits), high = static_cast<uint32_t>(bits >> 32);
-    putWord(out, bigEndian ? high : low, bigEndian);
-    putWord(out, bigEndian ? low : high, bigEndian);
-}
-
 // Text of exactly width characters: cut, or padded with blanks on the right.
 Bytes field(const std::string& text, size_t width) {
     Bytes out = text.substr(0, width);
     out.resize(width, ' ');
-    return out;
-}
-
-// Text right-aligned in width characters.
-Bytes rightField(const std::string& text, size_t width) {
-    if (text.size() >= width) return text.substr(0, width);
-    return std::string(width - text.size(), ' ') + text;
-}
-
-// Word-framed blocks: marker, unused word, marker, length, data, closing word.
-// The payload is cut into pieces of at most chunk bytes, so fields cross
-// block boundaries when chunk is small.
-Bytes wordFramed(const Bytes& payload, uint32_t marker, bool bigEndian, size_t chunk) {
-    Bytes out;
-    for (size_t at = 0; at < payload.size(); at += chunk) {
-        Bytes piece = payload.substr(at, chunk);
-        putWord(out, marker, bigEndian);
-        putWord(out, 0, bigEndian);
-        putWord(out, marker, bigEndian);
-        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
-        out += piece;
-        putWord(out, static_cast<uint32_t>(piece.size()), bigEndian);
-    }
-    return out;
-}
-
-// Byte-framed records: "K", then records of up to 128-byte pieces with the
-// continuation length 0x81, closed by the end byte 0x82.
-Bytes byteFramed(const Bytes& payload, size_t record) {
-    Bytes out = "K";
-    for (size_t at = 0; at < payload.size(); at += record) {
-        Bytes rec = payload.substr(at, record);
-        out += '\x04';
-        out += Bytes(4, '\0');
-        out += '\x04';
-        size_t pos = 0;
-        while (rec.size() - pos > 128) {
-            out += '\x81';
-            out += rec.substr(pos, 128);
-            out += '\0';
-            pos += 128;
-        }
-        out += static_cast<char>(rec.size() - pos);
-        out += rec.substr(pos);
-        out += '\0';
-    }
-    out += '\x82';
     return out;
 }
 
@@ -112,93 +58,45 @@ Bytes gzipped(const Bytes& bytes) {
     return out;
 }
 
-// ---- HSPICE post files ------------------------------------------------------------
+// ---- HSPICE post files (the project's writer) -------------------------------------
 
 struct PostShape {
-    std::string version = "9601";  // 9007, 9601, 2001 or 2013
-    bool binary = true;
+    writers::PostVersion version = writers::PostVersion::v9601;
+    writers::PostForm form = writers::PostForm::wordFramed;
     bool bigEndian = false;
-    bool byteFramed = false;
-    size_t chunk = 4096;
-    int analysis = 1;                     // first type code
+    int blockSize = 4000;
+    bool ac = false;
     std::vector<std::string> sweepNames;  // empty: no sweep
-    int sweeps = 1;
-    int rows = 3;
+    bool countEscape = false;
 };
 
-// The header bytes (the same characters in the text and the binary form).
-Bytes postHeader(const PostShape& p, const std::vector<std::string>& names,
-                 const std::vector<int>& codes) {
-    bool late = p.version == "2001" || p.version == "2013";
-    char counts[32];
-    std::snprintf(counts, sizeof counts, "%04d%04d%04d", static_cast<int>(names.size()), 0,
-                  static_cast<int>(p.sweepNames.size()));
-    Bytes h = counts;
-    h += p.binary ? "    " : "0000";
-    if (late) {
-        h += "0000";
-        h += p.version;
-    } else {
-        h += p.version;
-        h += "    ";
-    }
-    h += field("seed title", 64) + field("12/06/26", 8) + field("02:30:00", 16) + field("", 72);
-    h += rightField(std::to_string(p.sweepNames.empty() ? 1 : p.sweeps), 4) + field("", 76);
-    for (int code : codes) h += rightField(std::to_string(code), 8);
-    auto addName = [&](const std::string& name) {
-        h += p.version == "9007" ? field(name, 16) : name + " ";
-    };
-    for (const auto& name : names) addName(name);
-    for (const auto& name : p.sweepNames) addName(name);
-    h += p.binary ? "$&%#    " : "$&%#\n";
-    return h;
-}
-
-Bytes postFile(const PostShape& p) {
-    std::vector<std::string> names = {p.analysis == 2 ? "HERTZ" : "TIME", "v(in)", "v(out)",
-                                      "i(vdd)"};
-    std::vector<int> codes = {p.analysis, 1, 1, 8};
-    Bytes header = postHeader(p, names, codes);
-    bool doubles = p.version == "2001";
-    bool axisDouble = doubles || p.version == "2013";
-    size_t width = p.version == "2001" ? 13 : 11;
-    Bytes data;
-    int lineFields = 0;
-    auto value = [&](double v, bool axis) {
-        if (p.binary) {
-            if (doubles || (axis && axisDouble)) {
-                putDouble(data, v, p.bigEndian);
-            } else {
-                putFloat(data, static_cast<float>(v), p.bigEndian);
-            }
-        } else {
-            char text[32];
-            std::snprintf(text, sizeof text, width == 13 ? "%13.5E" : "%11.4E", v);
-            data += text;
-            if (++lineFields == 7) {
-                data += '\n';
-                lineFields = 0;
-            }
+Bytes postFile(const PostShape& shape) {
+    writers::PostFile f;
+    f.version = shape.version;
+    f.form = shape.form;
+    f.bigEndian = shape.bigEndian;
+    f.blockSize = shape.blockSize;
+    f.countEscape = shape.countEscape;
+    f.axisTypeCode = shape.ac ? 2 : 1;
+    f.axisName = shape.ac ? "HERTZ" : "TIME";
+    f.signals = {{"v(in)"}, {"v(out)"}, {"i(vdd)", 8}, {"p1", 9, true}};
+    f.sweepNames = shape.sweepNames;
+    size_t width = writers::postRowWidth(f);
+    size_t tables = shape.sweepNames.empty() ? 1 : 2;
+    size_t params =
+        shape.sweepNames.size() > 1 ? shape.sweepNames.size() - 1 : shape.sweepNames.size();
+    for (size_t t = 0; t < tables; ++t) {
+        writers::PostTable table;
+        for (size_t k = 0; k < params; ++k)
+            table.params.push_back(25.0 + static_cast<double>(t + k));
+        for (int row = 0; row < 3; ++row) {
+            table.values.push_back(row * 1e-9);
+            for (size_t k = 1; k < width; ++k)
+                table.values.push_back(0.5 * row + static_cast<double>(k));
         }
-    };
-    int tables = p.sweepNames.empty() ? 1 : p.sweeps;
-    int params = p.sweepNames.size() > 1 ? static_cast<int>(p.sweepNames.size()) - 1
-                                         : static_cast<int>(p.sweepNames.size());
-    for (int s = 0; s < tables; ++s) {
-        for (int k = 0; k < params; ++k) value(25.0 + s + k, false);
-        for (int r = 0; r < p.rows; ++r) {
-            value(r * 1e-9, true);
-            for (size_t i = 1; i < names.size(); ++i) {
-                value(0.5 * r + static_cast<double>(i), false);
-                // Complex signals carry an imaginary part in an AC file.
-                if (p.analysis == 2) value(-0.25 * r, false);
-            }
-        }
-        value(1e30, true);
+        f.tables.push_back(table);
     }
-    if (!p.binary) return header + data + "\n";
-    if (p.byteFramed) return byteFramed(header, 300) + byteFramed(data, 200).substr(1);
-    return wordFramed(header, 4, p.bigEndian, p.chunk) + wordFramed(data, 4, p.bigEndian, p.chunk);
+    return writers::buildPostFile(f);
 }
 
 // ---- CSDF -------------------------------------------------------------------------
@@ -286,7 +184,13 @@ Bytes framedEvent(bool bigEndian, size_t chunk) {
         putFloat(d, static_cast<float>(r) * 2e-9f, bigEndian);
     }
     putWord(d, 0x20000000u, bigEndian);
-    return wordFramed(h, 5, bigEndian, chunk) + wordFramed(d, 5, bigEndian, chunk);
+    // The same word-framed blocks as binary post files, with the value 5.
+    std::vector<Bytes> chunks;
+    for (const Bytes* part : {&h, &d}) {
+        for (size_t at = 0; at < part->size(); at += chunk)
+            chunks.push_back(part->substr(at, chunk));
+    }
+    return writers::frameWordBlocks(chunks, bigEndian, 5);
 }
 
 // ---- tagged record files (the project's writer) --------------------------------------
@@ -338,25 +242,24 @@ Corpus buildCorpus() {
     Corpus c;
     // Post files: the first byte of a post_fuzzer input picks the version
     // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
-    const std::pair<std::string, char> versions[] = {
-        {"9601", 0}, {"9007", 1}, {"2001", 2}, {"2013", 3}};
+    using writers::PostForm;
+    using writers::PostVersion;
+    const std::pair<PostVersion, char> versions[] = {{PostVersion::v9601, 0},
+                                                     {PostVersion::v9007, 1},
+                                                     {PostVersion::v2001, 2},
+                                                     {PostVersion::v2013, 3}};
     for (const auto& [version, selector] : versions) {
-        for (int variant = 0; variant < 6; ++variant) {
+        for (int variant = 0; variant < 7; ++variant) {
             PostShape p;
             p.version = version;
-            p.binary = variant != 1;
+            p.form = variant == 1 ? PostForm::text
+                                  : (variant == 3 ? PostForm::byteFramed : PostForm::wordFramed);
             p.bigEndian = variant == 2;
-            p.byteFramed = variant == 3;
-            p.chunk = variant == 4 ? 37 : 4096;
-            if (variant == 5) {
-                p.analysis = 2;
-                p.sweepNames = {"tab", "w", "l"};
-                p.sweeps = 2;
-            }
-            if (variant == 1 && version == "9601") {
-                p.sweepNames = {"temper"};
-                p.sweeps = 3;
-            }
+            p.blockSize = variant == 4 ? 37 : 4000;
+            p.ac = variant == 5;
+            if (variant == 5) p.sweepNames = {"tab", "w", "l"};
+            if (variant == 1) p.sweepNames = {"temper"};
+            p.countEscape = variant == 6;
             Bytes file = postFile(p);
             c.add("post", Bytes(1, selector) + file);
             c.add("open", file);
