@@ -1,6 +1,7 @@
 // Tagged record waveform files; see tagged_record.h.
 #include "tagged_record.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,7 +103,8 @@ bool taggedField(WaveformDataset* ds, void* dest, int32_t n) {
 bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
     unsigned char bytes[8];
     if (!taggedField(ds, bytes, n)) return false;
-    if (ds->fileMode & kModeSwapped) {
+    bool bigFile = (ds->fileMode & kModeSwapped) != 0;
+    if (bigFile != (std::endian::native == std::endian::big)) {
         for (int32_t k = 0; k < n / 2; ++k) {
             unsigned char t = bytes[k];
             bytes[k] = bytes[n - 1 - k];
