@@ -1,5 +1,329 @@
-// Placeholder until the reader lands: fails like a format without a reader.
+// Framed event waveform files; see framed_event.h.
 #include "framed_event.h"
 
-int readFramedEventHeader(WaveformDataset*) { return 0; }
-int readFramedEventData(WaveformDataset*, WaveformValues*) { return 0; }
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "../internal.h"
+#include "post_block.h"
+
+namespace {
+
+constexpr uint32_t kEventEnd = 0x20000000u;
+constexpr uint32_t kEventIdentifierBits = 0x0FFFFFFFu;
+constexpr int32_t kEventNameLimit = 1024;   // names and prefixed names, with their NUL
+constexpr int32_t kEventSkipChunk = 4096;   // unused text is skipped in pieces this long
+
+// As for tagged records: a map of identifiers larger than the file is not
+// worth trusting, except that small files may use identifiers up to this.
+constexpr int64_t kEventMapFloor = 1 << 16;
+
+void eventMalformed(const WaveformDataset* ds) { storeMessage("Malformed data file %s !!", ds->fileName); }
+
+int eventOutOfMemory(WaveformDataset* ds) {
+    ds->lastError = kErrorOutOfMemory;
+    storeMessage("Error: out of memory");
+    return 0;
+}
+
+// Reads the next 4 bytes in the file's byte order, as a float when value is
+// given, else as an int. 0 when the field cannot be read.
+int readFramedEventNumber(WaveformDataset* ds, float* value, int32_t* number) {
+    const char* field = readBlockField(ds, nullptr, 4, false, true);
+    if (field == nullptr) return 0;
+    if (value != nullptr) {
+        *value = decodeFloat(field, blockSwapped(ds));
+    } else {
+        *number = decodeInt32(field, blockSwapped(ds));
+    }
+    return 1;
+}
+
+bool eventInt(WaveformDataset* ds, int32_t* number) { return readFramedEventNumber(ds, nullptr, number) != 0; }
+bool eventFloat(WaveformDataset* ds, float* value) {
+    int32_t unused;
+    return readFramedEventNumber(ds, value, &unused) != 0;
+}
+
+// Consumes length bytes of text nobody reads.
+bool eventSkip(WaveformDataset* ds, int32_t length) {
+    while (length > 0) {
+        int32_t piece = length < kEventSkipChunk ? length : kEventSkipChunk;
+        if (readBlockField(ds, nullptr, piece, false, false) == nullptr) return false;
+        length -= piece;
+    }
+    return true;
+}
+
+// Leading text, date, title, the three counts and the extra records.
+bool eventFixedHeader(WaveformDataset* ds, int32_t* signals, int32_t* grouped) {
+    char raw[101];
+    if (!eventSkip(ds, 16)) return false;
+    if (readBlockField(ds, raw, 16, false, false) == nullptr) return false;
+    std::memcpy(ds->date, raw, 16);
+    ds->date[16] = '\0';
+    if (readBlockField(ds, raw, 100, true, false) == nullptr) return false;
+    // A title that fills all 100 bytes loses its last one to the terminator.
+    size_t titleLength = strnlen(raw, sizeof ds->title - 1);
+    std::memcpy(ds->title, raw, titleLength);
+    ds->title[titleLength] = '\0';
+
+    int32_t extras;
+    if (!eventInt(ds, signals) || !eventInt(ds, grouped) || !eventInt(ds, &extras)) return false;
+    // Counts that no file could hold are damage, not something to size by.
+    if (*signals < 0 || *grouped < 0 || *grouped > *signals || extras < 0) {
+        eventMalformed(ds);
+        return false;
+    }
+    ds->mainCount = *signals;
+    ds->probeCount = *grouped;
+    ds->sweepParamCount = extras;
+    for (int32_t k = 0; k < extras; ++k) {
+        int32_t unused;
+        int32_t length;
+        if (!eventInt(ds, &unused) || !eventInt(ds, &length)) return false;
+        if (length < 0) {
+            eventMalformed(ds);
+            return false;
+        }
+        if (!eventSkip(ds, length)) return false;
+    }
+    return true;
+}
+
+// One signal record's name, "prefix:name" when the prefix is above 0. Names
+// that do not fit 1024 bytes (with the prefix) are refused, not cut: a cut
+// name could clash with another signal's.
+bool eventSignalName(WaveformDataset* ds, char* name) {
+    int32_t prefix;
+    int32_t length;
+    if (!eventInt(ds, &prefix) || !eventInt(ds, &length)) return false;
+    if (length < 0 || length >= kEventNameLimit) {
+        eventMalformed(ds);
+        return false;
+    }
+    char text[kEventNameLimit];
+    text[0] = '\0';  // a name of length 0 reads nothing
+    if (readBlockField(ds, text, length, true, false) == nullptr) return false;
+    int written = prefix > 0 ? std::snprintf(name, kEventNameLimit, "%d:%s", prefix, text)
+                             : std::snprintf(name, kEventNameLimit, "%s", text);
+    if (written < 0 || written >= kEventNameLimit) {
+        eventMalformed(ds);
+        return false;
+    }
+    return true;
+}
+
+// Appends to an int array grown by doubling; false when out of memory.
+bool eventAppend(int32_t** array, int32_t* size, int32_t* capacity, int32_t value) {
+    if (*size >= *capacity) {
+        int32_t grown = *capacity > 0 ? *capacity * 2 : 16;
+        auto* bigger = static_cast<int32_t*>(std::realloc(*array, sizeof(int32_t) * static_cast<size_t>(grown)));
+        if (bigger == nullptr) return false;
+        *array = bigger;
+        *capacity = grown;
+    }
+    (*array)[(*size)++] = value;
+    return true;
+}
+
+// Signal records, signalIdList and signalIdMap.
+int eventSignals(WaveformDataset* ds, int32_t signals, int32_t grouped) {
+    // (identifier, position) pairs of the signals that are not grouped.
+    int32_t* pairs = nullptr;
+    int32_t pairCount = 0;
+    int32_t pairCapacity = 0;
+    int32_t listCapacity = 0;
+    int64_t largest = -1;
+    int64_t bound = estimatedDataSize(ds);
+    if (bound < kEventMapFloor) bound = kEventMapFloor;
+
+    auto fail = [&]() {
+        std::free(pairs);
+        return 0;
+    };
+    char name[kEventNameLimit];
+    for (int32_t i = 0; i < signals; ++i) {
+        int32_t word;
+        if (!eventInt(ds, &word) || !eventSignalName(ds, name)) return fail();
+        if (addVariable(ds, name, 1, kKindReal) < 0) return fail();
+        if (word < 0) {
+            // More grouped signals than the header counted would leave group
+            // records without a fixed length.
+            if (ds->signalIdListSize >= grouped) {
+                eventMalformed(ds);
+                return fail();
+            }
+            if (!eventAppend(&ds->signalIdList, &ds->signalIdListSize, &listCapacity, i)) {
+                eventOutOfMemory(ds);
+                return fail();
+            }
+        } else {
+            int32_t identifier = word & static_cast<int32_t>(kEventIdentifierBits);
+            if (identifier >= bound) {
+                eventMalformed(ds);
+                return fail();
+            }
+            if (!eventAppend(&pairs, &pairCount, &pairCapacity, identifier) ||
+                !eventAppend(&pairs, &pairCount, &pairCapacity, i)) {
+                eventOutOfMemory(ds);
+                return fail();
+            }
+            if (identifier > largest) largest = identifier;
+        }
+        ds->signalCount = i + 1;
+    }
+    if (ds->signalIdListSize != grouped) {
+        eventMalformed(ds);
+        return fail();
+    }
+    if (largest >= 0) {
+        auto entries = static_cast<size_t>(largest) + 1;
+        ds->signalIdMap = static_cast<int32_t*>(std::malloc(entries * sizeof(int32_t)));
+        if (ds->signalIdMap == nullptr) {
+            eventOutOfMemory(ds);
+            return fail();
+        }
+        // Identifiers no signal has map to -1; records naming them are skipped.
+        for (size_t k = 0; k < entries; ++k) ds->signalIdMap[k] = -1;
+        ds->signalIdMapSize = static_cast<int32_t>(entries);
+        for (int32_t k = 0; k < pairCount; k += 2) ds->signalIdMap[pairs[k]] = pairs[k + 1];
+    }
+    std::free(pairs);
+    return 1;
+}
+
+// Working state of one read: every signal has one sweep.
+struct EventRead {
+    WaveformDataset* ds;
+    WaveformValues* out;
+    int64_t* rooms;
+};
+
+// Advances signal i's count after a value and time were stored at it, and
+// grows its arrays when the count reaches their room, so the next store fits.
+bool eventAdvance(EventRead& read, int32_t i) {
+    WaveformValues* out = read.out;
+    uint32_t count = ++out->counts[i][0];
+    int64_t room = read.rooms[i];
+    if (count < room) return true;
+    // Steps of 100 values, but at least half again for long signals so that
+    // a big file is not copied over and over.
+    int64_t grown = room + (room / 2 > 100 ? room / 2 : 100);
+    auto bytes = static_cast<size_t>(grown) * sizeof(float);
+    auto* values = static_cast<float*>(std::realloc(out->real[i][0], bytes));
+    if (values != nullptr) out->real[i][0] = values;
+    auto* times = values != nullptr ? static_cast<float*>(std::realloc(out->axis[i][0], bytes)) : nullptr;
+    if (times == nullptr) {
+        read.ds->lastError = kErrorOutOfMemory;
+        storeMessage("Error: Out out memory");
+        return false;
+    }
+    out->axis[i][0] = times;
+    read.rooms[i] = grown;
+    return true;
+}
+
+// Makes every signal's one-sweep arrays with room for room values.
+bool eventAllocate(EventRead& read, int64_t room) {
+    WaveformValues* out = read.out;
+    auto bytes = static_cast<size_t>(room) * sizeof(float);
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        out->real[i] = static_cast<float**>(std::calloc(1, sizeof(float*)));
+        out->axis[i] = static_cast<float**>(std::calloc(1, sizeof(float*)));
+        out->counts[i] = static_cast<uint32_t*>(std::calloc(1, sizeof(uint32_t)));
+        if (out->real[i] == nullptr || out->axis[i] == nullptr || out->counts[i] == nullptr) return false;
+        out->real[i][0] = static_cast<float*>(std::malloc(bytes));
+        out->axis[i][0] = static_cast<float*>(std::malloc(bytes));
+        if (out->real[i][0] == nullptr || out->axis[i][0] == nullptr) return false;
+        read.rooms[i] = room;
+    }
+    return true;
+}
+
+// Reads records up to the end tag. A record cut short ends the data like the
+// end tag: only what was read before it counts. Returns false only when
+// growing an array fails.
+bool eventRecords(EventRead& read) {
+    WaveformDataset* ds = read.ds;
+    WaveformValues* out = read.out;
+    const int32_t* list = ds->signalIdList;
+    const int32_t grouped = ds->signalIdListSize;
+    for (;;) {
+        int32_t word;
+        if (!eventInt(ds, &word)) return true;
+        auto tag = static_cast<uint32_t>(word);
+        if (tag == kEventEnd) return true;
+        float value;
+        float time;
+        if (word < 0) {
+            for (int32_t k = 0; k < grouped; ++k) {
+                if (!eventFloat(ds, &value)) return true;
+                out->real[list[k]][0][out->counts[list[k]][0]] = value;
+            }
+            if (!eventFloat(ds, &time)) return true;
+            for (int32_t k = 0; k < grouped; ++k) {
+                out->axis[list[k]][0][out->counts[list[k]][0]] = time;
+                if (!eventAdvance(read, list[k])) return false;
+            }
+            continue;
+        }
+        if (!eventFloat(ds, &value) || !eventFloat(ds, &time)) return true;
+        // Identifiers past the map or without a signal are skipped: the
+        // record's length is known, so the ones after it still read.
+        uint32_t identifier = tag & kEventIdentifierBits;
+        if (identifier >= static_cast<uint32_t>(ds->signalIdMapSize)) continue;
+        int32_t i = ds->signalIdMap[identifier];
+        if (i < 0) continue;
+        out->real[i][0][out->counts[i][0]] = value;
+        out->axis[i][0][out->counts[i][0]] = time;
+        if (!eventAdvance(read, i)) return false;
+    }
+}
+
+}  // namespace
+
+int readFramedEventHeader(WaveformDataset* ds) {
+    ds->blockLength = 0;
+    ds->blockPosition = 0;
+    int32_t signals;
+    int32_t grouped;
+    if (!eventFixedHeader(ds, &signals, &grouped)) return 0;
+    if (signals > 0 && addVariable(ds, "time", 1, kKindReal) < 0) return 0;
+    if (!eventSignals(ds, signals, grouped)) return 0;
+    ds->firstSignalIndex = 1;
+    return 1;
+}
+
+int readFramedEventData(WaveformDataset* ds, WaveformValues* out) {
+    ds->dataSize = estimatedDataSize(ds);
+    if (ds->dataSize < 1) {
+        ds->lastError = kErrorEmptyFile;
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        return 0;
+    }
+    if (ds->signalCount < 1) {
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        return 0;
+    }
+    const int32_t signals = ds->signalCount;
+    // The data bytes shared out over the signals: a value and a time per point.
+    int64_t room = (ds->dataSize - ds->dataOffset) / (2 * static_cast<int64_t>(signals)) / 4;
+    if (room < 1) room = 1;
+
+    EventRead read{ds, out, nullptr};
+    read.rooms = static_cast<int64_t*>(std::calloc(static_cast<size_t>(signals), sizeof(int64_t)));
+    if (read.rooms == nullptr) return eventOutOfMemory(ds);
+    if (!eventAllocate(read, room)) {
+        std::free(read.rooms);
+        ds->lastError = kErrorOutOfMemory;
+        storeMessage("Error: Out of memory !!");
+        return 0;
+    }
+    gzseek(ds->stream, ds->dataOffset, SEEK_SET);
+    restoreSavedBlock(ds);
+    bool ok = eventRecords(read);
+    std::free(read.rooms);
+    return ok ? 1 : 0;
+}
