@@ -1,0 +1,235 @@
+// Hostile sizes: counts, lengths and identifiers far beyond what a file holds
+// must fail cleanly, at once, and without an allocation sized from them; and
+// a megabyte of noise behind any format's signature must end quickly.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "post_writer.h"
+#include "run_tool.h"
+#include "tagged_record_writer.h"
+#include "wfx.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define WAVTREX_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define WAVTREX_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace {
+
+// Caps the address space at what the process maps now plus headroom, so an
+// allocation sized from a hostile header fails and shows up as out of memory
+// instead of quietly reserving gigabytes that are never touched. The
+// AddressSanitizer reserves terabytes of shadow up front, so sanitized builds
+// run without the cap (the fuzz targets limit single allocations there).
+class AddressSpaceCap {
+  public:
+    explicit AddressSpaceCap(size_t headroom) {
+#ifndef WAVTREX_ADDRESS_SANITIZER
+        if (getrlimit(RLIMIT_AS, &saved_) != 0) return;
+        rlimit cap = saved_;
+        cap.rlim_cur = mappedBytes() + headroom;
+        if (saved_.rlim_cur != RLIM_INFINITY && saved_.rlim_cur <= cap.rlim_cur) return;
+        active_ = setrlimit(RLIMIT_AS, &cap) == 0;
+#else
+        (void)headroom;
+#endif
+    }
+    ~AddressSpaceCap() {
+        if (active_) setrlimit(RLIMIT_AS, &saved_);
+    }
+    AddressSpaceCap(const AddressSpaceCap&) = delete;
+    AddressSpaceCap& operator=(const AddressSpaceCap&) = delete;
+
+  private:
+    static size_t mappedBytes() {
+        std::ifstream statm("/proc/self/statm");
+        size_t pages = 0;
+        statm >> pages;
+        return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    }
+    rlimit saved_{};
+    bool active_ = false;
+};
+
+constexpr size_t kHeadroom = size_t{256} << 20;
+
+// What open and read made of one file.
+struct Outcome {
+    uint32_t status = 0;
+    int read = -1;  // -1: open failed, read not tried
+    uint32_t lastError = 0;
+    std::string message;
+    double milliseconds = 0;
+};
+
+Outcome runReader(const std::string& path, uint32_t format = WFX_DETECT_FORMAT) {
+    Outcome o;
+    AddressSpaceCap cap(kHeadroom);
+    auto start = std::chrono::steady_clock::now();
+    WaveformDataset* ds = wfxOpen(path.c_str(), format, WFX_DETECT_MODE, &o.status);
+    if (ds != nullptr) {
+        WaveformValues values = {};
+        o.read = wfxRead(ds, &values);
+        o.lastError = ds->lastError;
+        wfxReleaseValues(&values);
+        o.message = wfxLastErrorText();
+        wfxClose(ds);
+    } else {
+        o.message = wfxLastErrorText();
+    }
+    o.milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return o;
+}
+
+std::string noise(size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+class BoundsTest : public testing::Test {
+  protected:
+    std::string save(const std::string& bytes, const std::string& name = "hostile.w",
+                     bool gzip = false) {
+        std::string path = (dir_ / name).string();
+        writers::writeBytes(path, bytes, gzip);
+        return path;
+    }
+    std::string malformed(const std::string& path) const {
+        return "Malformed data file " + path + " !!";
+    }
+
+    testkit::ScratchDir dir_;
+};
+
+// ---- tagged record files ---------------------------------------------------------
+
+std::string taggedFile(const writers::TaggedRecordHeader& header, int sweeps) {
+    writers::TaggedRecordStream stream;
+    writers::writeTaggedHeader(stream, header);
+    for (int s = 0; s < sweeps; ++s) stream.single(1, 1e-9f, {0.5f}).endSweep();
+    return writers::frameTaggedRecord(stream);
+}
+
+TEST_F(BoundsTest, TaggedRecordCountsBeyondTheFile) {
+    writers::TaggedRecordHeader good;
+    good.signals = {{1, 1, "v(a)"}, {2, 1, "v(b)"}};
+    {
+        // Counts that would size tables: the header runs out of file first.
+        writers::TaggedRecordHeader header = good;
+        header.declaredSignalCount = 0x7FFFFFFF;
+        std::string path = save(taggedFile(header, 0));
+        Outcome o = runReader(path);
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, malformed(path));
+        // Parameter names run on into the fields behind them, whose numbers
+        // make a name length beyond the limit: refused without a message.
+        header = good;
+        header.sweepParameters = {"temp"};
+        header.declaredParameterCount = 0x7FFFFFFF;
+        o = runReader(save(taggedFile(header, 0)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, "");
+    }
+    {
+        // Two billion sweeps promised, one present: the read stops at the end
+        // of the file instead of making slots for all of them.
+        writers::TaggedRecordHeader header = good;
+        header.sweepCount = 0x7FFFFFFF;
+        std::string path = save(taggedFile(header, 1));
+        Outcome o = runReader(path);
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk));
+        EXPECT_EQ(o.read, 0);
+        EXPECT_EQ(o.lastError, 0u);
+        EXPECT_EQ(o.message, malformed(path));
+    }
+    {
+        // The largest identifier any small file may use still opens.
+        writers::TaggedRecordHeader header = good;
+        header.signals[1].identifier = 0xFFFF;
+        Outcome o = runReader(save(taggedFile(header, 1)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk));
+        EXPECT_EQ(o.read, 1) << o.message;
+    }
+}
+
+// ---- HSPICE post files -----------------------------------------------------------
+
+writers::PostFile smallPostFile() {
+    writers::PostFile f;
+    f.signals = {{"v(1)"}, {"v(2)"}};
+    f.tables = {{{}, {0.0, 1.0, 2.0, 1e-9, 1.5, 2.5}}};
+    return f;
+}
+
+// ---- a megabyte of noise ---------------------------------------------------------------
+
+// Each format's signature or a valid header, then noise up to 1 MB. Whatever
+// the readers make of it, they finish without running out of memory. The
+// times are printed for the record, never compared.
+TEST_F(BoundsTest, MegabyteOfNoiseAfterEachSignature) {
+    constexpr size_t kSize = size_t{1} << 20;
+    struct Case {
+        std::string name;
+        std::string prefix;
+        bool gzip;
+    };
+    std::vector<Case> cases;
+    {
+        writers::PostFile f = smallPostFile();
+        f.tables[0].marker = false;
+        cases.push_back({"post 9601 binary, header", writers::buildPostFile(f), false});
+        f.form = writers::PostForm::text;
+        cases.push_back({"post 9601 text, header", writers::buildPostFile(f), false});
+        f.form = writers::PostForm::byteFramed;
+        f.endMark = false;
+        cases.push_back({"post 9601 byte-framed, header", writers::buildPostFile(f), false});
+        f = smallPostFile();
+        f.version = writers::PostVersion::v2001;
+        f.tables[0].marker = false;
+        cases.push_back({"post 2001 binary, header", writers::buildPostFile(f), false});
+        std::string signature = noise(32, 1);
+        signature[0] = 4;
+        signature.replace(16, 4, "9601");
+        cases.push_back({"post 9601 binary, signature", signature, false});
+        signature[0] = '0';
+        cases.push_back({"post 9601 text, signature", signature, false});
+    }
+    {
+        writers::TaggedRecordHeader header;
+        header.signals = {{1, 1, "v(a)"}, {2, 1, "v(b)"}};
+        writers::TaggedRecordStream stream;
+        writers::writeTaggedHeader(stream, header);
+        // One block declared to hold everything that follows.
+        std::string framed = writers::frameTaggedRecord(stream);
+        cases.push_back({"tagged record, header", framed, false});
+        cases.push_back({"tagged record, signature", std::string("\x09\0\0\0", 4), false});
+        cases.push_back({"tagged record, header, gzip", framed, true});
+    }
+    std::printf("  %-34s %10s  %s\n", "1 MB file", "open+read", "outcome");
+    for (size_t k = 0; k < cases.size(); ++k) {
+        const Case& c = cases[k];
+        SCOPED_TRACE(c.name);
+        std::string bytes = c.prefix + noise(kSize - c.prefix.size(), static_cast<uint32_t>(k + 7));
+        Outcome o = runReader(save(bytes, c.gzip ? "noise.w.gz" : "noise.w", c.gzip));
+        EXPECT_NE(o.lastError, static_cast<uint32_t>(kErrorOutOfMemory)) << o.message;
+        EXPECT_EQ(o.status == kOpenOk, o.read != -1);
+        std::printf("  %-34s %7.1f ms  status %u, read %d\n", c.name.c_str(), o.milliseconds,
+                    o.status, o.read);
+    }
+}
+
+}  // namespace
