@@ -3,60 +3,21 @@
 // valid) waveform file, plus gzip-compressed copies of some of them. Formats
 // come from the test-file writers; a few small builders below cover the
 // formats that have none.
-#include <zlib.h>
-
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "framed_event_writer.h"
 #include "post_writer.h"
 #include "tagged_record_writer.h"
 
 namespace {
 
 using Bytes = std::string;
-
-// ---- little helpers for binary layouts ----------------------------------------
-
-void putWord(Bytes& out, uint32_t value, bool bigEndian) {
-    for (int i = 0; i < 4; ++i) {
-        int shift = bigEndian ? 24 - 8 * i : 8 * i;
-        out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    }
-}
-
-void putFloat(Bytes& out, float value, bool bigEndian) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, 4);
-    putWord(out, bits, bigEndian);
-}
-
-// Text of exactly width characters: cut, or padded with blanks on the right.
-Bytes field(const std::string& text, size_t width) {
-    Bytes out = text.substr(0, width);
-    out.resize(width, ' ');
-    return out;
-}
-
-Bytes gzipped(const Bytes& bytes) {
-    z_stream z;
-    std::memset(&z, 0, sizeof z);
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, bytes.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
-    z.avail_in = static_cast<uInt>(bytes.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 // ---- HSPICE post files (the project's writer) -------------------------------------
 
@@ -146,51 +107,24 @@ Bytes measureTable(bool option) {
     return out;
 }
 
-// ---- framed event files ------------------------------------------------------------
+// ---- framed event files (the project's writer) ------------------------------------------
 
-struct EventSignal {
-    int32_t idWord;  // negative: grouped
-    int32_t prefix;
-    std::string name;
-};
-
-Bytes framedEvent(bool bigEndian, size_t chunk) {
-    std::vector<EventSignal> signals = {
-        {-1, 0, "clk"}, {-1, 0, "data"}, {7, 3, "out"}, {9, 0, "  q  "}};
-    Bytes h = field("framed event", 16) + field("12/06/26 02:30", 16) + field("  seed title ", 100);
-    putWord(h, static_cast<uint32_t>(signals.size()), bigEndian);
-    putWord(h, 2, bigEndian);
-    putWord(h, 1, bigEndian);
-    putWord(h, 0, bigEndian);
-    putWord(h, 5, bigEndian);
-    h += "extra";
-    for (const auto& s : signals) {
-        putWord(h, static_cast<uint32_t>(s.idWord), bigEndian);
-        putWord(h, static_cast<uint32_t>(s.prefix), bigEndian);
-        putWord(h, static_cast<uint32_t>(s.name.size()), bigEndian);
-        h += s.name;
-    }
-    Bytes d;
+Bytes framedEvent(writers::FramedByteOrder order, int32_t blockSize) {
+    writers::FramedEventHeader header;
+    header.extras = {"extra"};
+    header.signals = {
+        {true, 0, 0, "clk"}, {true, 0, 0, "data"}, {false, 7, 3, "out"}, {false, 9, 0, "  q  "}};
+    writers::FramedEventStream stream(order);
+    writers::writeFramedEventHeader(stream, header);
     for (int r = 0; r < 4; ++r) {
-        putWord(d, 0x80000000u, bigEndian);
-        putFloat(d, static_cast<float>(r & 1), bigEndian);
-        putFloat(d, 1.0f - static_cast<float>(r & 1), bigEndian);
-        putFloat(d, static_cast<float>(r) * 1e-9f, bigEndian);
-        putWord(d, r == 2 ? 0x10000007u : 7u, bigEndian);
-        putFloat(d, 0.25f * static_cast<float>(r), bigEndian);
-        putFloat(d, static_cast<float>(r) * 1.5e-9f, bigEndian);
-        putWord(d, 9, bigEndian);
-        putFloat(d, 3.3f, bigEndian);
-        putFloat(d, static_cast<float>(r) * 2e-9f, bigEndian);
+        float t = static_cast<float>(r) * 1e-9f;
+        stream.group({static_cast<float>(r & 1), 1.0f - static_cast<float>(r & 1)}, t);
+        // Bit 28 of a single record's tag is ignored.
+        stream.single(r == 2 ? 0x10000007u : 7u, 0.25f * static_cast<float>(r), 1.5f * t);
+        stream.single(9, 3.3f, 2.0f * t);
     }
-    putWord(d, 0x20000000u, bigEndian);
-    // The same word-framed blocks as binary post files, with the value 5.
-    std::vector<Bytes> chunks;
-    for (const Bytes* part : {&h, &d}) {
-        for (size_t at = 0; at < part->size(); at += chunk)
-            chunks.push_back(part->substr(at, chunk));
-    }
-    return writers::frameWordBlocks(chunks, bigEndian, 5);
+    stream.end();
+    return writers::frameFramedEvent(stream, blockSize);
 }
 
 // ---- tagged record files (the project's writer) --------------------------------------
@@ -263,7 +197,7 @@ Corpus buildCorpus() {
             Bytes file = postFile(p);
             c.add("post", Bytes(1, selector) + file);
             c.add("open", file);
-            if (variant == 0) c.add("open", gzipped(file));
+            if (variant == 0) c.add("open", writers::gzipBytes(file));
         }
     }
     for (int sections : {1, 3}) {
@@ -273,18 +207,18 @@ Corpus buildCorpus() {
             c.add("open", file);
         }
     }
-    c.add("csdf", gzipped(csdfFile(false, 2)));
+    c.add("csdf", writers::gzipBytes(csdfFile(false, 2)));
     c.add("measure_table", measureTable(false));
     c.add("measure_table", measureTable(true));
-    c.add("measure_table", gzipped(measureTable(true)));
-    for (bool big : {false, true}) {
-        for (size_t chunk : {4096u, 23u}) {
-            Bytes file = framedEvent(big, chunk);
+    c.add("measure_table", writers::gzipBytes(measureTable(true)));
+    for (auto order : {writers::FramedByteOrder::kLittle, writers::FramedByteOrder::kBig}) {
+        for (int32_t blockSize : {4096, 23}) {
+            Bytes file = framedEvent(order, blockSize);
             c.add("framed_event", file);
             c.add("open", file);
         }
     }
-    c.add("framed_event", gzipped(framedEvent(false, 4096)));
+    c.add("framed_event", writers::gzipBytes(framedEvent(writers::FramedByteOrder::kLittle, 4096)));
     for (auto order : {writers::TaggedByteOrder::kLittle, writers::TaggedByteOrder::kBig}) {
         Bytes file = taggedRecord(order, 4096, 0, 0, 1);
         c.add("tagged_record", file);
@@ -292,7 +226,8 @@ Corpus buildCorpus() {
     }
     c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 13, 1, 3, 1));
     c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 4096, 2, 2, 2));
-    c.add("tagged_record", gzipped(taggedRecord(writers::TaggedByteOrder::kBig, 64, 0, 0, 1)));
+    c.add("tagged_record",
+          writers::gzipBytes(taggedRecord(writers::TaggedByteOrder::kBig, 64, 0, 0, 1)));
     return c;
 }
 
