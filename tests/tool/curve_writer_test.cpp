@@ -175,7 +175,8 @@ TEST(CurveFile, SampleLines) {
         EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);
         Sweeps other;
         other.add({9}, {9});
-        const AxisText wrong(other.samples().axis, s.counts, 1);
+        const CurveSamples elsewhere = other.samples();
+        const AxisText wrong(elsewhere.axis, elsewhere.counts, 1);
         s.axisText = &wrong;
         EXPECT_EQ(writeAndRead(voltage, "x", s, exported), expected);
     }
