@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "framed_event_writer.h"
 #include "post_writer.h"
 #include "run_tool.h"
 #include "tagged_record_writer.h"
@@ -166,6 +167,50 @@ TEST_F(BoundsTest, TaggedRecordCountsBeyondTheFile) {
     }
 }
 
+// ---- framed event files ----------------------------------------------------------
+
+// A header written field by field, so every count and length can lie.
+struct FramedFields {
+    int32_t signals = 1;
+    int32_t groups = 0;
+    int32_t extras = 1;
+    int32_t extraLength = 5;
+    int32_t nameLength = 4;
+    uint32_t identifier = 7;
+};
+
+std::string framedFile(const FramedFields& h) {
+    writers::FramedEventStream stream;
+    stream.fixed("framed event", 16).fixed("06-Dec-2026", 16).fixed("bounds", 100);
+    stream.int32(h.signals).int32(h.groups).int32(h.extras);
+    stream.int32(0).int32(h.extraLength).raw("extra");
+    stream.uint32(h.identifier).int32(0).int32(h.nameLength).raw("v(a)");
+    stream.single(7, 1.0f, 0.0f).end();
+    return writers::frameFramedEvent(stream);
+}
+
+TEST_F(BoundsTest, FramedEventCountsBeyondTheFile) {
+    {
+        Outcome o = runReader(save(framedFile({})));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk)) << o.message;
+        EXPECT_EQ(o.read, 1) << o.message;
+    }
+    // Every count and length here would size an allocation or a read.
+    std::vector<FramedFields> hostile(5);
+    hostile[0].signals = 0x7FFFFFFF;
+    hostile[1].extras = 0x7FFFFFFF;
+    hostile[2].extraLength = 0x7FFFFFFF;
+    hostile[3].nameLength = 0x7FFFFFFF;
+    hostile[4].identifier = 0x0FFFFFFF;
+    for (size_t k = 0; k < hostile.size(); ++k) {
+        SCOPED_TRACE(k);
+        std::string path = save(framedFile(hostile[k]));
+        Outcome o = runReader(path);
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, malformed(path));
+    }
+}
+
 // ---- HSPICE post files -----------------------------------------------------------
 
 writers::PostFile smallPostFile() {
@@ -218,6 +263,16 @@ TEST_F(BoundsTest, MegabyteOfNoiseAfterEachSignature) {
         cases.push_back({"tagged record, header", framed, false});
         cases.push_back({"tagged record, signature", std::string("\x09\0\0\0", 4), false});
         cases.push_back({"tagged record, header, gzip", framed, true});
+    }
+    {
+        writers::FramedEventHeader header;
+        header.signals = {{true, 0, 0, "v(a)"}, {false, 7, 0, "v(b)"}};
+        writers::FramedEventStream stream;
+        writers::writeFramedEventHeader(stream, header);
+        cases.push_back({"framed event, header", writers::frameFramedEvent(stream), false});
+        std::string signature = noise(16, 2);
+        signature[0] = signature[8] = 5;
+        cases.push_back({"framed event, signature", signature, false});
     }
     std::printf("  %-34s %10s  %s\n", "1 MB file", "open+read", "outcome");
     for (size_t k = 0; k < cases.size(); ++k) {
