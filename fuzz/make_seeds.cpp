@@ -1,8 +1,7 @@
 // Writes the seed corpus of every fuzz target: one folder per target under
 // the folder named on the command line, each file one small valid (or nearly
 // valid) waveform file, plus gzip-compressed copies of some of them. Formats
-// come from the test-file writers; a few small builders below cover the
-// formats that have none.
+// come from the project's test-file writers.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "csdf_writer.h"
 #include "framed_event_writer.h"
+#include "measure_table_writer.h"
 #include "post_writer.h"
 #include "tagged_record_writer.h"
 
@@ -60,51 +61,34 @@ Bytes postFile(const PostShape& shape) {
     return writers::buildPostFile(f);
 }
 
-// ---- CSDF -------------------------------------------------------------------------
+// ---- CSDF files and measurement tables (the project's writers) -----------------------
 
-Bytes csdfFile(bool complex, int sections) {
-    Bytes out;
-    for (int s = 0; s < sections; ++s) {
-        out += "#H\n";
-        out += "SOURCE='HSPICE' VERSION='2005.09'\n";
-        out += "TITLE='seed circuit'\n";
-        out += complex ? "ANALYSIS='AC' SERIALNO='1'\n" : "ANALYSIS='TR' SERIALNO='1'\n";
-        out += complex ? "SWEEPVAR='Frequency' XBEGIN='1' XEND='1e6'\n"
-                       : "SWEEPVAR='Time' XBEGIN='0' XEND='2e-9'\n";
-        out += complex ? "COMPLEXVALUES='YES'\n" : "COMPLEXVALUES='NO'\n";
-        out += "FORMAT='1 VOLTSorAMPS;EFLOAT : NODEVOLTAGE'\n";
-        out += "DATE='12/06/26 02:30:00'\n";
-        out += "NODES='3'\n";
-        out += "#N 'v(in)' 'v(out)' 'i(vdd)' \n";
+Bytes csdfFile(bool complex, int sweeps) {
+    writers::CsdfFile f;
+    f.analysis = complex ? "AC" : "TR";
+    f.sweepVar = complex ? "HERTZ" : "TIME";
+    f.complexValues = complex ? "YES" : "NO";
+    f.nodes = {"v(in)", "v(out)", "i(vdd)"};
+    f.sweeps.assign(static_cast<size_t>(sweeps), {});
+    for (int s = 0; s < sweeps; ++s) {
         for (int r = 0; r < 3; ++r) {
-            char line[200];
-            if (complex) {
-                std::snprintf(line, sizeof line, "#C %g 3 %g/%g %g / %g %g/%g \n", 1e3 * (r + 1),
-                              0.5 + r, -0.1 * r, 1.5 + r, 0.2, 1e-3, 0.0);
-            } else {
-                std::snprintf(line, sizeof line, "#C %g 3 %g %g %g \n", r * 1e-9, 0.5 + r,
-                              1.5 + r + s, 1e-3 * r);
-            }
-            out += line;
+            writers::CsdfPoint point;
+            point.x = complex ? 1e3 * (r + 1) : r * 1e-9;
+            point.real = {0.5 + r, 1.5 + r + s, 1e-3 * r};
+            if (complex) point.imag = {-0.1 * r, 0.2, 0.0};
+            f.sweeps[static_cast<size_t>(s)].push_back(point);
         }
-        out += "#;\n";
     }
-    return out;
+    return writers::csdfText(f);
 }
 
-// ---- measurement tables ----------------------------------------------------------
-
-Bytes measureTable(bool option) {
-    Bytes out = "$DATA1 SOURCE='HSPICE' VERSION='2001.2-seed' PARAM_COUNT=0\n";
-    if (option) out += "$OPTION DELIMITER=' '\n";
-    out += ".TITLE 'seed measurement'\n";
-    if (option) {
-        out += "index delay power temper alter#\n";
-    } else {
-        out += " index            delay            power \n temper           alter# \n";
-    }
-    out += " 1.0000E+00  2.1000E-09  3.0000E-03  2.5000E+01  1.0000E+00\n";
-    return out;
+Bytes measureTable(bool option, size_t columnsPerLine) {
+    writers::MeasureTable table;
+    table.option = option;
+    table.columns = {"index", "delay", "power", "temper#", "alter#"};
+    table.rows = {{1, 2.1e-9, 3e-3, 25, 1}, {2, 2.2e-9, 3.1e-3, 25, 2}};
+    table.columnsPerLine = columnsPerLine;
+    return writers::measureTableText(table);
 }
 
 // ---- framed event files (the project's writer) ------------------------------------------
@@ -208,9 +192,10 @@ Corpus buildCorpus() {
         }
     }
     c.add("csdf", writers::gzipBytes(csdfFile(false, 2)));
-    c.add("measure_table", measureTable(false));
-    c.add("measure_table", measureTable(true));
-    c.add("measure_table", writers::gzipBytes(measureTable(true)));
+    c.add("measure_table", measureTable(false, 0));
+    c.add("measure_table", measureTable(false, 2));
+    c.add("measure_table", measureTable(true, 0));
+    c.add("measure_table", writers::gzipBytes(measureTable(true, 0)));
     for (auto order : {writers::FramedByteOrder::kLittle, writers::FramedByteOrder::kBig}) {
         for (int32_t blockSize : {4096, 23}) {
             Bytes file = framedEvent(order, blockSize);
