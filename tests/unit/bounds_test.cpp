@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "csdf_writer.h"
 #include "framed_event_writer.h"
+#include "measure_table_writer.h"
 #include "post_writer.h"
 #include "run_tool.h"
 #include "tagged_record_writer.h"
@@ -211,6 +213,31 @@ TEST_F(BoundsTest, FramedEventCountsBeyondTheFile) {
     }
 }
 
+// ---- CSDF files ----------------------------------------------------------------------
+
+TEST_F(BoundsTest, CsdfCountsBeyondTheFile) {
+    writers::CsdfFile f;
+    f.nodes = {"v(a)", "v(b)"};
+    f.sweeps = {{{0.0, {1.0, 2.0}, {}}}};
+    {
+        // Two billion nodes declared, two listed: the list runs out.
+        std::string text = writers::csdfText(f);
+        text.replace(text.find("NODES='2'"), 9, "NODES='2147483647'");
+        std::string path = save(text);
+        Outcome o = runReader(path);
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, "Error: File " + path + " is incompleted !!");
+    }
+    {
+        // Thousands of sections, each a sweep with its own arrays: what the
+        // read allocates follows what the file holds.
+        f.sweeps.assign(3000, {{0.0, {1.0, 2.0}, {}}, {1.0, {3.0, 4.0}, {}}});
+        Outcome o = runReader(save(writers::csdfText(f)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk)) << o.message;
+        EXPECT_EQ(o.read, 1) << o.message;
+    }
+}
+
 // ---- HSPICE post files -----------------------------------------------------------
 
 writers::PostFile smallPostFile() {
@@ -231,6 +258,7 @@ TEST_F(BoundsTest, MegabyteOfNoiseAfterEachSignature) {
         std::string name;
         std::string prefix;
         bool gzip;
+        uint32_t format = WFX_DETECT_FORMAT;
     };
     std::vector<Case> cases;
     {
@@ -274,12 +302,24 @@ TEST_F(BoundsTest, MegabyteOfNoiseAfterEachSignature) {
         signature[0] = signature[8] = 5;
         cases.push_back({"framed event, signature", signature, false});
     }
+    {
+        writers::CsdfFile f;
+        f.nodes = {"v(a)", "v(b)"};
+        std::string text = writers::csdfText(f);
+        // The header and node list, then noise where the points belong.
+        cases.push_back({"csdf, header", text.substr(0, text.find("#;")), false});
+        cases.push_back({"csdf, signature", "#H\n", false});
+        writers::MeasureTable table;
+        table.rows.clear();
+        cases.push_back({"measurement table, header", writers::measureTableText(table), false,
+                         kFormatMeasureTable});
+    }
     std::printf("  %-34s %10s  %s\n", "1 MB file", "open+read", "outcome");
     for (size_t k = 0; k < cases.size(); ++k) {
         const Case& c = cases[k];
         SCOPED_TRACE(c.name);
         std::string bytes = c.prefix + noise(kSize - c.prefix.size(), static_cast<uint32_t>(k + 7));
-        Outcome o = runReader(save(bytes, c.gzip ? "noise.w.gz" : "noise.w", c.gzip));
+        Outcome o = runReader(save(bytes, c.gzip ? "noise.w.gz" : "noise.w", c.gzip), c.format);
         EXPECT_NE(o.lastError, static_cast<uint32_t>(kErrorOutOfMemory)) << o.message;
         EXPECT_EQ(o.status == kOpenOk, o.read != -1);
         std::printf("  %-34s %7.1f ms  status %u, read %d\n", c.name.c_str(), o.milliseconds,
