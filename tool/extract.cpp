@@ -55,11 +55,16 @@ class OpenedWaveform {
     WaveformValues values_{};
 };
 
-// Signal i's samples: formats with per-signal times (more than one holder)
-// pair each signal with its own times and counts.
-CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
+// True for the formats whose every signal has its own times and counts
+// (holder i for signal i). Others, CSDF included, fill holder 0 only.
+bool hasTimesPerSignal(const WaveformDataset& ds) {
+    return ds.dataFormat == kFormatFramedEvent || ds.dataFormat == kFormatTaggedRecord;
+}
+
+// Signal i's samples, against its own times where the format has them.
+CurveSamples samplesOf(const WaveformDataset& ds, const WaveformValues& values, int32_t signal) {
     CurveSamples samples;
-    const int32_t holder = values.holderCount > 1 ? signal : 0;
+    const int32_t holder = hasTimesPerSignal(ds) ? signal : 0;
     if (holder < values.holderCount) {
         if (values.axis != nullptr) samples.axis = values.axis[holder];
         if (values.counts != nullptr) samples.counts = values.counts[holder];
@@ -104,8 +109,8 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     // Signals that share one set of times share its text, made on first use.
     std::optional<AxisText> axisText;
     auto samplesFor = [&](int32_t signal) {
-        CurveSamples samples = samplesOf(values, signal);
-        if (values.holderCount == 1) {
+        CurveSamples samples = samplesOf(*ds, values, signal);
+        if (!hasTimesPerSignal(*ds)) {
             if (!axisText) axisText.emplace(samples.axis, samples.counts, samples.sweepCount);
             samples.axisText = &*axisText;
         }
