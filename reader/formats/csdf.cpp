@@ -434,9 +434,10 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     if (first < kFirstPointsMin) first = kFirstPointsMin;
     if (first > kFirstPointsMax) first = kFirstPointsMax;
 
-    // Entry 0 of the axis and count holders serves every node; open gives
-    // those holders at least one entry even for a file without nodes.
-    if (out->holderCount < 1) out->holderCount = 1;
+    // Entry 0 of the axis and count holders serves every node, so the values
+    // claim one holder: a caller then pairs every node with those times. The
+    // other entries stay NULL (open gives at least one entry even without nodes).
+    out->holderCount = 1;
     out->axis[0] = csdfEntry<float*>(sweeps);
     out->counts[0] = csdfEntry<uint32_t>(sweeps);
     if (out->axis[0] == nullptr || out->counts[0] == nullptr) return outOfMemory(ds);

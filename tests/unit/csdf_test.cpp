@@ -130,6 +130,7 @@ TEST_F(CsdfTest, UnsweptTransientRoundTrip) {
         EXPECT_EQ(f.kinds(), (std::vector<uint32_t>{9, 9, 9, 9}));
 
         ASSERT_TRUE(f.read()) << f.message();
+        EXPECT_EQ(f.values().holderCount, 1);  // one set of times for every node
         EXPECT_EQ(f.values().counts[0][0], 4u);
         EXPECT_EQ(f.axis(0), (std::vector<float>{0.0f, 1e-9f, 2e-9f, 3e-9f}));
         EXPECT_EQ(f.real(0, 0), (std::vector<float>{0.25f, 0.5f, 0.75f, 1.0f}));
