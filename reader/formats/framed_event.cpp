@@ -12,14 +12,16 @@ namespace {
 
 constexpr uint32_t kEventEnd = 0x20000000u;
 constexpr uint32_t kEventIdentifierBits = 0x0FFFFFFFu;
-constexpr int32_t kEventNameLimit = 1024;   // names and prefixed names, with their NUL
-constexpr int32_t kEventSkipChunk = 4096;   // unused text is skipped in pieces this long
+constexpr int32_t kEventNameLimit = 1024;  // names and prefixed names, with their NUL
+constexpr int32_t kEventSkipChunk = 4096;  // unused text is skipped in pieces this long
 
 // As for tagged records: a map of identifiers larger than the file is not
 // worth trusting, except that small files may use identifiers up to this.
 constexpr int64_t kEventMapFloor = 1 << 16;
 
-void eventMalformed(const WaveformDataset* ds) { storeMessage("Malformed data file %s !!", ds->fileName); }
+void eventMalformed(const WaveformDataset* ds) {
+    storeMessage("Malformed data file %s !!", ds->fileName);
+}
 
 int eventOutOfMemory(WaveformDataset* ds) {
     ds->lastError = kErrorOutOfMemory;
@@ -40,7 +42,9 @@ int readFramedEventNumber(WaveformDataset* ds, float* value, int32_t* number) {
     return 1;
 }
 
-bool eventInt(WaveformDataset* ds, int32_t* number) { return readFramedEventNumber(ds, nullptr, number) != 0; }
+bool eventInt(WaveformDataset* ds, int32_t* number) {
+    return readFramedEventNumber(ds, nullptr, number) != 0;
+}
 bool eventFloat(WaveformDataset* ds, float* value) {
     int32_t unused;
     return readFramedEventNumber(ds, value, &unused) != 0;
@@ -119,7 +123,8 @@ bool eventSignalName(WaveformDataset* ds, char* name) {
 bool eventAppend(int32_t** array, int32_t* size, int32_t* capacity, int32_t value) {
     if (*size >= *capacity) {
         int32_t grown = *capacity > 0 ? *capacity * 2 : 16;
-        auto* bigger = static_cast<int32_t*>(std::realloc(*array, sizeof(int32_t) * static_cast<size_t>(grown)));
+        auto* bigger = static_cast<int32_t*>(
+            std::realloc(*array, sizeof(int32_t) * static_cast<size_t>(grown)));
         if (bigger == nullptr) return false;
         *array = bigger;
         *capacity = grown;
@@ -214,7 +219,8 @@ bool eventAdvance(EventRead& read, int32_t i) {
     auto bytes = static_cast<size_t>(grown) * sizeof(float);
     auto* values = static_cast<float*>(std::realloc(out->real[i][0], bytes));
     if (values != nullptr) out->real[i][0] = values;
-    auto* times = values != nullptr ? static_cast<float*>(std::realloc(out->axis[i][0], bytes)) : nullptr;
+    auto* times =
+        values != nullptr ? static_cast<float*>(std::realloc(out->axis[i][0], bytes)) : nullptr;
     if (times == nullptr) {
         read.ds->lastError = kErrorOutOfMemory;
         storeMessage("Error: Out out memory");
@@ -233,7 +239,8 @@ bool eventAllocate(EventRead& read, int64_t room) {
         out->real[i] = static_cast<float**>(std::calloc(1, sizeof(float*)));
         out->axis[i] = static_cast<float**>(std::calloc(1, sizeof(float*)));
         out->counts[i] = static_cast<uint32_t*>(std::calloc(1, sizeof(uint32_t)));
-        if (out->real[i] == nullptr || out->axis[i] == nullptr || out->counts[i] == nullptr) return false;
+        if (out->real[i] == nullptr || out->axis[i] == nullptr || out->counts[i] == nullptr)
+            return false;
         out->real[i][0] = static_cast<float*>(std::malloc(bytes));
         out->axis[i][0] = static_cast<float*>(std::malloc(bytes));
         if (out->real[i][0] == nullptr || out->axis[i][0] == nullptr) return false;

@@ -31,7 +31,9 @@ constexpr int64_t kTaggedMapCeiling = int64_t{1} << 30;
 // every slot costs pointers and a count even when the sweep is empty.
 constexpr int64_t kTaggedSlotsPerByte = 4;
 
-void taggedMalformed(const WaveformDataset* ds) { storeMessage("Malformed data file %s !!", ds->fileName); }
+void taggedMalformed(const WaveformDataset* ds) {
+    storeMessage("Malformed data file %s !!", ds->fileName);
+}
 
 // ---- block layer --------------------------------------------------------------
 
@@ -87,7 +89,9 @@ bool taggedField(WaveformDataset* ds, void* dest, int32_t n) {
         if (ds->blockLength <= 0 && !taggedLoadBlock(ds)) return false;
         int32_t take = ds->blockLength - ds->blockPosition;
         if (take > n - copied) take = n - copied;
-        if (out != nullptr) std::memcpy(out + copied, ds->blockBuffer + ds->blockPosition, static_cast<size_t>(take));
+        if (out != nullptr)
+            std::memcpy(out + copied, ds->blockBuffer + ds->blockPosition,
+                        static_cast<size_t>(take));
         copied += take;
         ds->blockPosition += take;
         // A used-up block is dropped, so the next field starts with a block head.
@@ -115,9 +119,15 @@ bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
     return true;
 }
 
-bool taggedInt(WaveformDataset* ds, int32_t* value) { return taggedNumber(ds, value, 4); }
-bool taggedFloat(WaveformDataset* ds, float* value) { return taggedNumber(ds, value, 4); }
-bool taggedDouble(WaveformDataset* ds, double* value) { return taggedNumber(ds, value, 8); }
+bool taggedInt(WaveformDataset* ds, int32_t* value) {
+    return taggedNumber(ds, value, 4);
+}
+bool taggedFloat(WaveformDataset* ds, float* value) {
+    return taggedNumber(ds, value, 4);
+}
+bool taggedDouble(WaveformDataset* ds, double* value) {
+    return taggedNumber(ds, value, 8);
+}
 
 // An int length below limit, then that many bytes into text (NUL-terminated).
 // A negative length or one at the limit fails without a message, before any
@@ -285,7 +295,9 @@ void taggedDescribe(const ScopeTree* tree, int32_t item, int depth, std::string&
 // ---- header -------------------------------------------------------------------
 
 // Signals of these type codes carry an imaginary part in an AC file.
-bool taggedComplexType(int32_t typeCode) { return typeCode >= 1 && typeCode <= 43 && (typeCode - 1) % 7 == 0; }
+bool taggedComplexType(int32_t typeCode) {
+    return typeCode >= 1 && typeCode <= 43 && (typeCode - 1) % 7 == 0;
+}
 
 bool taggedSweepNames(WaveformDataset* ds, int32_t params) {
     char name[kTaggedNameLimit];
@@ -393,8 +405,8 @@ bool taggedScopes(WaveformDataset* ds) {
 struct TaggedRead {
     WaveformDataset* ds;
     WaveformValues* out;
-    int64_t* rooms;       // per signal: room of its arrays in the current sweep
-    int64_t firstRoom;    // room given to an array on its first value
+    int64_t* rooms;     // per signal: room of its arrays in the current sweep
+    int64_t firstRoom;  // room given to an array on its first value
     int32_t sweep;
 };
 
@@ -442,7 +454,8 @@ bool taggedRoomFor(TaggedRead& read, int32_t i, uint32_t count) {
         return true;
     };
     bool complex = out->imag != nullptr && out->imag[i] != nullptr;
-    if (!resize(out->real[i][s]) || !resize(out->axis[i][s]) || (complex && !resize(out->imag[i][s]))) {
+    if (!resize(out->real[i][s]) || !resize(out->axis[i][s]) ||
+        (complex && !resize(out->imag[i][s]))) {
         read.ds->lastError = kErrorOutOfMemory;
         storeMessage("Error: Out out memory");
         return false;
@@ -517,7 +530,8 @@ bool taggedSweepRecords(TaggedRead& read) {
                 for (uint32_t k = 0; k < members; ++k) {
                     int32_t identifier;
                     if (!taggedInt(ds, &identifier)) return false;
-                    if (!taggedSignalOf(read, static_cast<uint32_t>(identifier), &signal)) return false;
+                    if (!taggedSignalOf(read, static_cast<uint32_t>(identifier), &signal))
+                        return false;
                     if (!taggedValue(read, signal)) return false;
                 }
                 break;
@@ -560,7 +574,8 @@ bool taggedReadSweeps(TaggedRead& read) {
         read.sweep = s;
         for (int32_t i = 0; i < signals; ++i) read.rooms[i] = 0;
         if (params > 0) {
-            out->sweepValues[s] = static_cast<float*>(std::calloc(static_cast<size_t>(params), sizeof(float)));
+            out->sweepValues[s] =
+                static_cast<float*>(std::calloc(static_cast<size_t>(params), sizeof(float)));
             if (out->sweepValues[s] == nullptr) {
                 ds->lastError = kErrorOutOfMemory;
                 storeMessage("Error: Out of memory !!");
@@ -601,7 +616,8 @@ int readTaggedRecordHeader(WaveformDataset* ds) {
     char axisName[kTaggedNameLimit];
     if (!taggedInt(ds, &axisType) || !taggedText(ds, axisName, kTaggedNameLimit)) return 0;
     ds->analysisKind = static_cast<uint32_t>(axisType);
-    if (signals > 0 && addVariable(ds, axisName, static_cast<uint32_t>(axisType), kKindTagged11) < 0) {
+    if (signals > 0 &&
+        addVariable(ds, axisName, static_cast<uint32_t>(axisType), kKindTagged11) < 0) {
         return 0;
     }
     if (!taggedFixedText(ds, ds->version) || !taggedFixedText(ds, ds->date)) return 0;
@@ -639,7 +655,8 @@ int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
     out->sweepSlots = 0;
     out->sweepCount = 0;
     gzseek(ds->stream, ds->dataOffset, SEEK_SET);
-    if (ds->savedLength > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(ds->savedLength));
+    if (ds->savedLength > 0)
+        std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(ds->savedLength));
     ds->blockLength = ds->savedLength;
     ds->blockPosition = ds->savedPosition;
 

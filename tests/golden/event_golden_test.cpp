@@ -39,7 +39,10 @@ std::string taggedSweepFile() {
     stream.sweepParameters({25.0f}).absoluteTime(0.0);
     stream.groupAll(2, 0.0f, {1.0f, 2.0f}).single(1, 0.5f, {1.5f}).endSweep();
     stream.sweepParameters({50.0f}).absoluteTime(0.0);
-    stream.groupAll(2, 0.0f, {3.0f, 4.0f}).single(1, 0.5f, {3.5f}).single(2, 0.5f, {4.5f}).endSweep();
+    stream.groupAll(2, 0.0f, {3.0f, 4.0f})
+        .single(1, 0.5f, {3.5f})
+        .single(2, 0.5f, {4.5f})
+        .endSweep();
     return writers::frameTaggedRecord(stream, 32);
 }
 
@@ -48,23 +51,24 @@ TEST(EventGolden, FramedEventFile) {
     {
         testkit::ScratchDir dir;
         writers::saveFramedEventFile((dir / "events.fev").string(), framedFile());
-        golden::expectRun(dir, {"events.fev"},
-                          Expected{"",
-                                   "",
-                                   {{"events/wavtrex.curlist", list},
-                                    {"events/v(a).cur",
-                                     "*******Voltage*********\n"
-                                     "\n"
-                                     "*[Dim=Voltage]\n"
-                                     "**************Curve***************\n"
-                                     "n1     n2     blue     v(a).\n"
-                                     "0 0\n"
-                                     "1 0.5\n"
-                                     "**************End***************\n"},
-                                    {"events/v(b).cur", golden::curve("v(b)", {"0 1.20000004768", "1 1.25"})},
-                                    {"events/3:out.cur",
-                                     golden::curve("3:out", {"0.5 2.5", "9.99999971718e-10 -2"})}}},
-                          "convert all");
+        golden::expectRun(
+            dir, {"events.fev"},
+            Expected{"",
+                     "",
+                     {{"events/wavtrex.curlist", list},
+                      {"events/v(a).cur",
+                       "*******Voltage*********\n"
+                       "\n"
+                       "*[Dim=Voltage]\n"
+                       "**************Curve***************\n"
+                       "n1     n2     blue     v(a).\n"
+                       "0 0\n"
+                       "1 0.5\n"
+                       "**************End***************\n"},
+                      {"events/v(b).cur", golden::curve("v(b)", {"0 1.20000004768", "1 1.25"})},
+                      {"events/3:out.cur",
+                       golden::curve("3:out", {"0.5 2.5", "9.99999971718e-10 -2"})}}},
+            "convert all");
     }
     {
         testkit::ScratchDir dir;
@@ -81,20 +85,22 @@ TEST(EventGolden, TaggedRecordFile) {
         writers::saveTaggedRecordFile((dir / "sweeps.tr").string(), taggedSweepFile());
         // Point by point, and within a point sweep by sweep, each sweep only
         // while it has points.
-        golden::expectRun(dir, {"sweeps.tr"},
-                          Expected{warning,
-                                   "",
-                                   {{"sweeps/wavtrex.curlist", "v(x)\ni(y)\n"},
-                                    {"sweeps/v(x).cur",
-                                     golden::curve("v(x)", {"0 1", "0 3", "0.5 1.5", "0.5 3.5"})},
-                                    {"sweeps/i(y).cur", golden::curve("i(y)", {"0 2", "0 4", "1 4.5"})}}},
-                          "convert all");
+        golden::expectRun(
+            dir, {"sweeps.tr"},
+            Expected{
+                warning,
+                "",
+                {{"sweeps/wavtrex.curlist", "v(x)\ni(y)\n"},
+                 {"sweeps/v(x).cur", golden::curve("v(x)", {"0 1", "0 3", "0.5 1.5", "0.5 3.5"})},
+                 {"sweeps/i(y).cur", golden::curve("i(y)", {"0 2", "0 4", "1 4.5"})}}},
+            "convert all");
     }
     {
         testkit::ScratchDir dir;
         writers::saveTaggedRecordFile((dir / "sweeps.tr").string(), taggedSweepFile());
         golden::expectRun(dir, {"-t", "sweeps.tr"},
-                          Expected{"", "", {{"sweeps/wavtrex.curlist", "v(x)\ni(y)\n"}}}, "list only");
+                          Expected{"", "", {{"sweeps/wavtrex.curlist", "v(x)\ni(y)\n"}}},
+                          "list only");
     }
     {
         // An AC file: the real parts of a complex signal are written.
@@ -106,13 +112,15 @@ TEST(EventGolden, TaggedRecordFile) {
         writers::writeTaggedHeader(stream, header);
         stream.single(0, 1000.0f, {0.5f, -0.5f}).single(0, 1000.0f, {0.25f, 1.0f}).endSweep();
         testkit::ScratchDir dir;
-        writers::saveTaggedRecordFile((dir / "ac.tr.gz").string(), writers::frameTaggedRecord(stream), true);
-        golden::expectRun(dir, {"ac.tr.gz"},
-                          Expected{"Warning: independent variable of hertz is not TIME.\n",
-                                   "",
-                                   {{"ac.tr/wavtrex.curlist", "v(c)\n"},
-                                    {"ac.tr/v(c).cur", golden::curve("v(c)", {"1000 0.5", "2000 0.25"})}}},
-                          "ac");
+        writers::saveTaggedRecordFile((dir / "ac.tr.gz").string(),
+                                      writers::frameTaggedRecord(stream), true);
+        golden::expectRun(
+            dir, {"ac.tr.gz"},
+            Expected{"Warning: independent variable of hertz is not TIME.\n",
+                     "",
+                     {{"ac.tr/wavtrex.curlist", "v(c)\n"},
+                      {"ac.tr/v(c).cur", golden::curve("v(c)", {"1000 0.5", "2000 0.25"})}}},
+            "ac");
     }
 }
 

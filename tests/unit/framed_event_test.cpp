@@ -19,13 +19,14 @@ using writers::FramedEventHeader;
 using writers::FramedEventStream;
 
 class FramedEventTest : public testing::Test {
-protected:
+  protected:
     ~FramedEventTest() override {
         wfxReleaseValues(&values_);
         if (ds_ != nullptr) wfxClose(ds_);
     }
 
-    std::string save(const std::string& bytes, const std::string& name = "run.fev", bool gzip = false) {
+    std::string save(const std::string& bytes, const std::string& name = "run.fev",
+                     bool gzip = false) {
         std::string path = (dir_ / name).string();
         writers::saveFramedEventFile(path, bytes, gzip);
         return path;
@@ -72,8 +73,8 @@ protected:
 FramedEventHeader basicHeader(size_t extraLength) {
     FramedEventHeader header;
     header.extras = {"skipped text", std::string(extraLength, 'x')};
-    header.signals = {{true, 0, 0, "v(a)"}, {false, 7, 3, "out"}, {true, 0, 0, "v(b)"},
-                      {false, 9, 0, " v(c)\t"}};
+    header.signals = {
+        {true, 0, 0, "v(a)"}, {false, 7, 3, "out"}, {true, 0, 0, "v(b)"}, {false, 9, 0, " v(c)\t"}};
     return header;
 }
 
@@ -105,10 +106,12 @@ TEST_F(FramedEventTest, ReadsBothByteOrdersAndAnyBlockSize) {
                                 {FramedByteOrder::kBig, 13, true}};
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.blockSize);
-        std::string path = save(basicFile(v.order, v.blockSize), v.gzip ? "run.fev.gz" : "run.fev", v.gzip);
+        std::string path =
+            save(basicFile(v.order, v.blockSize), v.gzip ? "run.fev.gz" : "run.fev", v.gzip);
         ASSERT_EQ(open(path), static_cast<uint32_t>(kOpenOk)) << message();
         EXPECT_EQ(ds_->dataFormat, static_cast<uint32_t>(kFormatFramedEvent));
-        EXPECT_EQ(ds_->fileMode, v.order == FramedByteOrder::kBig ? kModeBinary | kModeSwapped : kModeBinary);
+        EXPECT_EQ(ds_->fileMode,
+                  v.order == FramedByteOrder::kBig ? kModeBinary | kModeSwapped : kModeBinary);
         EXPECT_EQ(ds_->analysisKind, 0xFFFFFFFFu);
         EXPECT_EQ(std::string(ds_->date), "06-Dec-2026     ");
         EXPECT_EQ(std::string(ds_->title), "framed event test");
@@ -150,9 +153,11 @@ TEST_F(FramedEventTest, LongSignalsGrowTheirArrays) {
     header.signals = {{false, 0, 0, "v(a)"}, {true, 0, 0, "v(b)"}};
     FramedEventStream stream(FramedByteOrder::kBig);
     writers::writeFramedEventHeader(stream, header);
-    for (int k = 0; k < 2500; ++k) stream.single(0, static_cast<float>(k), static_cast<float>(2 * k));
+    for (int k = 0; k < 2500; ++k)
+        stream.single(0, static_cast<float>(k), static_cast<float>(2 * k));
     stream.group({-1.0f}, 1.0f).end();
-    ASSERT_EQ(open(save(writers::frameFramedEvent(stream))), static_cast<uint32_t>(kOpenOk)) << message();
+    ASSERT_EQ(open(save(writers::frameFramedEvent(stream))), static_cast<uint32_t>(kOpenOk))
+        << message();
     ASSERT_EQ(read(), 1) << message();
     ASSERT_EQ(values_.counts[0][0], 2500u);
     for (uint32_t k = 0; k < 2500; ++k) {

@@ -1,5 +1,7 @@
 // Tagged record files through wfxOpen/wfxRead: layout, sweeps, complex values,
 // scopes, block joins, damaged headers and data, and cuts at every length.
+#include "formats/tagged_record.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "formats/tagged_record.h"
 #include "run_tool.h"
 #include "tagged_record_writer.h"
 #include "wfx.h"
@@ -19,13 +20,14 @@ using writers::TaggedRecordHeader;
 using writers::TaggedRecordStream;
 
 class TaggedRecordTest : public testing::Test {
-protected:
+  protected:
     ~TaggedRecordTest() override {
         wfxReleaseValues(&values_);
         if (ds_ != nullptr) wfxClose(ds_);
     }
 
-    std::string save(const std::string& bytes, const std::string& name = "run.trn", bool gzip = false) {
+    std::string save(const std::string& bytes, const std::string& name = "run.trn",
+                     bool gzip = false) {
         std::string path = (dir_ / name).string();
         writers::saveTaggedRecordFile(path, bytes, gzip);
         return path;
@@ -103,10 +105,12 @@ TEST_F(TaggedRecordTest, ReadsBothByteOrdersAndAnyBlockSize) {
                                 {TaggedByteOrder::kLittle, 8196, true}};
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.blockSize);
-        std::string path = save(basicFile(v.order, v.blockSize), v.gzip ? "run.trn.gz" : "run.trn", v.gzip);
+        std::string path =
+            save(basicFile(v.order, v.blockSize), v.gzip ? "run.trn.gz" : "run.trn", v.gzip);
         ASSERT_EQ(open(path), static_cast<uint32_t>(kOpenOk)) << message();
         EXPECT_EQ(ds_->dataFormat, static_cast<uint32_t>(kFormatTaggedRecord));
-        EXPECT_EQ(ds_->fileMode, v.order == TaggedByteOrder::kBig ? kModeBinary | kModeSwapped : kModeBinary);
+        EXPECT_EQ(ds_->fileMode,
+                  v.order == TaggedByteOrder::kBig ? kModeBinary | kModeSwapped : kModeBinary);
         EXPECT_EQ(ds_->analysisKind, 1u);
         EXPECT_EQ(ds_->signalCount, 2);
         EXPECT_EQ(ds_->sweepCount, 1);
@@ -152,7 +156,8 @@ TEST_F(TaggedRecordTest, SweepsWithOneOrMoreParameters) {
             for (int k = 0; k <= s; ++k) stream.single(0, 1.0f, {static_cast<float>(10 * s + k)});
             stream.endSweep();
         }
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream, 64))), static_cast<uint32_t>(kOpenOk))
+        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream, 64))),
+                  static_cast<uint32_t>(kOpenOk))
             << message();
         EXPECT_EQ(ds_->sweepCount, 3);
         EXPECT_EQ(ds_->sweepParamCount, 1);
@@ -182,7 +187,8 @@ TEST_F(TaggedRecordTest, SweepsWithOneOrMoreParameters) {
         stream.sweepParameters({27.0f, 1.8f});
         stream.single(1, 0.0f, {0.5f});
         stream.endSweep();
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk)) << message();
+        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
+            << message();
         EXPECT_EQ(name(0), "outer");
         EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindCompound));
         EXPECT_EQ(ds_->variables[0].memberCount, 2u);
@@ -209,7 +215,8 @@ TEST_F(TaggedRecordTest, SweepsWithOneOrMoreParameters) {
         TaggedRecordStream stream;
         writers::writeTaggedHeader(stream, header);
         stream.sweepParameters({27.0f}).single(0, 1.0f, {3.0f}).endSweep();
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk)) << message();
+        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
+            << message();
         EXPECT_EQ(ds_->sweepCount, 1);
         EXPECT_EQ(ds_->firstSignalIndex, 2);
         EXPECT_EQ(signalName(0), "v(a)");
@@ -233,8 +240,9 @@ TEST_F(TaggedRecordTest, ComplexSignalsInAcFiles) {
         all.insert(all.end(), {2.0f, 3.0f});
         stream.groupAll(3, 100.0f, all);
         stream.single(0, 100.0f, ac ? std::vector<float>{4.0f, -4.0f} : std::vector<float>{4.0f});
-        stream.groupPairs(100.0f, {{0, ac ? std::vector<float>{5.0f, -5.0f} : std::vector<float>{5.0f}},
-                                   {2, {6.0f}}});
+        stream.groupPairs(
+            100.0f,
+            {{0, ac ? std::vector<float>{5.0f, -5.0f} : std::vector<float>{5.0f}}, {2, {6.0f}}});
         stream.endSweep();
         ASSERT_EQ(open(save(writers::frameTaggedRecord(stream, 5))), static_cast<uint32_t>(kOpenOk))
             << message();
@@ -267,7 +275,8 @@ TEST_F(TaggedRecordTest, LongSignalsGrowTheirArrays) {
     for (int k = 0; k < 3000; ++k) stream.single(0, 1.0f, {static_cast<float>(k)});
     stream.single(1, 1.0f, {-1.0f});
     stream.endSweep();
-    ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk)) << message();
+    ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
+        << message();
     ASSERT_EQ(read(), 1) << message();
     ASSERT_EQ(values_.counts[0][0], 3000u);
     for (uint32_t k = 0; k < 3000; ++k) {
@@ -278,7 +287,8 @@ TEST_F(TaggedRecordTest, LongSignalsGrowTheirArrays) {
 }
 
 TEST_F(TaggedRecordTest, DamagedHeaders) {
-    auto openHeader = [&](const TaggedRecordHeader& header, TaggedByteOrder order = TaggedByteOrder::kLittle) {
+    auto openHeader = [&](const TaggedRecordHeader& header,
+                          TaggedByteOrder order = TaggedByteOrder::kLittle) {
         TaggedRecordStream stream(order);
         writers::writeTaggedHeader(stream, header);
         return open(save(writers::frameTaggedRecord(stream)));
@@ -402,7 +412,10 @@ TEST_F(TaggedRecordTest, DamagedData) {
                   }),
                   0);
         EXPECT_EQ(message(), "Error: malformed data file");
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.groupAll(3, 1.0f, {1, 2, 3}).endSweep(); }), 0);
+        EXPECT_EQ(openData([](TaggedRecordStream& s) {
+                      s.groupAll(3, 1.0f, {1, 2, 3}).endSweep();
+                  }),
+                  0);
         EXPECT_EQ(message(), "Error: malformed data file");
     }
     {
@@ -417,7 +430,8 @@ TEST_F(TaggedRecordTest, DamagedData) {
         EXPECT_EQ(values_.real, nullptr);
         // Empty sweeps cost far less file than the slots they would need.
         header.signals.resize(200, {1, 1, "v(x)"});
-        for (size_t i = 0; i < header.signals.size(); ++i) header.signals[i].identifier = static_cast<int32_t>(i);
+        for (size_t i = 0; i < header.signals.size(); ++i)
+            header.signals[i].identifier = static_cast<int32_t>(i);
         EXPECT_EQ(openData([](TaggedRecordStream& s) {
                       for (int k = 0; k < 1000; ++k) s.endSweep();
                   }),
@@ -442,7 +456,10 @@ TEST_F(TaggedRecordTest, CutAtEveryLength) {
     writers::writeTaggedHeader(stream, header);
     for (int s = 0; s < 2; ++s) {
         stream.sweepParameters({1.0f * s}).absoluteTime(1.0);
-        stream.groupAll(2, 1.0f, {1, 2, 3}).single(1, 1.0f, {4}).groupPairs(1.0f, {{0, {5, 6}}}).endSweep();
+        stream.groupAll(2, 1.0f, {1, 2, 3})
+            .single(1, 1.0f, {4})
+            .groupPairs(1.0f, {{0, {5, 6}}})
+            .endSweep();
     }
     const std::string full = writers::frameTaggedRecord(stream, 11);
     const std::string path = (dir_ / "run.trn").string();

@@ -26,7 +26,9 @@ FramedEventStream& FramedEventStream::uint32(uint32_t value) {
     return *this;
 }
 
-FramedEventStream& FramedEventStream::int32(int32_t value) { return uint32(static_cast<uint32_t>(value)); }
+FramedEventStream& FramedEventStream::int32(int32_t value) {
+    return uint32(static_cast<uint32_t>(value));
+}
 
 FramedEventStream& FramedEventStream::float32(float value) {
     uint32_t bits;
@@ -49,7 +51,8 @@ FramedEventStream& FramedEventStream::fixed(const std::string& text, size_t widt
     return raw(field);
 }
 
-FramedEventStream& FramedEventStream::group(const std::vector<float>& values, float time, uint32_t tag) {
+FramedEventStream& FramedEventStream::group(const std::vector<float>& values, float time,
+                                            uint32_t tag) {
     uint32(tag | 0x80000000u);
     for (float v : values) float32(v);
     return float32(time);

@@ -32,7 +32,7 @@ constexpr uint32_t kFramedEventEnd = 0x20000000u;
 
 // The unframed byte stream. Every add returns *this so calls chain.
 class FramedEventStream {
-public:
+  public:
     explicit FramedEventStream(FramedByteOrder order = FramedByteOrder::kLittle) : order_(order) {}
 
     FramedByteOrder order() const { return order_; }
@@ -49,19 +49,20 @@ public:
 
     // Data records: the grouped signals' values in header order and their
     // shared time; one signal's value and time; the end tag.
-    FramedEventStream& group(const std::vector<float>& values, float time, uint32_t tag = 0x80000000u);
+    FramedEventStream& group(const std::vector<float>& values, float time,
+                             uint32_t tag = 0x80000000u);
     FramedEventStream& single(uint32_t identifier, float value, float time);
     FramedEventStream& end() { return uint32(kFramedEventEnd); }
 
-private:
+  private:
     FramedByteOrder order_;
     std::string bytes_;
 };
 
 struct FramedEventSignal {
-    bool grouped;        // written with the sign bit set
-    uint32_t identifier; // low 28 bits used for signals that are not grouped
-    int32_t prefix;      // a prefix above 0 makes the name "prefix:name"
+    bool grouped;         // written with the sign bit set
+    uint32_t identifier;  // low 28 bits used for signals that are not grouped
+    int32_t prefix;       // a prefix above 0 makes the name "prefix:name"
     std::string name;
 };
 
@@ -71,7 +72,7 @@ struct FramedEventHeader {
     std::string leading = "framed event";  // 16 bytes, not used by readers
     std::string date = "06-Dec-2026";      // 16 bytes
     std::string title = "  framed event test";
-    std::vector<std::string> extras;        // extra records (not used by readers)
+    std::vector<std::string> extras;  // extra records (not used by readers)
     std::vector<FramedEventSignal> signals;
     std::optional<int32_t> declaredSignalCount;  // M in place of signals.size()
     std::optional<int32_t> declaredGroupCount;   // G in place of the grouped signals

@@ -26,7 +26,9 @@ TaggedRecordStream& TaggedRecordStream::uint32(uint32_t value) {
     return *this;
 }
 
-TaggedRecordStream& TaggedRecordStream::int32(int32_t value) { return uint32(static_cast<uint32_t>(value)); }
+TaggedRecordStream& TaggedRecordStream::int32(int32_t value) {
+    return uint32(static_cast<uint32_t>(value));
+}
 
 TaggedRecordStream& TaggedRecordStream::float32(float value) {
     uint32_t bits;

@@ -37,7 +37,7 @@ constexpr uint32_t kTaggedSweepEnd = 0xC0000001u;
 
 // The unframed byte stream. Every add returns *this so calls chain.
 class TaggedRecordStream {
-public:
+  public:
     explicit TaggedRecordStream(TaggedByteOrder order = TaggedByteOrder::kLittle) : order_(order) {}
 
     TaggedByteOrder order() const { return order_; }
@@ -60,15 +60,16 @@ public:
     TaggedRecordStream& single(uint32_t identifier, float delta, const std::vector<float>& value);
     // A group record carrying every signal (count = N) in signal order.
     // Note that a group of N pairs reads as this form, not as pairs.
-    TaggedRecordStream& groupAll(uint32_t signalCount, float delta, const std::vector<float>& values);
+    TaggedRecordStream& groupAll(uint32_t signalCount, float delta,
+                                 const std::vector<float>& values);
     // A group record of (identifier, value) pairs.
-    TaggedRecordStream& groupPairs(float delta,
-                                   const std::vector<std::pair<int32_t, std::vector<float>>>& pairs);
+    TaggedRecordStream& groupPairs(
+        float delta, const std::vector<std::pair<int32_t, std::vector<float>>>& pairs);
     // A tag whose top bits are 10: no payload.
     TaggedRecordStream& emptyTag(uint32_t lowBits = 0);
     TaggedRecordStream& endSweep() { return uint32(kTaggedSweepEnd); }
 
-private:
+  private:
     TaggedByteOrder order_;
     std::string bytes_;
 };
