@@ -106,7 +106,13 @@ bool taggedField(WaveformDataset* ds, void* dest, int32_t n) {
 // Reads n (4 or 8) bytes in the file's byte order into dest.
 bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
     unsigned char bytes[8];
-    if (!taggedField(ds, bytes, n)) return false;
+    if (ds->blockLength - ds->blockPosition > n) {
+        // Most numbers lie inside the block in hand and leave some of it.
+        std::memcpy(bytes, ds->blockBuffer + ds->blockPosition, static_cast<size_t>(n));
+        ds->blockPosition += n;
+    } else if (!taggedField(ds, bytes, n)) {
+        return false;
+    }
     bool bigFile = (ds->fileMode & kModeSwapped) != 0;
     if (bigFile != (std::endian::native == std::endian::big)) {
         for (int32_t k = 0; k < n / 2; ++k) {
