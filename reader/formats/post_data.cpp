@@ -1,4 +1,326 @@
-// Placeholder until the reader lands: fails like a format without a reader.
+// HSPICE post file data: one table per sweep, each closed by an end marker.
 #include "post_data.h"
 
-int readPostData(WaveformDataset*, WaveformValues*) { return 0; }
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "../internal.h"
+#include "post_block.h"
+
+namespace {
+
+constexpr double kEndMarker = 9.999e29;  // an independent value above it ends a table
+constexpr int kTextWidth = 11;
+constexpr int kWideTextWidth = 13;  // version 2001
+constexpr int32_t kFirstSweepSlots = 16;
+
+bool isText(const WaveformDataset* ds) { return (ds->fileMode & kModeText) != 0; }
+
+int outOfMemoryMessage(WaveformDataset* ds) {
+    storeMessage("Error: Out of memory !!");
+    ds->lastError = kErrorOutOfMemory;
+    return 0;
+}
+
+// Grows an array of pointer slots (or counts) to newSlots, zeroing the new ones.
+template <typename T>
+bool growSlots(T*& slots, int32_t oldSlots, int32_t newSlots) {
+    if (slots == nullptr) return true;
+    auto* grown = static_cast<T*>(std::realloc(slots, static_cast<size_t>(newSlots) * sizeof(T)));
+    if (grown == nullptr) return false;
+    std::memset(grown + oldSlots, 0, static_cast<size_t>(newSlots - oldSlots) * sizeof(T));
+    slots = grown;
+    return true;
+}
+
+template <typename T>
+T* allocSlots(int32_t slots) {
+    return static_cast<T*>(std::calloc(static_cast<size_t>(slots), sizeof(T)));
+}
+
+// Everything one read works with: the column layout of a row, the shared
+// capacity, and the destinations of the sweep being read.
+struct TableReader {
+    WaveformDataset* ds;
+    WaveformValues* out;
+    int32_t columns = 0;    // values per row, the independent one included
+    float*** holders = nullptr;  // per column: the slot array it is stored in
+    float** rowDst = nullptr;    // per column: the array of the current sweep
+    size_t capacity = 0;         // values per array, shared by all arrays
+    int32_t allocatedSweeps = 0; // sweeps 0 .. allocatedSweeps-1 may own arrays
+
+    ~TableReader() {
+        std::free(holders);
+        std::free(rowDst);
+    }
+
+    // Makes room for sweep s in every entry.
+    bool ensureSlots(int32_t s) {
+        int32_t slots = out->sweepSlots;
+        if (s < slots) return true;
+        int32_t wanted = slots * 2 > s + 1 ? slots * 2 : s + 1;
+        if (wanted > ds->sweepCount && ds->sweepCount > s) wanted = ds->sweepCount;
+        for (int32_t i = 0; i < out->signalCount; ++i) {
+            if (!growSlots(out->real[i], slots, wanted)) return false;
+            if (out->imag != nullptr && !growSlots(out->imag[i], slots, wanted)) return false;
+        }
+        if (!growSlots(out->axis[0], slots, wanted) || !growSlots(out->counts[0], slots, wanted) ||
+            !growSlots(out->sweepValues, slots, wanted)) {
+            return false;
+        }
+        out->sweepSlots = wanted;
+        return true;
+    }
+
+    // Every array of sweep s, at the shared capacity. The imaginary holder
+    // gives every signal its arrays; only complex signals fill them.
+    bool allocateSweep(int32_t s) {
+        size_t bytes = capacity * sizeof(float);
+        auto give = [&](float**& slot) {
+            slot[s] = static_cast<float*>(std::malloc(bytes));
+            return slot[s] != nullptr;
+        };
+        if (!give(out->axis[0])) return false;
+        for (int32_t i = 0; i < out->signalCount; ++i) {
+            if (!give(out->real[i])) return false;
+            if (out->imag != nullptr && !give(out->imag[i])) return false;
+        }
+        if (s + 1 > allocatedSweeps) allocatedSweeps = s + 1;
+        return true;
+    }
+
+    bool grow(size_t needed) {
+        size_t grown = capacity;
+        while (grown < needed) {
+            if (grown > SIZE_MAX / (4 * sizeof(float))) return false;
+            grown *= 2;
+        }
+        size_t bytes = grown * sizeof(float);
+        auto resize = [&](float** slots) {
+            for (int32_t t = 0; t < allocatedSweeps; ++t) {
+                if (slots[t] == nullptr) continue;
+                auto* bigger = static_cast<float*>(std::realloc(slots[t], bytes));
+                if (bigger == nullptr) return false;
+                slots[t] = bigger;
+            }
+            return true;
+        };
+        if (!resize(out->axis[0])) return false;
+        for (int32_t i = 0; i < out->signalCount; ++i) {
+            if (!resize(out->real[i])) return false;
+            if (out->imag != nullptr && !resize(out->imag[i])) return false;
+        }
+        capacity = grown;
+        return true;
+    }
+
+    // The slot array each column is stored in, in row order.
+    void pointHolders() {
+        int32_t c = 0;
+        holders[c++] = out->axis[0];
+        for (int32_t i = 0; i < out->signalCount; ++i) {
+            holders[c++] = out->real[i];
+            if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
+                holders[c++] = out->imag[i];
+            }
+        }
+    }
+
+    void pointRowAt(int32_t s) {
+        for (int32_t c = 0; c < columns; ++c) rowDst[c] = holders[c][s];
+    }
+};
+
+template <typename T, bool Swapped>
+inline float decodeAs(const uint8_t* p) {
+    if constexpr (sizeof(T) == 8) {
+        return static_cast<float>(decodeDouble(p, Swapped));
+    } else {
+        return decodeFloat(p, Swapped);
+    }
+}
+
+// Reads columns 1 .. columns-1 of a binary row. Values that lie wholly inside
+// the current block are converted straight from it; only a value that reaches
+// the block end (whose closing word must be read) or straddles two blocks
+// goes through the field reader. Returns the columns filled (all of them
+// unless a value cannot be read).
+template <typename T, bool Swapped>
+int readBinaryRow(TableReader& t, size_t row) {
+    WaveformDataset* ds = t.ds;
+    constexpr int32_t width = sizeof(T);
+    int32_t c = 1;
+    while (c < t.columns) {
+        int32_t left = ds->blockLength - ds->blockPosition;
+        if (left > width) {
+            int32_t n = (left - 1) / width;
+            if (n > t.columns - c) n = t.columns - c;
+            const uint8_t* p = ds->blockBuffer + ds->blockPosition;
+            float** dst = t.rowDst + c;
+            for (int32_t j = 0; j < n; ++j) dst[j][row] = decodeAs<T, Swapped>(p + j * width);
+            ds->blockPosition += n * width;
+            c += n;
+            if (c == t.columns) break;
+        }
+        const char* field = readBlockField(ds, nullptr, width, false, true);
+        if (field == nullptr) return c;
+        t.rowDst[c][row] = decodeAs<T, Swapped>(reinterpret_cast<const uint8_t*>(field));
+        c++;
+    }
+    return c;
+}
+
+int readGenericRow(TableReader& t, size_t row) {
+    for (int32_t c = 1; c < t.columns; ++c) {
+        float v;
+        if (!readPostValue(t.ds, &v)) return c;
+        t.rowDst[c][row] = v;
+    }
+    return t.columns;
+}
+
+using RowReader = int (*)(TableReader&, size_t);
+
+RowReader chooseRowReader(const WaveformDataset* ds) {
+    if (isText(ds)) return readGenericRow;
+    bool swapped = blockSwapped(ds);
+    if (ds->dataFormat == kFormatPost2001) {
+        return swapped ? readBinaryRow<double, true> : readBinaryRow<double, false>;
+    }
+    return swapped ? readBinaryRow<float, true> : readBinaryRow<float, false>;
+}
+
+// First capacity, in values per array. The rule of thumb divides the file
+// among the signals of every sweep; it is capped by what one table could hold
+// if the whole file were that table (4 bytes being the narrowest value), so a
+// file with few signals does not reserve four times its size. At least one
+// value, so that doubling always makes progress.
+size_t firstCapacity(const WaveformDataset* ds, int64_t estimate, int32_t columns) {
+    int64_t signals = ds->signalCount;
+    int64_t divisor = (signals > 1 ? signals - 1 : signals) * ds->sweepCount;
+    if (divisor < 1) divisor = 1;
+    int64_t byRule = estimate / divisor;
+    int64_t byFile = estimate / (4 * static_cast<int64_t>(columns)) + 1;
+    int64_t values = byRule < byFile ? byRule : byFile;
+    return values < 1 ? 1 : static_cast<size_t>(values);
+}
+
+}  // namespace
+
+int readPostValue(WaveformDataset* ds, float* value) {
+    if (isText(ds)) {
+        char field[kWideTextWidth + 1];
+        int width = ds->dataFormat == kFormatPost2001 ? kWideTextWidth : kTextWidth;
+        if (readNumberField(ds, field, width) == nullptr) return 0;
+        field[width] = '\0';
+        *value = static_cast<float>(std::strtod(field, nullptr));
+        return 1;
+    }
+    bool wide = ds->dataFormat == kFormatPost2001 || (ds->dataFormat == kFormatPost2013 && ds->axisPending != 0);
+    const char* field = readBlockField(ds, nullptr, wide ? 8 : 4, false, true);
+    if (field == nullptr) return 0;
+    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds))) : decodeFloat(field, blockSwapped(ds));
+    return 1;
+}
+
+int readPostData(WaveformDataset* ds, WaveformValues* out) {
+    if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0) {
+        storeMessage("Malformed data file %s !!", ds->fileName);
+        return 0;
+    }
+    if (!isText(ds)) restoreSavedBlock(ds);
+    ds->axisPending = 0;
+
+    int64_t estimate = estimatedDataSize(ds);
+    if (estimate < 1) {
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        ds->lastError = kErrorEmptyFile;
+        return 0;
+    }
+    if (ds->sweepCount < 1 || out->axis == nullptr || out->counts == nullptr || out->real == nullptr) return 0;
+
+    TableReader t{ds, out};
+    t.columns = 1;
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        const VariableRecord& v = ds->variables[ds->firstSignalIndex + i];
+        t.columns += (out->imag != nullptr && v.kind == kKindComplex) ? 2 : 1;
+    }
+    t.holders = static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
+    t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
+    if (t.holders == nullptr || t.rowDst == nullptr) return outOfMemoryMessage(ds);
+    t.capacity = firstCapacity(ds, estimate, t.columns);
+
+    // Slots for the sweeps grow as sweeps are reached, so a header that
+    // promises many sweeps costs nothing until their data arrives. The
+    // entries are still empty, so the slot count may be chosen afresh.
+    int32_t slots = ds->sweepCount < kFirstSweepSlots ? ds->sweepCount : kFirstSweepSlots;
+    out->sweepSlots = slots;
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        if ((out->real[i] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
+        if (out->imag != nullptr && (out->imag[i] = allocSlots<float*>(slots)) == nullptr) {
+            return outOfMemoryMessage(ds);
+        }
+    }
+    if ((out->axis[0] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
+    if ((out->counts[0] = allocSlots<uint32_t>(slots)) == nullptr) return outOfMemoryMessage(ds);
+    if (ds->sweepParamCount > 0 && (out->sweepValues = allocSlots<float*>(slots)) == nullptr) {
+        return outOfMemoryMessage(ds);
+    }
+
+    RowReader readRow = chooseRowReader(ds);
+    int32_t holderSlots = -1;
+    for (int32_t s = 0; s < ds->sweepCount; ++s) {
+        if (!t.ensureSlots(s)) return outOfMemoryMessage(ds);
+        if (holderSlots != out->sweepSlots) {
+            // Growing the slots moves the slot arrays.
+            t.pointHolders();
+            holderSlots = out->sweepSlots;
+        }
+
+        if (ds->sweepParamCount > 0) {
+            out->sweepValues[s] =
+                static_cast<float*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(float)));
+            if (out->sweepValues[s] == nullptr) return outOfMemoryMessage(ds);
+            bool complete = true;
+            for (int32_t k = 0; k < ds->sweepParamCount && complete; ++k) {
+                complete = readPostValue(ds, &out->sweepValues[s][k]) != 0;
+            }
+            if (!complete) {
+                // The file ends before this table: the tables before it stand.
+                ds->sweepCount = s;
+                break;
+            }
+        }
+
+        // A table without rows keeps its arrays unallocated (NULL, count 0),
+        // so a header promising many sweeps over many signals cannot make a
+        // short file allocate for tables it does not hold.
+        uint32_t& count = out->counts[0][s];
+        ds->axisPending = 1;
+        float axis;
+        int got = readPostValue(ds, &axis);
+        while (got) {
+            ds->axisPending = 0;
+            if (static_cast<double>(axis) > kEndMarker || count == UINT32_MAX) break;
+            size_t row = count;
+            if (row == 0) {
+                if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
+                t.pointRowAt(s);
+            }
+            if (row + 1 > t.capacity) {
+                if (!t.grow(row + 1)) return outOfMemoryMessage(ds);
+                t.pointRowAt(s);
+            }
+            t.rowDst[0][row] = axis;
+            count++;
+            // A row cut short keeps its point; the values not read are set to 0.
+            for (int32_t c = readRow(t, row); c < t.columns; ++c) t.rowDst[c][row] = 0.0f;
+            ds->axisPending = 1;
+            got = readPostValue(ds, &axis);
+        }
+        ds->axisPending = 0;
+    }
+    return 1;
+}

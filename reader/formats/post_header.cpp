@@ -1,4 +1,358 @@
-// Placeholder until the reader lands: fails like a format without a reader.
+// HSPICE post file header: counts, title, date, type codes, names, sweeps.
 #include "post_header.h"
 
-int readPostHeader(WaveformDataset*) { return 0; }
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "../internal.h"
+#include "post_block.h"
+
+namespace {
+
+// Fixed header field widths, in file order.
+constexpr int kCountWidth = 4;
+constexpr int kTitleWidth = 64;
+constexpr int kDateWidth = 8;
+constexpr int kTimeWidth = 16;
+constexpr int kSkipBeforeSweeps = 72;
+constexpr int kSweepCountWidth = 4;
+constexpr int kSkipAfterSweeps = 76;
+constexpr int kTypeCodeWidth = 8;
+constexpr int kOldNameWidth = 16;  // names of version 9007
+constexpr int kTerminatorWidth = 8;
+constexpr int32_t kHighPartScale = 10000;
+
+// Type codes that make a main variable complex in an AC analysis.
+constexpr uint32_t kComplexTypes[] = {1, 8, 15, 22, 29, 36, 43, 78, 190, 191, 192, 193};
+
+bool isNewVersion(const WaveformDataset* ds) {
+    return ds->dataFormat == kFormatPost2001 || ds->dataFormat == kFormatPost2013;
+}
+
+bool isBinary(const WaveformDataset* ds) { return (ds->fileMode & kModeText) == 0 || ds->stream == nullptr; }
+
+// Decimal as sscanf's %d takes it: blanks, an optional sign, at least one
+// digit; whatever follows the digits is ignored.
+bool parseDecimal(const char* text, int32_t* value) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r') text++;
+    bool negative = *text == '-';
+    if (*text == '-' || *text == '+') text++;
+    if (*text < '0' || *text > '9') return false;
+    int64_t v = 0;
+    while (*text >= '0' && *text <= '9') {
+        // Fields are at most 8 digits wide; the clamp only guards odd callers.
+        if (v < 1000000000) v = v * 10 + (*text - '0');
+        text++;
+    }
+    *value = static_cast<int32_t>(negative ? -v : v);
+    return true;
+}
+
+int malformed(const WaveformDataset* ds) {
+    storeMessage("Malformed data file %s !!", ds->fileName);
+    return 0;
+}
+
+int syntaxError(const WaveformDataset* ds) {
+    storeMessage("Syntax error near line %d in file %s !!", static_cast<int>(ds->lineNumber), ds->fileName);
+    return 0;
+}
+
+void trimInto(char* dest, size_t size, const char* text) {
+    while (*text == ' ' || *text == '\t') text++;
+    size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) length--;
+    if (length >= size) length = size - 1;
+    std::memcpy(dest, text, length);
+    dest[length] = '\0';
+}
+
+// Reads a fixed-width field of the header in the file's form, trimmed.
+// dest needs n + 1 bytes. Returns dest, or NULL with the field reader's message.
+char* readField(WaveformDataset* ds, char* dest, int n) {
+    if (isBinary(ds)) return readBlockField(ds, dest, n, true, false);
+    return readTextField(ds, dest, n);
+}
+
+// The type codes, grown as they are read so that an absurd count cannot
+// allocate more than the file holds.
+struct TypeCodes {
+    uint32_t* codes = nullptr;
+    int32_t count = 0;
+    int32_t capacity = 0;
+    ~TypeCodes() { std::free(codes); }
+    bool add(uint32_t code) {
+        if (count == capacity) {
+            int32_t grown = capacity == 0 ? 256 : capacity * 2;
+            auto* bigger = static_cast<uint32_t*>(std::realloc(codes, static_cast<size_t>(grown) * sizeof *codes));
+            if (bigger == nullptr) return false;
+            codes = bigger;
+            capacity = grown;
+        }
+        codes[count++] = code;
+        return true;
+    }
+};
+
+// The next variable or sweep name, in the file's version and form.
+// Returns the name (valid until the next read) or NULL.
+const char* readName(WaveformDataset* ds, char* field) {
+    if (ds->dataFormat == kFormatPost9007) return readField(ds, field, kOldNameWidth);
+    if (isBinary(ds)) return readBlockWord(ds);
+    uint32_t lines = 0;
+    // End of input among the names fails the header without a message of its own.
+    return nextToken(ds->stream, " ", &lines);
+}
+
+uint32_t variableKind(const WaveformDataset* ds, int32_t position, uint32_t typeCode) {
+    if (ds->analysisKind != kAnalysisAc || position < 1 || position >= ds->mainCount) return kKindReal;
+    for (uint32_t code : kComplexTypes) {
+        if (code == typeCode) return kKindComplex;
+    }
+    return kKindReal;
+}
+
+int addFileVariables(WaveformDataset* ds, const uint32_t* typeCodes) {
+    char field[kOldNameWidth + 1];
+    for (int32_t position = 0; position <= ds->signalCount; ++position) {
+        const char* name = readName(ds, field);
+        if (name == nullptr) return 0;
+        uint32_t code = typeCodes[position];
+        if (addVariable(ds, name, code, variableKind(ds, position, code)) < 0) return 0;
+    }
+    return 1;
+}
+
+// Moves the last variable record to position 0, shifting the others up, and
+// points the variable symbols at the new positions.
+void moveLastVariableFirst(WaveformDataset* ds) {
+    int32_t last = ds->variableCount - 1;
+    if (last <= 0) return;
+    VariableRecord sweep = ds->variables[last];
+    std::memmove(ds->variables + 1, ds->variables, static_cast<size_t>(last) * sizeof(VariableRecord));
+    ds->variables[0] = sweep;
+    for (uint32_t i = 0; i < ds->symbolCount; ++i) {
+        SymbolRecord& s = ds->symbols[i];
+        if (s.nameSpace != kVariableNameSpace || s.ownerIndex < 0) continue;
+        s.ownerIndex = s.ownerIndex == last ? 0 : s.ownerIndex + 1;
+    }
+}
+
+int checkTerminator(WaveformDataset* ds) {
+    if (isBinary(ds)) {
+        char field[kTerminatorWidth + 1];
+        if (readBlockField(ds, field, kTerminatorWidth, true, false) == nullptr) return 0;
+        if (std::strstr(field, "$&%#") == nullptr) return malformed(ds);
+        return 1;
+    }
+    int c;
+    while ((c = gzgetc(ds->stream)) != '$') {
+        if (c == -1) return syntaxError(ds);
+    }
+    char rest[4] = {};
+    if (gzgets(ds->stream, rest, sizeof rest) == nullptr || std::strcmp(rest, "&%#") != 0) {
+        return syntaxError(ds);
+    }
+    while ((c = gzgetc(ds->stream)) != '\n') {
+        if (c == -1) return syntaxError(ds);
+    }
+    ds->lineNumber++;
+    return 1;
+}
+
+// Fixed fields up to the type codes. Returns 1 or 0 with the message stored.
+struct Counts {
+    int32_t main = 0;
+    int32_t probes = 0;
+    int32_t sweepNames = 0;
+    int32_t sweeps = 0;
+};
+
+int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
+    char fields[7][kCountWidth + 1] = {};
+    bool newVersion = isNewVersion(ds);
+    int fieldCount = 6;  // main, probes, sweep names, main high, version or probe high, 20
+    for (int i = 0; i < fieldCount; ++i) {
+        // The block layer has already stored the message; it is stored again
+        // for these fields, as their own failure.
+        if (readBlockField(ds, fields[i], kCountWidth, false, false) == nullptr) return malformed(ds);
+        fields[i][kCountWidth] = '\0';
+    }
+    const char* version = newVersion ? fields[5] : fields[4];
+    std::memcpy(ds->version, version, kCountWidth);
+    ds->version[kCountWidth] = '\0';
+
+    if (!parseDecimal(fields[1], &counts->probes) || !parseDecimal(fields[2], &counts->sweepNames)) {
+        return malformed(ds);
+    }
+    if (newVersion) {
+        int32_t high = 0;
+        if (!parseDecimal(fields[4], &high)) return malformed(ds);
+        if (high > 0) counts->probes += kHighPartScale * high;
+    }
+    auto* mainBytes = reinterpret_cast<const unsigned char*>(fields[0]);
+    if ((mainBytes[3] & 0x80u) != 0) {
+        // The count escape: a little-endian word with its top bit cleared.
+        counts->main = static_cast<int32_t>(decodeWord(mainBytes, std::endian::native == std::endian::big) &
+                                            0x7FFFFFFFu);
+    } else {
+        if (!parseDecimal(fields[0], &counts->main)) return malformed(ds);
+        if (!isAllSpaces(fields[3])) {
+            int32_t high = 0;
+            if (!parseDecimal(fields[3], &high)) return malformed(ds);
+            if (high > 0) counts->main += kHighPartScale * high;
+        }
+    }
+    return 1;
+}
+
+int readTextCounts(WaveformDataset* ds, Counts* counts) {
+    char fields[6][kCountWidth + 1] = {};
+    bool newVersion = isNewVersion(ds);
+    // main, probes, sweep names, main high, then probe high or the version
+    int countFields = newVersion ? 5 : 4;
+    for (int i = 0; i < countFields; ++i) {
+        if (readTextField(ds, fields[i], kCountWidth) == nullptr) return syntaxError(ds);
+    }
+    char version[kCountWidth + 1];
+    if (readTextField(ds, version, kCountWidth) == nullptr) return syntaxError(ds);
+    std::snprintf(ds->version, sizeof ds->version, "%s", version);
+    if (!newVersion && readTextField(ds, nullptr, kCountWidth) == nullptr) return 0;
+
+    int32_t mainHigh = 0;
+    if (!parseDecimal(fields[0], &counts->main) || !parseDecimal(fields[1], &counts->probes) ||
+        !parseDecimal(fields[2], &counts->sweepNames) || !parseDecimal(fields[3], &mainHigh)) {
+        return syntaxError(ds);
+    }
+    if (mainHigh > 0) counts->main += kHighPartScale * mainHigh;
+    if (newVersion) {
+        int32_t probeHigh = 0;
+        if (!parseDecimal(fields[4], &probeHigh)) return syntaxError(ds);
+        if (probeHigh > 0) counts->probes += kHighPartScale * probeHigh;
+    }
+    return 1;
+}
+
+// Title, date and time, the skipped fields and the sweep count.
+int readDescription(WaveformDataset* ds, Counts* counts) {
+    char title[kTitleWidth + 1];
+    char date[kDateWidth + 1];
+    char time[kTimeWidth + 1];
+    if (readField(ds, title, kTitleWidth) == nullptr) return 0;
+    trimInto(ds->title, sizeof ds->title, title);
+    if (readField(ds, date, kDateWidth) == nullptr || readField(ds, time, kTimeWidth) == nullptr) return 0;
+    std::snprintf(ds->date, sizeof ds->date, "%s%s", date, time);
+
+    if (isBinary(ds)) {
+        char sweeps[kSweepCountWidth + 1];
+        if (readBlockField(ds, nullptr, kSkipBeforeSweeps, false, false) == nullptr) return 0;
+        if (readBlockField(ds, sweeps, kSweepCountWidth, true, false) == nullptr) return 0;
+        if (std::sscanf(sweeps, "%4d", &counts->sweeps) != 1) return malformed(ds);
+        if (readBlockField(ds, nullptr, kSkipAfterSweeps, false, true) == nullptr) return 0;
+        return 1;
+    }
+    if (readTextField(ds, nullptr, kSkipBeforeSweeps) == nullptr) return 0;
+    // A line fragment: a line break inside it ends the count early.
+    char sweeps[kSweepCountWidth + 1] = {};
+    if (gzgets(ds->stream, sweeps, sizeof sweeps) == nullptr) return syntaxError(ds);
+    if (!parseDecimal(sweeps, &counts->sweeps) || sweeps[0] == '\n') return syntaxError(ds);
+    if (readTextField(ds, nullptr, kSkipAfterSweeps) == nullptr) return 0;
+    return 1;
+}
+
+int readTypeCodes(WaveformDataset* ds, TypeCodes* codes) {
+    bool binary = isBinary(ds);
+    char field[kTypeCodeWidth + 1];
+    for (int64_t i = 0; i <= ds->signalCount; ++i) {
+        if (readField(ds, field, kTypeCodeWidth) == nullptr) return 0;
+        int32_t code = 0;
+        if (!parseDecimal(field, &code)) return binary ? malformed(ds) : syntaxError(ds);
+        if (!codes->add(static_cast<uint32_t>(code))) {
+            storeMessage("Not enough memory !!");
+            ds->lastError = kErrorOutOfMemory;
+            return 0;
+        }
+    }
+    uint32_t first = codes->codes[0];
+    if (first < 1 || first > 7) return binary ? malformed(ds) : syntaxError(ds);
+    ds->analysisKind = first <= 2 ? first : static_cast<uint32_t>(kAnalysisDc);
+    return 1;
+}
+
+}  // namespace
+
+int readPostNames(WaveformDataset* ds, const uint32_t* typeCodes) { return addFileVariables(ds, typeCodes); }
+
+int readPostNamesWithSweep(WaveformDataset* ds, const uint32_t* typeCodes, int32_t sweepNameCount,
+                           int32_t sweepCount) {
+    if (!addFileVariables(ds, typeCodes)) return 0;
+    char field[kOldNameWidth + 1];
+    int32_t compound = -1;
+    for (int32_t i = 0; i < sweepNameCount; ++i) {
+        const char* name = readName(ds, field);
+        if (name == nullptr) return 0;
+        if (sweepNameCount == 1) {
+            if (addVariable(ds, name, 0, kKindReal) < 0) return 0;
+        } else if (i == 0) {
+            char typeName[WFX_BLOCK_SIZE + 8];
+            std::snprintf(typeName, sizeof typeName, "datum(%s", name);
+            compound = addType(ds, typeName, -1);
+            if (compound < 0) return 0;
+            ds->types[compound].kind = kKindCompound;
+            ds->types[compound].memberCount = sweepNameCount - 1;
+            if (addVariable(ds, typeName, static_cast<uint32_t>(compound), kKindCompound) < 0) return 0;
+            ds->variables[ds->variableCount - 1].memberCount = static_cast<uint32_t>(sweepNameCount - 1);
+        } else {
+            int32_t member = addType(ds, name, compound);
+            if (member < 0) return 0;
+            ds->types[member].kind = kKindReal;
+        }
+    }
+    // The sweep variable was added last; it belongs in front.
+    moveLastVariableFirst(ds);
+    if (sweepCount > 0) ds->sweepCount = sweepCount;
+    return 1;
+}
+
+namespace {
+
+// Both forms read the same fields in the same order; the field readers and
+// the messages differ.
+int readPostHeaderFields(WaveformDataset* ds) {
+    if (ds->stream == nullptr) return malformed(ds);
+    bool binary = isBinary(ds);
+    if (binary) ds->framingMode = -1;
+    Counts counts;
+    if (!(binary ? readBinaryCounts(ds, &counts) : readTextCounts(ds, &counts))) return 0;
+
+    // Counts that leave no variable at all, or more than a position can hold,
+    // cannot describe a file.
+    int64_t variables = static_cast<int64_t>(counts.main) + counts.probes;
+    if (variables < 1 || variables > INT32_MAX - 2) return binary ? malformed(ds) : syntaxError(ds);
+    ds->mainCount = counts.main;
+    ds->probeCount = counts.probes;
+    ds->signalCount = static_cast<int32_t>(variables - 1);
+    bool swept = counts.sweepNames > 0;
+    ds->firstSignalIndex = swept ? 2 : 1;
+    ds->sweepParamCount = !swept ? 0 : counts.sweepNames == 1 ? 1 : counts.sweepNames - 1;
+
+    if (!readDescription(ds, &counts)) return 0;
+    TypeCodes codes;
+    if (!readTypeCodes(ds, &codes)) return 0;
+    int named = swept ? readPostNamesWithSweep(ds, codes.codes, counts.sweepNames, counts.sweeps)
+                      : readPostNames(ds, codes.codes);
+    if (!named) return 0;
+    return checkTerminator(ds);
+}
+
+}  // namespace
+
+int readBinaryPostHeader(WaveformDataset* ds) { return readPostHeaderFields(ds); }
+int readAsciiPostHeader(WaveformDataset* ds) { return readPostHeaderFields(ds); }
+
+int readPostHeader(WaveformDataset* ds) {
+    if ((ds->fileMode & kModeText) != 0 && ds->stream != nullptr) return readAsciiPostHeader(ds);
+    return readBinaryPostHeader(ds);
+}

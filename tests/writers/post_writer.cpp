@@ -141,27 +141,29 @@ Header buildHeader(const PostFile& f) {
     }
 
     Header header;
+    std::string& bytes = header.bytes;
+    bytes = h;
+    if (text) bytes += "\n";
+    bytes += codes;
+    if (text) bytes += "\n";
+    header.namesBegin = bytes.size();
+    bytes += nameBytes;
+    header.namesEnd = bytes.size();
+    bytes += text ? "$&%#\n" : "$&%#    ";
+    for (const auto& [offset, raw] : f.headerPatches) {
+        if (offset >= bytes.size()) continue;
+        bytes.replace(offset, std::min(raw.size(), bytes.size() - offset), raw);
+    }
     if (text) {
         // Line breaks inside the fixed part are skipped by the reader.
-        std::string broken;
-        size_t from = 0;
+        size_t inserted = 0;
         for (size_t at : f.textBreaks) {
-            at = std::min(at, h.size());
-            broken += h.substr(from, at - from) + "\n";
-            from = at;
+            if (at > kFixedHeaderSize) continue;
+            bytes.insert(at + inserted, "\n");
+            inserted++;
         }
-        broken += h.substr(from) + "\n";
-        h = broken;
-    }
-    header.bytes = h + codes;
-    if (text) header.bytes += "\n";
-    header.namesBegin = header.bytes.size();
-    header.bytes += nameBytes;
-    header.namesEnd = header.bytes.size();
-    header.bytes += text ? "$&%#\n" : "$&%#    ";
-    for (const auto& [offset, raw] : f.headerPatches) {
-        if (offset >= header.bytes.size()) continue;
-        header.bytes.replace(offset, std::min(raw.size(), header.bytes.size() - offset), raw);
+        header.namesBegin += inserted;
+        header.namesEnd += inserted;
     }
     return header;
 }
@@ -200,6 +202,7 @@ struct PostStreamWriter::Encoder {
     int fieldsOnLine = 0;
 
     Encoder(const PostFile& file, Sink out) : f(file), sink(std::move(out)) {
+        if (f.sweepCountField < 0) f.sweepCountField = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
         f.tables.clear();
         if (f.blockSize < 1) f.blockSize = 1;
     }

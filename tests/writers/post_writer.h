@@ -68,17 +68,19 @@ struct PostFile {
     std::string axisName = "TIME";
     std::vector<PostVariable> signals;
     std::vector<std::string> sweepNames;  // none: no outer sweep
-    int sweepCountField = -1;             // -1: the number of tables when swept, else 0
+    // -1: the number of tables when swept, else 0 (PostStreamWriter: set it)
+    int sweepCountField = -1;
     std::vector<PostTable> tables;        // one per sweep
 
     // Binary only: write the main count with the top-bit escape instead of digits.
     bool countEscape = false;
     // Raw header bytes put over the generated ones, at offsets of the header
-    // bytes before framing (0 = main count field; in the text form line breaks
-    // count), applied in order. For damaged headers.
+    // bytes before framing and before textBreaks are inserted (0 = main count
+    // field; the text form has a line break at 264, after the fixed part, and
+    // after the type codes), applied in order. For damaged headers.
     std::vector<std::pair<size_t, std::string>> headerPatches;
-    // Text only: line breaks inserted at these offsets of the fixed header part
-    // (before the type codes); offsets ascending.
+    // Text only: line breaks inserted at these offsets (at most 264, the fixed
+    // part) of the header; offsets ascending.
     std::vector<size_t> textBreaks;
     int textValuesPerLine = 7;
 
