@@ -39,7 +39,7 @@ void taggedMalformed(const WaveformDataset* ds) {
 
 // Reads the 8-byte block head. Returns the data length, 0 when the 8 bytes are
 // not there, -1 when the marker is not 9.
-int32_t taggedBlockHeader(WaveformDataset* ds) {
+int32_t readTaggedBlockHeader(WaveformDataset* ds) {
     unsigned char head[8];
     if (gzread(ds->stream, head, sizeof head) != static_cast<int>(sizeof head)) return 0;
     // A big-endian marker has the 9 in its last byte; the others are not examined.
@@ -65,7 +65,7 @@ int32_t taggedBlockHeader(WaveformDataset* ds) {
 bool taggedLoadBlock(WaveformDataset* ds) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
-    int32_t length = taggedBlockHeader(ds);
+    int32_t length = readTaggedBlockHeader(ds);
     if (length < 1 || length > WFX_BLOCK_SIZE) {
         taggedMalformed(ds);
         return false;
@@ -80,7 +80,7 @@ bool taggedLoadBlock(WaveformDataset* ds) {
 
 // Next n bytes of the block data into dest (NULL discards them); a field may
 // run across blocks. Fails without a message for n above 8192.
-bool taggedField(WaveformDataset* ds, void* dest, int32_t n) {
+bool readTaggedField(WaveformDataset* ds, void* dest, int32_t n) {
     if (n <= 0) return true;
     if (n > kTaggedFieldLimit) return false;
     auto* out = static_cast<unsigned char*>(dest);
@@ -110,7 +110,7 @@ bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
         // Most numbers lie inside the block in hand and leave some of it.
         std::memcpy(bytes, ds->blockBuffer + ds->blockPosition, static_cast<size_t>(n));
         ds->blockPosition += n;
-    } else if (!taggedField(ds, bytes, n)) {
+    } else if (!readTaggedField(ds, bytes, n)) {
         return false;
     }
     bool bigFile = (ds->fileMode & kModeSwapped) != 0;
@@ -125,14 +125,22 @@ bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
     return true;
 }
 
-bool taggedInt(WaveformDataset* ds, int32_t* value) {
-    return taggedNumber(ds, value, 4);
+// 4 bytes as a float when value is given, else as an int. 0 on failure.
+int readTaggedInt(WaveformDataset* ds, float* value, int32_t* number) {
+    if (value != nullptr) return taggedNumber(ds, value, 4) ? 1 : 0;
+    return taggedNumber(ds, number, 4) ? 1 : 0;
+}
+
+// 8 bytes as a double. 0 on failure.
+int readTaggedDouble(WaveformDataset* ds, double* value) {
+    return taggedNumber(ds, value, 8) ? 1 : 0;
+}
+
+bool taggedInt(WaveformDataset* ds, int32_t* number) {
+    return readTaggedInt(ds, nullptr, number) != 0;
 }
 bool taggedFloat(WaveformDataset* ds, float* value) {
-    return taggedNumber(ds, value, 4);
-}
-bool taggedDouble(WaveformDataset* ds, double* value) {
-    return taggedNumber(ds, value, 8);
+    return readTaggedInt(ds, value, nullptr) != 0;
 }
 
 // An int length below limit, then that many bytes into text (NUL-terminated).
@@ -142,7 +150,7 @@ bool taggedText(WaveformDataset* ds, char* text, int32_t limit) {
     int32_t length;
     if (!taggedInt(ds, &length)) return false;
     if (length < 0 || length >= limit) return false;
-    if (!taggedField(ds, text, length)) return false;
+    if (!readTaggedField(ds, text, length)) return false;
     text[length] = '\0';
     return true;
 }
@@ -332,7 +340,7 @@ bool taggedSweepNames(WaveformDataset* ds, int32_t params) {
 // Copies a 16-byte header text up to its first NUL.
 bool taggedFixedText(WaveformDataset* ds, char* dest) {
     char raw[kTaggedFixedText];
-    if (!taggedField(ds, raw, kTaggedFixedText)) return false;
+    if (!readTaggedField(ds, raw, kTaggedFixedText)) return false;
     size_t length = 0;
     while (length < sizeof raw && raw[length] != '\0') ++length;
     std::memcpy(dest, raw, length);
@@ -515,7 +523,7 @@ bool taggedSweepRecords(TaggedRead& read) {
         switch (tag >> 30) {
             case 3: {
                 double absolute;
-                if (!taggedDouble(ds, &absolute)) return false;
+                if (!readTaggedDouble(ds, &absolute)) return false;
                 ds->runningValue = absolute;
                 break;
             }
