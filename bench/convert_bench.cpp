@@ -128,6 +128,9 @@ int main(int argc, char** argv) {
                 convertSeconds, written / 1e6, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
     std::printf("  run / (a + b):                     %8.2f   (%s)\n", convertSeconds / floor,
                 convertSeconds < floor ? "below the floors' sum" : "ABOVE the floors' sum");
+    std::printf("  cpu time of the run:               %8.2f s user, %.2f s system\n",
+                usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
+                usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6);
     std::printf("  peak memory of the run:            %8.1f MB\n", usage.ru_maxrss / 1024.0);
     fs::remove_all(dir, error);
     return 0;
