@@ -132,7 +132,7 @@ int readCsdfHeaderKeys(WaveformDataset* ds, CsdfHeaderState* state) {
     for (;;) {
         // The file ending before NODES leaves the header incomplete.
         if (!csdfReadLine(ds, line)) return csdfIncomplete(ds);
-        std::strcpy(copy, line);
+        std::memcpy(copy, line, std::strlen(line) + 1);
         KeyResult result = csdfTakeKey(ds, line, "VERSION", true, value);
         if (result == KeyResult::kFailed) return 0;
         if (result == KeyResult::kTaken) csdfCopyText(ds->version, kVersionLength + 1, value);
@@ -419,7 +419,8 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     const int32_t sweeps = out->sweepSlots;
     // Without a node list the header left no independent variable: nothing
     // can be read against it.
-    if (ds->firstSignalIndex < 1 || sweeps < 1 || ds->variableCount < ds->firstSignalIndex + nodes) {
+    if (ds->firstSignalIndex < 1 || sweeps < 1 ||
+        ds->variableCount < static_cast<int64_t>(ds->firstSignalIndex) + nodes) {
         return csdfIncomplete(ds);
     }
     if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0) return csdfIncomplete(ds);
