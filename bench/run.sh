@@ -1,4 +1,5 @@
 #!/bin/sh
 # Runs every timing harness in the given build folder.
-"$1/bench/convert_bench"
+build=${1:-build-release}
+"$build/bench/read_bench" || exit 1
 exit 0

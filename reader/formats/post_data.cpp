@@ -15,6 +15,9 @@ constexpr double kEndMarker = 9.999e29;  // an independent value above it ends a
 constexpr int kTextWidth = 11;
 constexpr int kWideTextWidth = 13;  // version 2001
 constexpr int32_t kFirstSweepSlots = 16;
+// Rows whose pages are touched ahead, array by array (64 KiB of each).
+constexpr size_t kTouchRows = 16384;
+constexpr size_t kFloatsPerPage = 1024;
 
 bool isText(const WaveformDataset* ds) { return (ds->fileMode & kModeText) != 0; }
 
@@ -50,6 +53,7 @@ struct TableReader {
     float** rowDst = nullptr;    // per column: the array of the current sweep
     size_t capacity = 0;         // values per array, shared by all arrays
     int32_t allocatedSweeps = 0; // sweeps 0 .. allocatedSweeps-1 may own arrays
+    size_t touchedRows = 0;      // rows of the current arrays already paged in
 
     ~TableReader() {
         std::free(holders);
@@ -128,8 +132,23 @@ struct TableReader {
         }
     }
 
-    void pointRowAt(int32_t s) {
+    void pointRowAt(int32_t s, size_t row) {
         for (int32_t c = 0; c < columns; ++c) rowDst[c] = holders[c][s];
+        touchedRows = row;
+    }
+
+    // A row writes one value into every column's array, so fresh pages would
+    // be first touched in an interleaved order across hundreds of arrays,
+    // which some systems fault in far more slowly than a sequential run.
+    // Touching the next pages of each array in turn keeps the faults
+    // sequential; the values are written over them right after.
+    void touchAhead(size_t row) {
+        size_t end = row + kTouchRows < capacity ? row + kTouchRows : capacity;
+        for (int32_t c = 0; c < columns; ++c) {
+            float* array = rowDst[c];
+            for (size_t j = row; j < end; j += kFloatsPerPage) array[j] = 0.0f;
+        }
+        touchedRows = end;
     }
 };
 
@@ -307,12 +326,13 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
             size_t row = count;
             if (row == 0) {
                 if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
-                t.pointRowAt(s);
+                t.pointRowAt(s, row);
             }
             if (row + 1 > t.capacity) {
                 if (!t.grow(row + 1)) return outOfMemoryMessage(ds);
-                t.pointRowAt(s);
+                t.pointRowAt(s, row);
             }
+            if (row >= t.touchedRows) t.touchAhead(row);
             t.rowDst[0][row] = axis;
             count++;
             // A row cut short keeps its point; the values not read are set to 0.
