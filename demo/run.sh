@@ -23,12 +23,11 @@ cat rc_ladder/wavtrex.curlist
 echo
 echo '$ wavtrex rc_ladder.tcc         # the curves the configuration asks for'
 "$tool" rc_ladder.tcc
+find rc_ladder -name '*.cur' | sort
 echo
 echo '$ wavtrex rc_ladder.tr0         # every signal (the current warns: not a voltage)'
 "$tool" rc_ladder.tr0
+find rc_ladder -maxdepth 1 -name '*.cur' | sort
 echo
-echo "Curves written below $run/rc_ladder:"
-(cd rc_ladder && find . -name '*.cur' | sort)
-echo
-echo "First lines of rc_ladder/ports/vout.cur:"
+echo "First lines of $run/rc_ladder/ports/vout.cur:"
 head -n 10 rc_ladder/ports/vout.cur
