@@ -43,17 +43,21 @@ T* allocSlots(int32_t slots) {
     return static_cast<T*>(std::calloc(static_cast<size_t>(slots), sizeof(T)));
 }
 
-// Everything one read works with: the column layout of a row, the shared
-// capacity, and the destinations of the sweep being read.
+// Everything one read works with: the column layout of a row, the capacity
+// of the sweep being read, and its destinations.
 struct TableReader {
     WaveformDataset* ds;
     WaveformValues* out;
     int32_t columns = 0;    // values per row, the independent one included
     float*** holders = nullptr;  // per column: the slot array it is stored in
     float** rowDst = nullptr;    // per column: the array of the current sweep
-    size_t capacity = 0;         // values per array, shared by all arrays
-    int32_t allocatedSweeps = 0; // sweeps 0 .. allocatedSweeps-1 may own arrays
-    size_t touchedRows = 0;      // rows of the current arrays already paged in
+    // Values per array of the sweep being read. Every sweep starts at the
+    // first capacity and doubles on its own: a long table does not make every
+    // short one before or after it as long, which could ask for far more
+    // memory than the file holds values.
+    size_t firstCapacity = 0;
+    size_t capacity = 0;
+    size_t touchedRows = 0;  // rows of the current arrays already paged in
 
     ~TableReader() {
         std::free(holders);
@@ -78,9 +82,10 @@ struct TableReader {
         return true;
     }
 
-    // Every array of sweep s, at the shared capacity. The imaginary holder
+    // Every array of sweep s, at the first capacity. The imaginary holder
     // gives every signal its arrays; only complex signals fill them.
     bool allocateSweep(int32_t s) {
+        capacity = firstCapacity;
         size_t bytes = capacity * sizeof(float);
         auto give = [&](float**& slot) {
             slot[s] = static_cast<float*>(std::malloc(bytes));
@@ -91,11 +96,11 @@ struct TableReader {
             if (!give(out->real[i])) return false;
             if (out->imag != nullptr && !give(out->imag[i])) return false;
         }
-        if (s + 1 > allocatedSweeps) allocatedSweeps = s + 1;
         return true;
     }
 
-    bool grow(size_t needed) {
+    // Grows every array of sweep s to hold needed values.
+    bool grow(size_t needed, int32_t s) {
         size_t grown = capacity;
         while (grown < needed) {
             if (grown > SIZE_MAX / (4 * sizeof(float))) return false;
@@ -103,12 +108,9 @@ struct TableReader {
         }
         size_t bytes = grown * sizeof(float);
         auto resize = [&](float** slots) {
-            for (int32_t t = 0; t < allocatedSweeps; ++t) {
-                if (slots[t] == nullptr) continue;
-                auto* bigger = static_cast<float*>(std::realloc(slots[t], bytes));
-                if (bigger == nullptr) return false;
-                slots[t] = bigger;
-            }
+            auto* bigger = static_cast<float*>(std::realloc(slots[s], bytes));
+            if (bigger == nullptr) return false;
+            slots[s] = bigger;
             return true;
         };
         if (!resize(out->axis[0])) return false;
@@ -269,7 +271,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     t.holders = static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
     t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
     if (t.holders == nullptr || t.rowDst == nullptr) return outOfMemoryMessage(ds);
-    t.capacity = firstCapacity(ds, estimate, t.columns);
+    t.firstCapacity = firstCapacity(ds, estimate, t.columns);
 
     // Slots for the sweeps grow as sweeps are reached, so a header that
     // promises many sweeps costs nothing until their data arrives. The
@@ -329,7 +331,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
                 t.pointRowAt(s, row);
             }
             if (row + 1 > t.capacity) {
-                if (!t.grow(row + 1)) return outOfMemoryMessage(ds);
+                if (!t.grow(row + 1, s)) return outOfMemoryMessage(ds);
                 t.pointRowAt(s, row);
             }
             if (row >= t.touchedRows) t.touchAhead(row);
