@@ -247,6 +247,70 @@ writers::PostFile smallPostFile() {
     return f;
 }
 
+TEST_F(BoundsTest, PostCountsBeyondTheFile) {
+    {
+        // Two billion variables by the binary count escape (two probes more
+        // overflow 32 bits), a high part of 9999 on the probe count, and a
+        // first block claiming 2 GB: each fails before a table is sized.
+        writers::PostFile f = smallPostFile();
+        f.signals.push_back({"p(1)", 9, true});
+        f.signals.push_back({"p(2)", 9, true});
+        f.headerPatches = {{0, std::string(4, '\xFF')}};
+        std::string path = save(writers::buildPostFile(f));
+        Outcome o = runReader(path);
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, malformed(path));
+        f = smallPostFile();
+        f.version = writers::PostVersion::v2001;
+        f.headerPatches = {{16, "9999"}};
+        o = runReader(save(writers::buildPostFile(f)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, malformed(path));
+        std::string framed = writers::buildPostFile(smallPostFile());
+        framed.replace(12, 4, "\xFF\xFF\xFF\x7F");
+        o = runReader(save(framed));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenNoReader));
+        EXPECT_EQ(o.message, malformed(path));
+    }
+    {
+        // 9999 sweeps promised over a thousand signals, one table present.
+        writers::PostFile f = smallPostFile();
+        f.signals.assign(1000, {"v(x)"});
+        f.sweepNames = {"temper"};
+        f.sweepCountField = 9999;
+        f.tables = {{{25.0}, std::vector<double>(1001, 1.0)}};
+        Outcome o = runReader(save(writers::buildPostFile(f)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk)) << o.message;
+        EXPECT_EQ(o.read, 1) << o.message;
+    }
+    {
+        // Only the independent variable: no signal to divide the file among.
+        writers::PostFile f = smallPostFile();
+        f.signals.clear();
+        f.tables = {{{}, {0.0, 1e-9, 2e-9}}};
+        Outcome o = runReader(save(writers::buildPostFile(f)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk)) << o.message;
+        EXPECT_EQ(o.read, 1) << o.message;
+    }
+    {
+        // Thousands of one-row tables, then one long table: the long table's
+        // growth must not be paid again by every short table before it.
+        writers::PostFile f = smallPostFile();
+        f.signals = {{"v(1)"}};
+        f.sweepNames = {"temper"};
+        f.tables.assign(3000, {{25.0}, {0.0, 1.0}});
+        writers::PostTable& last = f.tables.back();
+        for (int row = 1; row < 60000; ++row) {
+            last.values.push_back(row * 1e-12);
+            last.values.push_back(row * 1e-3);
+        }
+        Outcome o = runReader(save(writers::buildPostFile(f)));
+        EXPECT_EQ(o.status, static_cast<uint32_t>(kOpenOk)) << o.message;
+        EXPECT_EQ(o.read, 1) << o.message;
+        EXPECT_EQ(o.lastError, 0u);
+    }
+}
+
 // ---- a megabyte of noise ---------------------------------------------------------------
 
 // Each format's signature or a valid header, then noise up to 1 MB. Whatever
