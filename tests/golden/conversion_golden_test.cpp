@@ -254,6 +254,17 @@ TEST(ConversionGolden, NamesAndFoldersRefused) {
                                     {"run/ok.cur", curve("ok", {"0 3"})}}},
                           "refused names");
     }
+    {  // The curve list cannot be opened: the curves are written all the same.
+        testkit::ScratchDir dir;
+        writeWaveform(dir, "run.tr0", twoNodes());
+        std::filesystem::create_directories(dir / "run/wavtrex.curlist");
+        golden::expectRun(
+            dir, {"run.tr0"},
+            Expected{"",
+                     "Cannot open curve list file for writing.  Operation continues.\n",
+                     {{"run/out.cur", kOut}, {"run/in.cur", kIn}}},
+            "curve list cannot be opened");
+    }
     {  // The output folder exists as a file.
         testkit::ScratchDir dir;
         writeWaveform(dir, "run.tr0", twoNodes());
