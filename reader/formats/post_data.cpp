@@ -58,28 +58,42 @@ struct TableReader {
     size_t firstCapacity = 0;
     size_t capacity = 0;
     size_t touchedRows = 0;  // rows of the current arrays already paged in
+    int64_t estimate = 0;    // file size as estimated for the first capacity
 
     ~TableReader() {
         std::free(holders);
         std::free(rowDst);
     }
 
-    // Makes room for sweep s in every entry.
-    bool ensureSlots(int32_t s) {
+    // Slot pointers a file may cost: a table with rows holds at least 4 bytes
+    // per pointer it needs, so only runs of empty tables over many signals
+    // pass this, and they are refused rather than allocated.
+    bool slotsPlausible(int32_t wanted) const {
+        int64_t entries = static_cast<int64_t>(out->signalCount) * (out->imag != nullptr ? 2 : 1) + 3;
+        return entries * wanted * static_cast<int64_t>(sizeof(void*)) <= 8 * estimate + (1 << 20);
+    }
+
+    // Makes room for sweep s in every entry. Returns 0 when out of memory,
+    // -1 when the file cannot back that many sweeps.
+    int ensureSlots(int32_t s) {
         int32_t slots = out->sweepSlots;
-        if (s < slots) return true;
+        if (s < slots) return 1;
         int32_t wanted = slots * 2 > s + 1 ? slots * 2 : s + 1;
         if (wanted > ds->sweepCount && ds->sweepCount > s) wanted = ds->sweepCount;
+        if (!slotsPlausible(wanted)) {
+            wanted = s + 1;
+            if (!slotsPlausible(wanted)) return -1;
+        }
         for (int32_t i = 0; i < out->signalCount; ++i) {
-            if (!growSlots(out->real[i], slots, wanted)) return false;
-            if (out->imag != nullptr && !growSlots(out->imag[i], slots, wanted)) return false;
+            if (!growSlots(out->real[i], slots, wanted)) return 0;
+            if (out->imag != nullptr && !growSlots(out->imag[i], slots, wanted)) return 0;
         }
         if (!growSlots(out->axis[0], slots, wanted) || !growSlots(out->counts[0], slots, wanted) ||
             !growSlots(out->sweepValues, slots, wanted)) {
-            return false;
+            return 0;
         }
         out->sweepSlots = wanted;
-        return true;
+        return 1;
     }
 
     // Every array of sweep s, at the first capacity. The imaginary holder
@@ -272,11 +286,13 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
     if (t.holders == nullptr || t.rowDst == nullptr) return outOfMemoryMessage(ds);
     t.firstCapacity = firstCapacity(ds, estimate, t.columns);
+    t.estimate = estimate;
 
     // Slots for the sweeps grow as sweeps are reached, so a header that
     // promises many sweeps costs nothing until their data arrives. The
     // entries are still empty, so the slot count may be chosen afresh.
     int32_t slots = ds->sweepCount < kFirstSweepSlots ? ds->sweepCount : kFirstSweepSlots;
+    while (slots > 1 && !t.slotsPlausible(slots)) slots /= 2;
     out->sweepSlots = slots;
     for (int32_t i = 0; i < out->signalCount; ++i) {
         if ((out->real[i] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
@@ -293,7 +309,12 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     RowReader readRow = chooseRowReader(ds);
     int32_t holderSlots = -1;
     for (int32_t s = 0; s < ds->sweepCount; ++s) {
-        if (!t.ensureSlots(s)) return outOfMemoryMessage(ds);
+        int room = t.ensureSlots(s);
+        if (room == 0) return outOfMemoryMessage(ds);
+        if (room < 0) {
+            storeMessage("Malformed data file %s !!", ds->fileName);
+            return 0;
+        }
         if (holderSlots != out->sweepSlots) {
             // Growing the slots moves the slot arrays.
             t.pointHolders();

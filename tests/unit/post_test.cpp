@@ -534,6 +534,41 @@ TEST_F(PostTest, MalformedHeaders) {
     }
 }
 
+TEST_F(PostTest, HostileCounts) {
+    {
+        // A count escape claiming 2^31 - 1 variables: the type codes run out
+        // with the file, long before anything of that size is allocated.
+        PostFile f = basicFile(PostVersion::v9601, PostForm::wordFramed);
+        f.headerPatches = {{0, std::string("\xFF\xFF\xFF\xFF", 4)}};
+        Opened o = open(write(f));
+        EXPECT_EQ(o.ds, nullptr);
+        EXPECT_EQ(o.message, "Malformed data file " + (dir_ / "wave.tr0").string() + " !!");
+    }
+    {
+        // 9999 empty tables over 3000 signals: the sweep slots alone would
+        // take far more memory than the file could fill, so the read is refused.
+        PostFile f = basicFile(PostVersion::v9601, PostForm::wordFramed);
+        f.signals.clear();
+        for (int i = 0; i < 3000; ++i) f.signals.push_back({"s" + std::to_string(i)});
+        f.sweepNames = {"temper"};
+        f.tables.assign(9999, writers::PostTable{{1.0}, {}, true});
+        Opened o = open(write(f));
+        ASSERT_NE(o.ds, nullptr) << o.message;
+        EXPECT_EQ(o.ds->sweepCount, 9999);
+        WaveformValues v{};
+        EXPECT_EQ(wfxRead(o.ds, &v), 0);
+        EXPECT_EQ(std::string(wfxLastErrorText()), "Malformed data file " + (dir_ / "wave.tr0").string() + " !!");
+        // The same tables over three signals are read.
+        f.signals.resize(3);
+        Opened small = open(write(f, "small.tr0"));
+        ASSERT_NE(small.ds, nullptr);
+        WaveformValues values = read(small.ds);
+        EXPECT_EQ(values.sweepCount, 9999);
+        EXPECT_EQ(values.counts[0][9998], 0u);
+        EXPECT_EQ(values.sweepValues[9998][0], 1.0f);
+    }
+}
+
 TEST_F(PostTest, DamagedFilesEndCleanly) {
     // Every cut and many flipped bytes: open and read may fail, but with a
     // status and a message, and never touch memory they do not own.
