@@ -1,6 +1,10 @@
 // The dataset: header fields, variable and type tables, interned names.
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "internal.h"
 
@@ -20,6 +24,30 @@ bool growTable(T*& table, N& capacity, N step) {
     table = static_cast<T*>(grown);
     capacity += step;
     return true;
+}
+
+// Beside the chained buckets, whose 13-bit hash crafted names can pile into
+// one chain (making every lookup walk all names before it), an exact index
+// finds a name and the end of its chain at once. The chains, the pool and the
+// records stay exactly as the buckets alone would make them.
+struct NameIndex {
+    std::unordered_map<std::string, int32_t> symbols;  // name, NUL, name space -> record
+    std::unordered_map<std::string, int32_t> offsets;  // name -> its pool offset
+    std::vector<int32_t> tails = std::vector<int32_t>(WFX_SYMBOL_BUCKETS, -1);
+};
+
+// One index per live dataset; like the rest of the library, single-threaded.
+std::unordered_map<const WaveformDataset*, NameIndex>& nameIndexes() {
+    static std::unordered_map<const WaveformDataset*, NameIndex> indexes;
+    return indexes;
+}
+
+std::string symbolKey(const char* name, uint16_t nameSpace) {
+    std::string key = name;
+    key += '\0';
+    key += static_cast<char>(nameSpace >> 8);
+    key += static_cast<char>(nameSpace & 0xFF);
+    return key;
 }
 
 }  // namespace
@@ -54,6 +82,7 @@ WaveformDataset* createDataset() {
 
 void destroyDataset(WaveformDataset* ds) {
     if (ds == nullptr) return;
+    nameIndexes().erase(ds);
     std::free(ds->namePool);
     std::free(ds->symbols);
     std::free(ds->types);
@@ -97,41 +126,54 @@ int32_t addNameToPool(WaveformDataset* ds, const char* name) {
 SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t nameSpace, int create,
                             int* added) {
     if (added != nullptr) *added = 0;
-    uint32_t bucket = nameHash(name);
-    int32_t last = -1;
-    int32_t sharedOffset = -1;
-    for (int32_t i = ds->symbolBuckets[bucket]; i != -1; i = ds->symbols[i].next) {
-        last = i;
-        SymbolRecord* s = &ds->symbols[i];
-        if (std::strcmp(ds->namePool + s->nameOffset, name) != 0) continue;
-        sharedOffset = s->nameOffset;
-        if (s->nameSpace == nameSpace) return s;
-    }
-    if (!create) return nullptr;
-    if (sharedOffset < 0) {
-        sharedOffset = addNameToPool(ds, name);
-        if (sharedOffset < 0) return nullptr;
-    }
-    // One slot always stays free.
-    if (ds->symbolCount + 1 >= ds->symbolCapacity &&
-        !growTable(ds->symbols, ds->symbolCapacity, kSymbolStep)) {
+    try {
+        NameIndex& index = nameIndexes()[ds];
+        std::string key = symbolKey(name, nameSpace);
+        auto found = index.symbols.find(key);
+        if (found != index.symbols.end()) return &ds->symbols[found->second];
+        if (!create) return nullptr;
+        auto shared = index.offsets.find(name);
+        int32_t sharedOffset = shared != index.offsets.end() ? shared->second : -1;
+        if (sharedOffset < 0) {
+            sharedOffset = addNameToPool(ds, name);
+            if (sharedOffset < 0) return nullptr;
+        }
+        // One slot always stays free.
+        if (ds->symbolCount + 1 >= ds->symbolCapacity &&
+            !growTable(ds->symbols, ds->symbolCapacity, kSymbolStep)) {
+            outOfMemory(ds);
+            return nullptr;
+        }
+        // The index learns the name before the record counts; a failure
+        // leaves neither.
+        int32_t record = static_cast<int32_t>(ds->symbolCount);
+        auto entry = index.symbols.emplace(std::move(key), record).first;
+        try {
+            index.offsets.emplace(name, sharedOffset);
+        } catch (const std::bad_alloc&) {
+            index.symbols.erase(entry);
+            throw;
+        }
+        SymbolRecord* s = &ds->symbols[record];
+        s->nameOffset = sharedOffset;
+        s->nameSpace = nameSpace;
+        s->ownerIndex = -1;
+        s->next = -1;
+        uint32_t bucket = nameHash(name);
+        int32_t last = index.tails[bucket];
+        if (last == -1) {
+            ds->symbolBuckets[bucket] = record;
+        } else {
+            ds->symbols[last].next = record;
+        }
+        index.tails[bucket] = record;
+        ds->symbolCount++;
+        if (added != nullptr) *added = 1;
+        return s;
+    } catch (const std::bad_alloc&) {
         outOfMemory(ds);
         return nullptr;
     }
-    int32_t index = static_cast<int32_t>(ds->symbolCount);
-    SymbolRecord* s = &ds->symbols[index];
-    s->nameOffset = sharedOffset;
-    s->nameSpace = nameSpace;
-    s->ownerIndex = -1;
-    s->next = -1;
-    if (last == -1) {
-        ds->symbolBuckets[bucket] = index;
-    } else {
-        ds->symbols[last].next = index;
-    }
-    ds->symbolCount++;
-    if (added != nullptr) *added = 1;
-    return s;
 }
 
 int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, uint32_t kind) {
