@@ -14,6 +14,7 @@
 
 #include "csdf_writer.h"
 #include "framed_event_writer.h"
+#include "internal.h"
 #include "measure_table_writer.h"
 #include "post_writer.h"
 #include "run_tool.h"
@@ -309,6 +310,41 @@ TEST_F(BoundsTest, PostCountsBeyondTheFile) {
         EXPECT_EQ(o.read, 1) << o.message;
         EXPECT_EQ(o.lastError, 0u);
     }
+}
+
+// ---- names -----------------------------------------------------------------------------
+
+// The name hash keeps 13 bits, so names are easily made to share one bucket:
+// "ab" and "bA" hash alike, and so does every string of such pairs. Thousands
+// of them still intern one by one, the same names as anywhere else.
+TEST_F(BoundsTest, ManyNamesInOneBucket) {
+    writers::MeasureTable table;
+    table.columns.clear();
+    for (int k = 0; k < 1 << 14; ++k) {
+        std::string name;
+        for (int bit = 13; bit >= 0; --bit) name += (k >> bit) & 1 ? "bA" : "ab";
+        table.columns.push_back(name);
+    }
+    table.columns.push_back(table.columns[5]);  // a name given twice
+    table.columns.push_back("alter#");
+    table.rows = {std::vector<double>(table.columns.size(), 1.0)};
+    std::string path = save(writers::measureTableText(table));
+    uint32_t status = 0;
+    WaveformDataset* ds = wfxOpen(path.c_str(), kFormatMeasureTable, WFX_DETECT_MODE, &status);
+    ASSERT_NE(ds, nullptr) << wfxLastErrorText();
+    EXPECT_EQ(ds->variableCount, (1 << 14) + 2);
+    EXPECT_EQ(ds->symbolCount, static_cast<uint32_t>((1 << 14) + 1));
+    EXPECT_EQ(std::string(wfxName(ds, ds->variables[(1 << 14)].nameOffset)), table.columns[5]);
+    EXPECT_EQ(ds->variables[(1 << 14)].nameOffset, ds->variables[5].nameOffset);
+    // Every colliding name sits in one chain, in the order the names came.
+    int32_t chained = 0;
+    for (int32_t i = ds->symbolBuckets[nameHash(table.columns[0].c_str())]; i != -1;
+         i = ds->symbols[i].next) {
+        EXPECT_EQ(ds->symbols[i].ownerIndex, chained);
+        ++chained;
+    }
+    EXPECT_EQ(chained, 1 << 14);
+    wfxClose(ds);
 }
 
 // ---- a megabyte of noise ---------------------------------------------------------------
