@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 #include <type_traits>
+#include <unordered_map>
 
 #include "../internal.h"
 
@@ -182,6 +185,9 @@ struct ScopeTree {
     char* pool;
     size_t poolUsed;
     size_t poolCapacity;
+    // Scope name -> name entry. The 13-bit bucket hash lets crafted names share
+    // one chain, which would make every lookup walk all of them.
+    std::unordered_map<std::string, int32_t>* index;
 };
 
 // Makes room for one more element, doubling. False when out of memory.
@@ -206,11 +212,23 @@ ScopeTree* taggedNewTree() {
     }
     tree->items[0] = ScopeItem{-1, 0, -1, -1, -1};
     tree->itemCount = 1;
+    tree->index = new (std::nothrow) std::unordered_map<std::string, int32_t>();
+    if (tree->index == nullptr) {
+        std::free(tree->items);
+        std::free(tree);
+        return nullptr;
+    }
     return tree;
 }
 
 // The name entry of the first length bytes of text, or -1.
 int32_t taggedFindScope(const ScopeTree* tree, const char* text, size_t length, uint32_t bucket) {
+    try {
+        auto found = tree->index->find(std::string(text, length));
+        return found != tree->index->end() ? found->second : -1;
+    } catch (const std::bad_alloc&) {
+        // Without memory for the key the chain still answers, only slower.
+    }
     for (int32_t k = tree->buckets[bucket]; k >= 0; k = tree->names[k].next) {
         const char* known = tree->pool + tree->names[k].textOffset;
         if (std::strlen(known) == length && std::memcmp(known, text, length) == 0) return k;
@@ -248,6 +266,12 @@ int32_t addScope(ScopeTree* tree, const char* text) {
             tree->poolCapacity = grown;
         }
         if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
+            storeMessage("Error: Out of memory");
+            return -1;
+        }
+        try {
+            tree->index->emplace(std::string(text, length), tree->nameCount);
+        } catch (const std::bad_alloc&) {
             storeMessage("Error: Out of memory");
             return -1;
         }
@@ -685,6 +709,7 @@ void releaseNameTree(WaveformDataset* ds) {
     std::free(tree->items);
     std::free(tree->names);
     std::free(tree->pool);
+    delete tree->index;
     std::free(tree);
     ds->nameTree = nullptr;
 }
