@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "csdf_writer.h"
+#include "formats/tagged_record.h"
 #include "framed_event_writer.h"
 #include "internal.h"
 #include "measure_table_writer.h"
@@ -344,6 +346,29 @@ TEST_F(BoundsTest, ManyNamesInOneBucket) {
         ++chained;
     }
     EXPECT_EQ(chained, 1 << 14);
+    wfxClose(ds);
+}
+
+// Scope names of tagged record files use the same 13-bit hash for their own
+// buckets.
+TEST_F(BoundsTest, ManyScopesInOneBucket) {
+    writers::TaggedRecordHeader header;
+    header.signals = {{1, 1, "v(a)"}};
+    for (int k = 0; k < 1 << 13; ++k) {
+        std::string name;
+        for (int bit = 12; bit >= 0; --bit) name += (k >> bit) & 1 ? "bA" : "ab";
+        header.scopes.push_back({static_cast<uint32_t>(k), name + ".x"});
+    }
+    // A child of the fourth scope, which must be found among all the others.
+    std::string fourth = header.scopes[3].text.substr(0, header.scopes[3].text.size() - 2);
+    header.scopes.push_back({0x7777, fourth + ".y.z"});
+    std::string path = save(taggedFile(header, 1));
+    uint32_t status = 0;
+    WaveformDataset* ds = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+    ASSERT_NE(ds, nullptr) << wfxLastErrorText();
+    std::string tree = describeScopeTree(ds);
+    EXPECT_EQ(std::count(tree.begin(), tree.end(), '\n'), (1 << 13) + 1);
+    EXPECT_NE(tree.find(fourth + " 3\n  " + fourth + ".y 7777\n"), std::string::npos);
     wfxClose(ds);
 }
 
