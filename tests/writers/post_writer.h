@@ -57,7 +57,8 @@ struct PostFile {
     // that names are never split.
     int headerBlockSize = 0;
     // Start the data in a block of its own; otherwise the data fills the
-    // header's last block first.
+    // header's last block first. (Byte-framed data that continues the header's
+    // record is not readable: the continuation state restarts with the data.)
     bool dataInNewBlock = true;
 
     std::string title = "wavtrex test circuit";
