@@ -85,6 +85,10 @@ char* nextLine(gzFile stream);
 // or the size cannot be queried. Used to size the data readers' first buffers.
 int64_t estimatedDataSize(const WaveformDataset* ds);
 
+// The estimated data size when it is at least 1. Otherwise sets lastError 3,
+// stores "Error: Empty file %s !!" and returns 0: every data reader starts here.
+int64_t requireDataSize(WaveformDataset* ds);
+
 inline bool isPostFormat(uint32_t format) {
     return format < 16 && ((WFX_POST_FORMAT_MASK >> format) & 1u) != 0;
 }

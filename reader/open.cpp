@@ -183,6 +183,16 @@ int64_t estimatedDataSize(const WaveformDataset* ds) {
     return size;
 }
 
+int64_t requireDataSize(WaveformDataset* ds) {
+    int64_t size = estimatedDataSize(ds);
+    if (size < 1) {
+        ds->lastError = kErrorEmptyFile;
+        storeMessage("Error: Empty file %s !!", ds->fileName);
+        return 0;
+    }
+    return size;
+}
+
 WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
                          uint32_t* status) {
     uint32_t ignored = 0;

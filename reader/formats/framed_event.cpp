@@ -304,12 +304,8 @@ int readFramedEventHeader(WaveformDataset* ds) {
 }
 
 int readFramedEventData(WaveformDataset* ds, WaveformValues* out) {
-    ds->dataSize = estimatedDataSize(ds);
-    if (ds->dataSize < 1) {
-        ds->lastError = kErrorEmptyFile;
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        return 0;
-    }
+    ds->dataSize = requireDataSize(ds);
+    if (ds->dataSize < 1) return 0;
     if (ds->signalCount < 1) {
         storeMessage("Error: Empty file %s !!", ds->fileName);
         return 0;

@@ -268,12 +268,8 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     if (!isText(ds)) restoreSavedBlock(ds);
     ds->axisPending = 0;
 
-    int64_t estimate = estimatedDataSize(ds);
-    if (estimate < 1) {
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        ds->lastError = kErrorEmptyFile;
-        return 0;
-    }
+    int64_t estimate = requireDataSize(ds);
+    if (estimate < 1) return 0;
     if (ds->sweepCount < 1 || out->axis == nullptr || out->counts == nullptr || out->real == nullptr) return 0;
 
     TableReader t{ds, out};

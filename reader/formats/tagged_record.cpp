@@ -665,12 +665,8 @@ int readTaggedRecordHeader(WaveformDataset* ds) {
 }
 
 int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
-    ds->dataSize = estimatedDataSize(ds);
-    if (ds->dataSize < 1) {
-        ds->lastError = kErrorEmptyFile;
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        return 0;
-    }
+    ds->dataSize = requireDataSize(ds);
+    if (ds->dataSize < 1) return 0;
     if (ds->signalCount < 1) {
         storeMessage("Error: Empty file %s !!", ds->fileName);
         return 0;

@@ -1,10 +1,7 @@
 #include "csdf_writer.h"
-
-#include <zlib.h>
+#include "file_bytes.h"
 
 #include <cstdio>
-#include <fstream>
-#include <stdexcept>
 
 namespace writers {
 
@@ -59,17 +56,7 @@ std::string csdfText(const CsdfFile& file) {
 
 void writeCsdfBytes(const std::string& path, const std::string& bytes, bool gzip,
                     size_t truncateAt) {
-    const std::string kept = bytes.substr(0, truncateAt);
-    if (gzip) {
-        gzFile out = gzopen(path.c_str(), "wb");
-        if (out == nullptr) throw std::runtime_error("cannot write " + path);
-        if (!kept.empty()) gzwrite(out, kept.data(), static_cast<unsigned>(kept.size()));
-        gzclose(out);
-        return;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + path);
-    out.write(kept.data(), static_cast<std::streamsize>(kept.size()));
+    writeBytes(path, bytes.substr(0, truncateAt), gzip);
 }
 
 void writeCsdf(const std::string& path, const CsdfFile& file, bool gzip, size_t truncateAt) {

@@ -1,10 +1,7 @@
 #include "measure_table_writer.h"
-
-#include <zlib.h>
+#include "file_bytes.h"
 
 #include <cstdio>
-#include <fstream>
-#include <stdexcept>
 
 namespace writers {
 
@@ -31,17 +28,7 @@ std::string measureTableText(const MeasureTable& table) {
 
 void writeMeasureTable(const std::string& path, const MeasureTable& table, bool gzip,
                        size_t truncateAt) {
-    const std::string kept = measureTableText(table).substr(0, truncateAt);
-    if (gzip) {
-        gzFile out = gzopen(path.c_str(), "wb");
-        if (out == nullptr) throw std::runtime_error("cannot write " + path);
-        if (!kept.empty()) gzwrite(out, kept.data(), static_cast<unsigned>(kept.size()));
-        gzclose(out);
-        return;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + path);
-    out.write(kept.data(), static_cast<std::streamsize>(kept.size()));
+    writeBytes(path, measureTableText(table).substr(0, truncateAt), gzip);
 }
 
 }  // namespace writers

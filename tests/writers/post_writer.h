@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "file_bytes.h"
+
 namespace writers {
 
 enum class PostVersion { v9007, v9601, v2001, v2013 };
@@ -104,12 +106,6 @@ std::string buildPostFile(const PostFile& f);
 
 // Writes buildPostFile(f) to path, gzip-compressed when f.gzip is set.
 void writePostFile(const std::string& path, const PostFile& f);
-
-// Writes bytes to path, gzip-compressed when asked.
-void writeBytes(const std::string& path, const std::string& bytes, bool gzip);
-
-// gzip-compresses bytes in memory.
-std::string gzipBytes(const std::string& bytes);
 
 // Word-framed blocks around each chunk: framing words of framingValue, the
 // data length, the data and a closing word holding the length again.

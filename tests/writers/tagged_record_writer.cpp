@@ -1,12 +1,9 @@
 // See tagged_record_writer.h.
 #include "tagged_record_writer.h"
-
-#include <zlib.h>
+#include "file_bytes.h"
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <stdexcept>
 
 namespace writers {
 
@@ -131,16 +128,7 @@ std::string frameTaggedRecord(const TaggedRecordStream& stream, int32_t blockSiz
 }
 
 void saveTaggedRecordFile(const std::string& path, const std::string& bytes, bool gzip) {
-    if (gzip) {
-        gzFile file = gzopen(path.c_str(), "wb");
-        if (file == nullptr) throw std::runtime_error("cannot write " + path);
-        if (!bytes.empty()) gzwrite(file, bytes.data(), static_cast<unsigned>(bytes.size()));
-        gzclose(file);
-        return;
-    }
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw std::runtime_error("cannot write " + path);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    writeBytes(path, bytes, gzip);
 }
 
 }  // namespace writers
