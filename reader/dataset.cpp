@@ -36,10 +36,10 @@ struct NameIndex {
     std::vector<int32_t> tails = std::vector<int32_t>(WFX_SYMBOL_BUCKETS, -1);
 };
 
-// One index per live dataset; like the rest of the library, single-threaded.
-std::unordered_map<const WaveformDataset*, NameIndex>& nameIndexes() {
-    static std::unordered_map<const WaveformDataset*, NameIndex> indexes;
-    return indexes;
+// The dataset's index, made on first use; NULL when out of memory.
+NameIndex* nameIndexOf(WaveformDataset* ds) {
+    if (ds->nameIndex == nullptr) ds->nameIndex = new (std::nothrow) NameIndex;
+    return static_cast<NameIndex*>(ds->nameIndex);
 }
 
 std::string symbolKey(const char* name, uint16_t nameSpace) {
@@ -82,7 +82,7 @@ WaveformDataset* createDataset() {
 
 void destroyDataset(WaveformDataset* ds) {
     if (ds == nullptr) return;
-    nameIndexes().erase(ds);
+    delete static_cast<NameIndex*>(ds->nameIndex);
     std::free(ds->namePool);
     std::free(ds->symbols);
     std::free(ds->types);
@@ -127,7 +127,9 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
                             int* added) {
     if (added != nullptr) *added = 0;
     try {
-        NameIndex& index = nameIndexes()[ds];
+        NameIndex* indexOf = nameIndexOf(ds);
+        if (indexOf == nullptr) throw std::bad_alloc();
+        NameIndex& index = *indexOf;
         std::string key = symbolKey(name, nameSpace);
         auto found = index.symbols.find(key);
         if (found != index.symbols.end()) return &ds->symbols[found->second];

@@ -167,6 +167,7 @@ typedef struct WaveformDataset {
 
     uint32_t lastError; /* DatasetError */
     void* nameTree;     /* tagged record scope tree */
+    void* nameIndex;    /* exact name lookup beside symbolBuckets; owned */
 } WaveformDataset;
 
 /* The sample values returned by read. Every array is malloc'ed and owned by
