@@ -37,6 +37,7 @@ demo: build
 	@sh demo/run.sh build/wavtrex build/demo_sample
 
 test: build
+	@sh .ci/lint.sh
 	ctest --test-dir build -j $(JOBS) --output-on-failure
 	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_SANITIZE=ON -DWAVTREX_WERROR=ON >/dev/null
 	cmake --build build-san -j $(JOBS)
