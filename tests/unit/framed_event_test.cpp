@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framed_event_writer.h"
+#include "reader_fixture.h"
 #include "run_tool.h"
 #include "wfx.h"
 
@@ -18,54 +19,14 @@ using writers::FramedByteOrder;
 using writers::FramedEventHeader;
 using writers::FramedEventStream;
 
-class FramedEventTest : public testing::Test {
+class FramedEventTest : public testkit::ReaderFixture {
   protected:
-    ~FramedEventTest() override {
-        wfxReleaseValues(&values_);
-        if (ds_ != nullptr) wfxClose(ds_);
-    }
-
     std::string save(const std::string& bytes, const std::string& name = "run.fev",
                      bool gzip = false) {
         std::string path = (dir_ / name).string();
         writers::saveFramedEventFile(path, bytes, gzip);
         return path;
     }
-
-    uint32_t open(const std::string& path) {
-        if (ds_ != nullptr) wfxClose(ds_);
-        uint32_t status = 0;
-        ds_ = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
-        return status;
-    }
-
-    int read() {
-        wfxReleaseValues(&values_);
-        return wfxRead(ds_, &values_);
-    }
-
-    std::string signalName(int32_t i) const {
-        return wfxName(ds_, ds_->variables[ds_->firstSignalIndex + i].nameOffset);
-    }
-
-    // Points of signal i as "time=value" pairs.
-    std::string points(int32_t i) const {
-        std::string text;
-        for (uint32_t k = 0; k < values_.counts[i][0]; ++k) {
-            char pair[64];
-            std::snprintf(pair, sizeof pair, "%s%g=%g", text.empty() ? "" : " ",
-                          static_cast<double>(values_.axis[i][0][k]),
-                          static_cast<double>(values_.real[i][0][k]));
-            text += pair;
-        }
-        return text;
-    }
-
-    std::string message() const { return wfxLastErrorText(); }
-
-    testkit::ScratchDir dir_;
-    WaveformDataset* ds_ = nullptr;
-    WaveformValues values_ = {};
 };
 
 // extraLength: the second extra record is longer than a block may be, and is

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "reader_fixture.h"
 #include "run_tool.h"
 #include "tagged_record_writer.h"
 #include "wfx.h"
@@ -19,56 +20,14 @@ using writers::TaggedByteOrder;
 using writers::TaggedRecordHeader;
 using writers::TaggedRecordStream;
 
-class TaggedRecordTest : public testing::Test {
+class TaggedRecordTest : public testkit::ReaderFixture {
   protected:
-    ~TaggedRecordTest() override {
-        wfxReleaseValues(&values_);
-        if (ds_ != nullptr) wfxClose(ds_);
-    }
-
     std::string save(const std::string& bytes, const std::string& name = "run.trn",
                      bool gzip = false) {
         std::string path = (dir_ / name).string();
         writers::saveTaggedRecordFile(path, bytes, gzip);
         return path;
     }
-
-    // Opens path with detection; the dataset is kept for the checks.
-    uint32_t open(const std::string& path) {
-        if (ds_ != nullptr) wfxClose(ds_);
-        uint32_t status = 0;
-        ds_ = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
-        return status;
-    }
-
-    int read() {
-        wfxReleaseValues(&values_);
-        return wfxRead(ds_, &values_);
-    }
-
-    std::string name(int32_t position) const {
-        return wfxName(ds_, ds_->variables[position].nameOffset);
-    }
-    std::string signalName(int32_t i) const { return name(ds_->firstSignalIndex + i); }
-
-    // Points of signal i in sweep s as "time=value" pairs.
-    std::string points(int32_t i, int32_t s = 0) const {
-        std::string text;
-        for (uint32_t k = 0; k < values_.counts[i][s]; ++k) {
-            char pair[64];
-            std::snprintf(pair, sizeof pair, "%s%g=%g", text.empty() ? "" : " ",
-                          static_cast<double>(values_.axis[i][s][k]),
-                          static_cast<double>(values_.real[i][s][k]));
-            text += pair;
-        }
-        return text;
-    }
-
-    std::string message() const { return wfxLastErrorText(); }
-
-    testkit::ScratchDir dir_;
-    WaveformDataset* ds_ = nullptr;
-    WaveformValues values_ = {};
 };
 
 // Two real signals with identifiers 4 and 7, two scopes, and every kind of
