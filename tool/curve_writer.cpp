@@ -1,9 +1,12 @@
 // Curve file and curve list output; see curve_writer.h.
 #include "curve_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -11,15 +14,21 @@ namespace {
 constexpr uint32_t kVoltageType = 1;
 constexpr std::size_t kBufferSize = 1 << 20;
 
+// Keeps the first failure of a stream's writes or close, with the system's
+// reason; errno is cleared before each checked call.
+void noteWrite(std::error_code& first, bool ok) {
+    if (ok || first) return;
+    // Some C libraries set no errno on a failed write.
+    first = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+}
+
 // Formatting is the hot loop of a conversion: text is gathered in one large
-// buffer and handed to the stream in big writes.
+// buffer and handed to the stream in big writes. Once a write fails nothing
+// more is written; close() tells whether every byte reached the file.
 class BufferedFile {
   public:
     explicit BufferedFile(std::FILE* file) : file_(file), buffer_(new char[kBufferSize]) {}
-    ~BufferedFile() {
-        flush();
-        std::fclose(file_);
-    }
+    ~BufferedFile() { close(); }
     BufferedFile(const BufferedFile&) = delete;
     BufferedFile& operator=(const BufferedFile&) = delete;
 
@@ -27,7 +36,7 @@ class BufferedFile {
         if (length > kBufferSize - used_) {
             flush();
             if (length > kBufferSize) {
-                std::fwrite(text, 1, length, file_);
+                write(text, length);
                 return;
             }
         }
@@ -61,21 +70,48 @@ class BufferedFile {
         used_ = static_cast<std::size_t>(out - buffer_.get());
     }
 
+    // Flushes and closes; the first failure of any write or of the close.
+    std::error_code close() {
+        if (file_ != nullptr) {
+            flush();
+            errno = 0;
+            noteWrite(error_, std::fclose(file_) == 0);
+            file_ = nullptr;
+        }
+        return error_;
+    }
+
   private:
     void flush() {
-        if (used_ > 0) std::fwrite(buffer_.get(), 1, used_, file_);
+        if (used_ > 0) write(buffer_.get(), used_);
         used_ = 0;
+    }
+    void write(const char* bytes, std::size_t length) {
+        if (error_) return;
+        errno = 0;
+        noteWrite(error_, std::fwrite(bytes, 1, length, file_) == length);
     }
 
     std::FILE* file_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
+    std::error_code error_;
 };
 
 void printLine(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
+}
+
+// Reports a file that could not be written completely and removes it, so no
+// partial file stays behind looking like a finished one. Only a regular file
+// is removed: a link or device at the path is not the run's to delete.
+void reportWriteFailure(const std::string& path, const std::error_code& error) {
+    printLine(stderr, "Cannot write " + path + ": " + error.message() + ".  Operation continues.");
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored)))
+        std::filesystem::remove(path, ignored);
 }
 
 }  // namespace
@@ -114,14 +150,14 @@ bool AxisText::covers(const CurveSamples& samples) const {
 
 void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
                     const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported) {
+                    ExportedSignalSet& exported, bool refused) {
     const int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + signal;
     if (ds.variables != nullptr && record >= 0 && record < ds.variableCount &&
         ds.variables[record].typeCode != kVoltageType) {
         printLine(stdout, "Warning: values of " + name + " are not VOLTAGE.");
     }
 
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::FILE* file = refused ? nullptr : std::fopen(path.c_str(), "w");
     if (file == nullptr) {
         printLine(stderr, "Cannot open " + path + " for writing.  Operation continues.");
         return;
@@ -168,12 +204,16 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
             }
         }
         out.putLine("**************End***************");
+        if (const std::error_code error = out.close()) {
+            reportWriteFailure(path, error);
+            return;
+        }
     }
     exported.insert(name);
 }
 
 CurveListFile::~CurveListFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    close();
 }
 
 bool CurveListFile::open(const std::string& path) {
@@ -182,11 +222,21 @@ bool CurveListFile::open(const std::string& path) {
         printLine(stderr, "Cannot open curve list file for writing.  Operation continues.");
         return false;
     }
+    path_ = path;
     return true;
 }
 
 void CurveListFile::addName(const std::string& name) {
+    if (file_ == nullptr || error_) return;
+    errno = 0;
+    noteWrite(error_, std::fwrite(name.data(), 1, name.size(), file_) == name.size() &&
+                          std::fputc('\n', file_) != EOF);
+}
+
+void CurveListFile::close() {
     if (file_ == nullptr) return;
-    std::fwrite(name.data(), 1, name.size(), file_);
-    std::fputc('\n', file_);
+    errno = 0;
+    noteWrite(error_, std::fclose(file_) == 0);
+    file_ = nullptr;
+    if (error_) reportWriteFailure(path_, error_);
 }

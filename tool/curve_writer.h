@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "curve_request.h"
@@ -60,17 +61,21 @@ struct CurveSamples {
 
 // Writes the curve of signal `signal` (named `name`) to path. Prints
 // "Warning: values of <name> are not VOLTAGE." first when its type code is not
-// 1. When the file cannot be opened, prints why and returns without touching
-// `exported`; otherwise adds name to `exported` once the file is written.
+// 1. When the file cannot be opened (or is `refused`, a path the run will not
+// write to), prints "Cannot open <path> for writing.  Operation continues.";
+// when a write or the close fails, prints "Cannot write <path>: <reason>.
+// Operation continues." and removes the partial file. Either way `exported`
+// is left alone; it gets name only once every byte is written.
 // Point p of every sweep is written before point p + 1 of any sweep; a sweep
 // stops contributing at its own count, and a point whose time equals the
 // sweep's previous time is skipped.
 void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
                     const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported);
+                    ExportedSignalSet& exported, bool refused = false);
 
 // The curve list: one signal name per line. When the file cannot be opened
-// the names are dropped silently after one message.
+// the names are dropped silently after one message; when a write or the close
+// fails, close() reports it like a curve file and removes the list.
 class CurveListFile {
   public:
     CurveListFile() = default;
@@ -82,9 +87,13 @@ class CurveListFile {
     // list file for writing.  Operation continues." on standard error.
     bool open(const std::string& path);
     void addName(const std::string& name);
+    // Closes the list and reports a failed write; later names are dropped.
+    void close();
 
   private:
     std::FILE* file_ = nullptr;
+    std::string path_;
+    std::error_code error_;  // the first failed write or close
 };
 
 #endif

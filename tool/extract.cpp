@@ -121,8 +121,11 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         curveList.addName(name);
         if (listOnly) continue;
         if (requests.empty() && convertAll) {
-            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(baseFolder, name + ".cur"),
-                           exported);
+            // Names come from the file: one that would lead out of the base
+            // folder is refused like a name the file system does not allow.
+            const std::string file = name + ".cur";
+            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(baseFolder, file), exported,
+                           leavesFolder(file));
             continue;
         }
         const auto [first, last] = requests.equal_range(name);
@@ -136,6 +139,7 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         }
     }
     waveform.close();
+    curveList.close();
     return reportMissingSignals(requests, exported);
 }
 

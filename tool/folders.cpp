@@ -26,6 +26,17 @@ std::string joinPath(const std::string& left, const std::string& right) {
     return joined;
 }
 
+bool leavesFolder(const std::string& relative) {
+    const std::filesystem::path path(relative);
+#ifdef _WIN32
+    if (path.has_root_path()) return true;
+#endif
+    for (const std::filesystem::path& part : path) {
+        if (part == "..") return true;
+    }
+    return false;
+}
+
 bool createOutputFolder(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;

@@ -14,6 +14,11 @@ inline constexpr char kPathSeparator = '/';
 // left + separator + right; no separator is added or removed otherwise.
 std::string joinPath(const std::string& left, const std::string& right);
 
+// True when relative, joined below a folder, would lead out of it: a ".."
+// component, or on Windows a drive or root ("C:x", "\\x"). Both separators
+// count on Windows, only "/" elsewhere.
+bool leavesFolder(const std::string& relative);
+
 // Makes sure path is a directory, creating one level if it does not exist.
 // Returns false after printing "Cannot create <path> directory." on standard
 // error when path exists as something else or cannot be created.

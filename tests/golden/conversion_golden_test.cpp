@@ -4,6 +4,12 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include "golden.h"
 #include "post_writer.h"
 
@@ -244,15 +250,23 @@ TEST(ConversionGolden, NamesAndFoldersRefused) {
     {  // Signal names the file system refuses: reported, listed, run goes on.
         testkit::ScratchDir dir;
         const std::string longName(300, 'n');
-        writeWaveform(dir, "run.tr0", transient({{"a/b"}, {longName}, {"ok"}}, {0, 1, 2, 3}));
-        golden::expectRun(dir, {"run.tr0"},
-                          Expected{"",
-                                   "Cannot open run/a/b.cur for writing.  Operation continues.\n"
-                                   "Cannot open run/" +
-                                       longName + ".cur for writing.  Operation continues.\n",
-                                   {{"run/wavtrex.curlist", "a/b\n" + longName + "\nok\n"},
-                                    {"run/ok.cur", curve("ok", {"0 3"})}}},
-                          "refused names");
+        // A name leading out of the base folder is refused the same way;
+        // ".." within a name is no component.
+        writeWaveform(
+            dir, "run.tr0",
+            transient({{"a/b"}, {longName}, {"../up"}, {"ok"}, {".."}}, {0, 1, 2, 3, 4, 5}));
+        golden::expectRun(
+            dir, {"run.tr0"},
+            Expected{"",
+                     "Cannot open run/a/b.cur for writing.  Operation continues.\n"
+                     "Cannot open run/" +
+                         longName +
+                         ".cur for writing.  Operation continues.\n"
+                         "Cannot open run/../up.cur for writing.  Operation continues.\n",
+                     {{"run/wavtrex.curlist", "a/b\n" + longName + "\n../up\nok\n..\n"},
+                      {"run/ok.cur", curve("ok", {"0 4"})},
+                      {"run/...cur", curve("..", {"0 5"})}}},
+            "refused names");
     }
     {  // The curve list cannot be opened: the curves are written all the same.
         testkit::ScratchDir dir;
@@ -277,5 +291,57 @@ TEST(ConversionGolden, NamesAndFoldersRefused) {
                           "folder is a file, list only");
     }
 }
+
+#ifndef _WIN32
+TEST(ConversionGolden, WritesThatFail) {
+    {  // A full device behind the curve and the list: each is reported, the
+       // rest is written, and a requested curve counts as not exported.
+        testkit::ScratchDir dir;
+        writeWaveform(dir, "run.tr0", twoNodes());
+        std::filesystem::create_directory(dir / "run");
+        std::filesystem::create_symlink("/dev/full", dir / "run/out.cur");
+        std::filesystem::create_symlink("/dev/full", dir / "run/wavtrex.curlist");
+        const std::string full = ": No space left on device.  Operation continues.\n";
+        golden::expectRun(
+            dir, {"run.tr0"},
+            Expected{"",
+                     "Cannot write run/out.cur" + full + "Cannot write run/wavtrex.curlist" + full,
+                     {{"run/in.cur", kIn}}},
+            "convert all");
+        testkit::writeFile(dir / "a.tcc",
+                           "<CurveExtraction FileName=\"run.tr0\">\n"
+                           "<Curve Node=\"out\" CurveFileName=\"out.cur\"/>\n"
+                           "<Curve Node=\"in\" CurveFileName=\"in2.cur\"/>\n");
+        golden::expectRun(
+            dir, {"a.tcc"},
+            Expected{"",
+                     "Cannot write run/./out.cur" + full + "Cannot write run/wavtrex.curlist" +
+                         full + "The following requested signals are not exported:\nout\n" + kFail,
+                     {{"run/in2.cur", kIn}}},
+            "requested");
+    }
+    {  // A file size limit cuts a long curve short: the partial file is
+       // removed, the short curve list stays.
+        testkit::ScratchDir dir;
+        std::vector<double> rows;
+        for (int p = 0; p < 2000; ++p) rows.insert(rows.end(), {p * 1e-9, 0.25});
+        writeWaveform(dir, "run.tr0", transient({{"long"}}, rows));
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit limited = previous;
+        limited.rlim_cur = 16384;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+        golden::expectRun(
+            dir, {"run.tr0"},
+            Expected{"",
+                     "Cannot write run/long.cur: File too large.  Operation continues.\n",
+                     {{"run/wavtrex.curlist", "long\n"}}},
+            "size limit");
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+}
+#endif
 
 }  // namespace

@@ -16,7 +16,7 @@ Tree readTree(const std::string& root) {
         const std::string relative = fs::relative(it->path(), root).generic_string();
         if (it->is_directory()) {
             if (fs::is_empty(it->path())) tree[relative + "/"] = "";
-        } else {
+        } else if (it->is_regular_file()) {  // not a link to a device such as /dev/full
             tree[relative] = testkit::readFile(it->path());
         }
     }

@@ -22,7 +22,7 @@ struct Expected {
     int status = 0;
 };
 
-// Every file and empty folder below root.
+// Every regular file and empty folder below root.
 Tree readTree(const std::string& root);
 
 // Runs wavtrex with args in dir and checks the exit status, both streams and

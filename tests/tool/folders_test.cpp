@@ -45,6 +45,18 @@ TEST(Folders, CreateOutputFolder) {
               "Cannot create  directory.\n");
 }
 
+TEST(Folders, LeavesFolder) {
+    // Drives, roots and the backslash only lead elsewhere on Windows.
+    const bool windows = kPathSeparator == '\\';
+    const struct {
+        const char* relative;
+        bool leaves;
+    } cases[] = {{"../x.cur", true},     {"a/../../x.cur", true}, {"...cur", false},
+                 {"a..b/c.cur", false},  {"a/b.cur", false},      {"/x.cur", windows},
+                 {"..\\x.cur", windows}, {"C:x.cur", windows}};
+    for (const auto& c : cases) EXPECT_EQ(leavesFolder(c.relative), c.leaves) << c.relative;
+}
+
 TEST(Folders, MissingSignalReportCountsFirst) {
     CurveRequestMap requests{{"b", {".", "b1"}}, {"a", {".", "a"}}, {"b", {".", "b2"}}};
     testing::internal::CaptureStderr();
