@@ -8,6 +8,7 @@
 #include "config.h"
 #include "extract.h"
 #include "version.h"
+#include "version_info.h"
 
 namespace {
 
@@ -18,11 +19,10 @@ bool endsWithTcc(const std::string& path) {
 }  // namespace
 
 void printVersionBanner() {
-    // On Windows these values come from the version resource; elsewhere they
-    // are fixed at build time. The text is the same either way.
-    std::printf("%s Version %s, built on %s, %s\n", kInternalName, kProductVersion, __DATE__,
-                __TIME__);
-    std::printf("%s %s\n", kLegalCopyright, kRightsReserved);
+    const VersionInfo info = readVersionInfo();
+    std::printf("%s Version %s, built on %s, %s\n", info.internalName.c_str(),
+                info.productVersion.c_str(), __DATE__, __TIME__);
+    std::printf("%s %s\n", info.legalCopyright.c_str(), kRightsReserved);
     std::fflush(stdout);
 }
 
