@@ -236,11 +236,17 @@ int readCsdfNodeListSwept(WaveformDataset* ds, const CsdfHeaderState* state) {
 int readCsdfHeader(WaveformDataset* ds) {
     char line[kLineSize];
     // Counting pass: every line holding "#H" starts a section, one per sweep.
+    // The size is summed line by line: where zlib keeps positions in a 32-bit
+    // long (64-bit Windows) they wrap beyond 2 GB, but each step is exact.
     int32_t sections = 0;
+    int64_t totalBytes = 0;
+    uint32_t before = static_cast<uint32_t>(gztell(ds->stream));
     while (gzgets(ds->stream, line, kLineSize) != nullptr) {
         if (std::strstr(line, "#H") != nullptr && sections < INT32_MAX) sections++;
+        const uint32_t now = static_cast<uint32_t>(gztell(ds->stream));
+        totalBytes += now - before;
+        before = now;
     }
-    int64_t totalBytes = gztell(ds->stream);
     if (sections >= 2) {
         ds->firstSignalIndex = 2;
         ds->sweepParamCount = 1;
@@ -248,7 +254,8 @@ int readCsdfHeader(WaveformDataset* ds) {
     } else {
         ds->firstSignalIndex = 1;
     }
-    if (gzseek(ds->stream, 0, SEEK_SET) != 0 || !csdfReadLine(ds, line) ||
+    // A rewind, unlike a seek, does not depend on the position just counted.
+    if (gzrewind(ds->stream) != 0 || !csdfReadLine(ds, line) ||
         std::strstr(line, "#H") == nullptr) {
         storeMessage("Error: File %s is not valid CSDF format !!", ds->fileName);
         return 0;
