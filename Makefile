@@ -1,15 +1,18 @@
 # One entry point for people and CI.
 #   make demo   build and convert the bundled sample
-#   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang)
+#   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
+#               then the Windows cross build
 #   make bench  build optimised and run the timing harnesses
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources
+#   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
 
 JOBS ?= 2
 DEPS := cmake g++ make zlib1g-dev libgtest-dev
 FUZZ_SECONDS ?= 300
+WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 
-.PHONY: all deps build demo test bench fuzz format lint tidy clean
+.PHONY: all deps build demo test bench fuzz windows format lint tidy clean
 
 all: build
 
@@ -43,6 +46,7 @@ test: build
 	cmake --build build-san -j $(JOBS)
 	ctest --test-dir build-san -j $(JOBS) --output-on-failure
 	@sh fuzz/smoke.sh
+	@$(MAKE) --no-print-directory windows
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -51,6 +55,12 @@ bench: deps
 
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/smoke.sh
+
+windows:
+	@$(MAKE) --no-print-directory deps DEPS="$(WINDOWS_DEPS)"
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DWAVTREX_WERROR=ON >/dev/null
+	cmake --build build-windows -j $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
@@ -62,4 +72,4 @@ tidy: build
 	clang-tidy -p build $$(git ls-files 'reader/*.cpp' 'tool/*.cpp')
 
 clean:
-	rm -rf build build-san build-release build-fuzz
+	rm -rf build build-san build-release build-fuzz build-windows
