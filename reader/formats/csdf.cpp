@@ -7,6 +7,7 @@
 
 #include <zlib.h>
 
+#include <cctype>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -56,6 +57,14 @@ void csdfCopyText(char* target, size_t size, const char* text) {
 // Leading decimal number of text as a 32-bit float (0 when there is none).
 // Values beyond the float range become infinities instead of an undefined cast.
 float csdfDecimal(const char* text) {
+    // strtod also takes hexadecimal, inf and nan; only decimal digits count
+    // here, so such a token reads as the decimal number it starts with, if any.
+    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+    const char* digits = text + (*text == '+' || *text == '-' ? 1 : 0);
+    const bool decimal = std::isdigit(static_cast<unsigned char>(digits[0])) ||
+                         (digits[0] == '.' && std::isdigit(static_cast<unsigned char>(digits[1])));
+    if (!decimal) return 0;
+    if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return *text == '-' ? -0.0f : 0;
     double value = std::strtod(text, nullptr);
     if (value > FLT_MAX) return INFINITY;
     if (value < -FLT_MAX) return -INFINITY;

@@ -1,7 +1,9 @@
 // CSDF files through open and read: layouts, key quirks, damage.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "csdf_writer.h"
@@ -299,6 +301,23 @@ TEST_F(CsdfTest, PointLayouts) {
         ASSERT_TRUE(f.read()) << f.message();
         EXPECT_EQ(f.axis(0), (std::vector<float>{2.0f}));
         EXPECT_EQ(f.real(1, 0), (std::vector<float>{6.0f}));
+    }
+    {  // Times and values are decimal only: hexadecimal, inf and nan
+       // spellings give the decimal number they start with, or 0.
+        const std::pair<const char*, float> tokens[] = {
+            {"0x10", 0},   {"-0X1p3", -0.0f},  {"inf", 0},   {"-Infinity", 0},       {"nan", 0},
+            {"NAN(1)", 0}, {"+1.5e3", 1500},   {".5", 0.5f}, {"-2.5E-3x", -2.5e-3f}, {"1e", 1},
+            {"12abc", 12}, {"1e400", INFINITY}};
+        std::string points;
+        std::vector<float> expected;
+        for (const auto& [token, value] : tokens) {
+            points += std::string("#C ") + token + " 1 " + token + " \n";
+            expected.push_back(value);
+        }
+        Opened f(text("decimal.csd", "#H\nNODES='1' \n#N 'v(a)' \n" + points + "#;\n"));
+        ASSERT_TRUE(f.read()) << f.message();
+        EXPECT_EQ(f.axis(0), expected);
+        EXPECT_EQ(f.real(0, 0), expected);
     }
     {  // "#;" glued to the next section's "#H" still ends a sweep.
         Opened f(text("joined.csd", "#H\nNODES='1' \n#N 'v(a)' \n#C 0 1 4 \n#;\n#H\nNODES='1' \n"
