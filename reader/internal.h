@@ -81,8 +81,8 @@ char* nextLine(gzFile stream);
 
 // ---- open support (open.cpp) ---------------------------------------------------
 
-// Size of the file in bytes (times 20 for ".gz" names), or -1 when ds is NULL
-// or the size cannot be queried. Used to size the data readers' first buffers.
+// Size of the file in bytes as open found it (times 20 for ".gz" names), or -1
+// when ds is NULL. Used to size the data readers' first buffers.
 int64_t estimatedDataSize(const WaveformDataset* ds);
 
 // The estimated data size when it is at least 1. Otherwise sets lastError 3,

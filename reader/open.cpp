@@ -4,6 +4,14 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "formats/csdf.h"
 #include "formats/framed_event.h"
@@ -166,6 +174,38 @@ T* allocEntries(int32_t count) {
     return static_cast<T*>(std::calloc(n, sizeof(T)));
 }
 
+// Standard input may be a pipe, yet detection and every read seek back to
+// the start: it is copied to an unnamed temporary file, read in its place.
+// Returns that file's descriptor at position 0, or -1; *size gets its length
+// and *gzip whether it starts with the gzip magic.
+int copyStandardInput(int64_t* size, bool* gzip) {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);  // text mode would turn CR LF into LF
+#endif
+    std::FILE* copy = std::tmpfile();
+    if (copy == nullptr) return -1;
+    std::vector<char> buffer(1 << 16);
+    int64_t total = 0;
+    bool ok = true;
+    for (size_t n; ok && (n = std::fread(buffer.data(), 1, buffer.size(), stdin)) > 0;) {
+        ok = std::fwrite(buffer.data(), 1, n, copy) == n;
+        total += static_cast<int64_t>(n);
+    }
+    ok = ok && !std::ferror(stdin) && std::fflush(copy) == 0;
+    unsigned char magic[2] = {0, 0};
+    std::rewind(copy);
+    *gzip = std::fread(magic, 1, 2, copy) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+    *size = total;
+    // The descriptor outlives the stream; the unnamed file goes with the last.
+    int fd = ok ? dup(fileno(copy)) : -1;
+    std::fclose(copy);
+    if (fd >= 0 && lseek(fd, 0, SEEK_SET) != 0) {
+        close(fd);
+        fd = -1;
+    }
+    return fd;
+}
+
 int readOutOfMemory(WaveformDataset* ds, WaveformValues* out) {
     wfxReleaseValues(out);
     ds->lastError = kErrorOutOfMemory;
@@ -176,11 +216,7 @@ int readOutOfMemory(WaveformDataset* ds, WaveformValues* out) {
 }  // namespace
 
 int64_t estimatedDataSize(const WaveformDataset* ds) {
-    if (ds == nullptr) return -1;
-    int64_t size = fileSize(ds->fileName);
-    if (size < 0) return -1;
-    if (std::strstr(ds->fileName, ".gz") != nullptr) size *= 20;
-    return size;
+    return ds != nullptr ? ds->sizeEstimate : -1;
 }
 
 int64_t requireDataSize(WaveformDataset* ds) {
@@ -204,25 +240,28 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
     if (ds == nullptr) return failOpen(nullptr, status, kOpenOutOfMemory);
 
     // gzopen reads a plain file unchanged, so every file goes through it.
-    // Without a name the standard input is read instead (no size query).
+    // The size is taken now, by the name as given: the copy kept in fileName
+    // may be cut.
+    int64_t size = -1;
+    bool gzip = false;
     if (fileName == nullptr) {
-        ds->stream = gzdopen(0, "rb");
+        int fd = copyStandardInput(&size, &gzip);
+        if (fd >= 0) {
+            ds->stream = gzdopen(fd, "rb");
+            if (ds->stream == nullptr) close(fd);
+        }
     } else if (*fileName != '\0') {
         ds->stream = gzopen(fileName, "rb");
+        if (ds->stream != nullptr) size = fileSize(fileName);
+        gzip = std::strstr(fileName, ".gz") != nullptr;
     }
-    if (ds->stream == nullptr) {
+    if (ds->stream == nullptr || size <= 0) {
         storeMessage("Error:  Open file %s failed !!", fileName != nullptr ? fileName : "");
-        return failOpen(ds, status, kOpenCannotOpen);
+        return failOpen(ds, status,
+                        ds->stream != nullptr && size == 0 ? kOpenEmpty : kOpenCannotOpen);
     }
     gzbuffer(ds->stream, kStreamBuffer);
-
-    if (fileName != nullptr) {
-        int64_t size = fileSize(fileName);
-        if (size <= 0) {
-            storeMessage("Error:  Open file %s failed !!", fileName);
-            return failOpen(ds, status, size == 0 ? kOpenEmpty : kOpenCannotOpen);
-        }
-    }
+    ds->sizeEstimate = gzip ? size * 20 : size;
 
     if (dataFormat == WFX_DETECT_FORMAT) {
         dataFormat = detectFormat(ds->stream);

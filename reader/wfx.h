@@ -113,7 +113,8 @@ typedef struct WaveformDataset {
     /* input */
     struct gzFile_s* stream; /* owned gzip stream */
     int64_t dataOffset;      /* stream position of the first data byte */
-    char fileName[256];
+    int64_t sizeEstimate;    /* file size at open, times 20 when gzip-named; see open.cpp */
+    char fileName[256];      /* the name for messages, cut to 255 bytes */
     char title[100];
     char version[100];
     char date[100];
@@ -191,7 +192,8 @@ typedef struct WaveformValues {
     int32_t sweepCount;  /* sweeps read; lower than sweepSlots on a short file */
 } WaveformValues;
 
-/* Opens fileName (NULL reads standard input). dataFormat WFX_DETECT_FORMAT and
+/* Opens fileName (NULL reads standard input, copied to a temporary file
+ * first since detection and read seek back). dataFormat WFX_DETECT_FORMAT and
  * fileMode WFX_DETECT_MODE ask for detection. Returns the dataset and status 1,
  * or NULL with the OpenStatus in *status and the reason in the last-error text;
  * a failed open leaves nothing allocated. */

@@ -1,7 +1,10 @@
 // Open: status codes, messages, format and file-mode detection, close.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "internal.h"
@@ -95,18 +98,66 @@ TEST_F(OpenTest, CloseOfNothing) {
     EXPECT_EQ(message(), "Error: Null WFX object !!");
 }
 
-TEST_F(OpenTest, EstimatedDataSize) {
+// One node, two points.
+const std::string kCsdf = "#H\nNODES='1' \n#N 'v(a)' \n#C 0 1 4 \n#C 1 1 5 \n#;\n";
+
+// Reads an opened dataset, checks it holds kCsdf's points, and closes it.
+void expectCsdfRead(WaveformDataset* ds) {
+    WaveformValues values{};
+    ASSERT_EQ(wfxRead(ds, &values), 1) << wfxLastErrorText();
+    EXPECT_EQ(values.counts[0][0], 2u);
+    EXPECT_EQ(values.real[0][0][1], 5.0f);
+    wfxReleaseValues(&values);
+    wfxClose(ds);
+}
+
+TEST_F(OpenTest, SizeEstimateFromTheNameAsGiven) {
     EXPECT_EQ(estimatedDataSize(nullptr), -1);
-    // Checked on a dataset filled by hand, independent of any format reader.
-    WaveformDataset* ds = createDataset();
-    std::snprintf(ds->fileName, sizeof ds->fileName, "%s", file("a.tr0", "12345").c_str());
-    EXPECT_EQ(estimatedDataSize(ds), 5);
-    std::snprintf(ds->fileName, sizeof ds->fileName, "%s", gzFile("b.tr0.gz", "12345").c_str());
-    int64_t compressed = static_cast<int64_t>(std::filesystem::file_size(ds->fileName));
-    EXPECT_EQ(estimatedDataSize(ds), compressed * 20);
-    std::snprintf(ds->fileName, sizeof ds->fileName, "%s", (dir_ / "none").c_str());
-    EXPECT_EQ(estimatedDataSize(ds), -1);
-    destroyDataset(ds);
+    // Deep enough that the name, and its ".gz", lie past the 255-byte copy
+    // kept for messages.
+    const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e') + "/";
+    std::filesystem::create_directories(dir_ / deep);
+    const struct {
+        std::string name;
+        bool gzip;
+    } cases[] = {
+        {"a.csd", false}, {"b.csd.gz", true}, {deep + "c.csd", false}, {deep + "d.csd.gz", true}};
+    for (const auto& c : cases) {
+        const std::string path = c.gzip ? gzFile(c.name, kCsdf) : file(c.name, kCsdf);
+        uint32_t status = 0;
+        WaveformDataset* ds = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+        ASSERT_NE(ds, nullptr) << c.name;
+        const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
+        EXPECT_EQ(estimatedDataSize(ds), c.gzip ? size * 20 : size) << c.name;
+        expectCsdfRead(ds);
+    }
+}
+
+TEST_F(OpenTest, StandardInput) {
+    // Through a pipe, which cannot seek back: plain, compressed and empty.
+    const struct {
+        std::string bytes;
+        uint32_t status;
+    } cases[] = {
+        {kCsdf, kOpenOk}, {testkit::readFile(gzFile("in.gz", kCsdf)), kOpenOk}, {"", kOpenEmpty}};
+    for (const auto& c : cases) {
+        int pipeEnds[2];
+        ASSERT_EQ(pipe(pipeEnds), 0);
+        ASSERT_EQ(write(pipeEnds[1], c.bytes.data(), c.bytes.size()),
+                  static_cast<ssize_t>(c.bytes.size()));
+        close(pipeEnds[1]);
+        const int savedInput = dup(0);
+        dup2(pipeEnds[0], 0);
+        close(pipeEnds[0]);
+        uint32_t status = 0;
+        WaveformDataset* ds = wfxOpen(nullptr, WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+        dup2(savedInput, 0);
+        close(savedInput);
+        std::clearerr(stdin);
+        EXPECT_EQ(status, c.status) << wfxLastErrorText();
+        if (ds != nullptr) expectCsdfRead(ds);
+    }
+    EXPECT_EQ(message(), "Error:  Open file  failed !!");
 }
 
 }  // namespace
