@@ -11,6 +11,10 @@
 
 namespace {
 
+// Text mode: the C library writes each "\n" as the platform's line end, CR LF
+// on Windows. Binary writes would need the line end spelled out everywhere.
+constexpr const char* kTextWrite = "w";
+
 constexpr uint32_t kVoltageType = 1;
 constexpr std::size_t kBufferSize = 1 << 20;
 
@@ -157,7 +161,7 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
         printLine(stdout, "Warning: values of " + name + " are not VOLTAGE.");
     }
 
-    std::FILE* file = refused ? nullptr : std::fopen(path.c_str(), "w");
+    std::FILE* file = refused ? nullptr : std::fopen(path.c_str(), kTextWrite);
     if (file == nullptr) {
         printLine(stderr, "Cannot open " + path + " for writing.  Operation continues.");
         return;
@@ -217,7 +221,7 @@ CurveListFile::~CurveListFile() {
 }
 
 bool CurveListFile::open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "w");
+    file_ = std::fopen(path.c_str(), kTextWrite);
     if (file_ == nullptr) {
         printLine(stderr, "Cannot open curve list file for writing.  Operation continues.");
         return false;
