@@ -375,3 +375,12 @@ int wfxClose(WaveformDataset* ds) {
     releaseDataset(ds);
     return 1;
 }
+
+const char* wfxFormatName(uint32_t dataFormat) {
+    const FormatEntry* entry = findFormat(dataFormat);
+    return entry != nullptr ? entry->name : nullptr;
+}
+
+int wfxIsCompressed(const WaveformDataset* ds) {
+    return ds != nullptr && ds->stream != nullptr && gzdirect(ds->stream) == 0 ? 1 : 0;
+}

@@ -20,6 +20,14 @@ extern "C" {
 
 struct gzFile_s;
 
+/* Marks the public functions: the shared library exports these and nothing
+ * else (it is built with hidden visibility). */
+#if defined(__GNUC__) && !defined(_WIN32)
+#define WFX_API __attribute__((visibility("default")))
+#else
+#define WFX_API
+#endif
+
 /* DataFormat: the dataFormat field. */
 enum DataFormat {
     kFormatPost9007 = 0,      /* HSPICE post file, version "9007" */
@@ -197,25 +205,33 @@ typedef struct WaveformValues {
  * fileMode WFX_DETECT_MODE ask for detection. Returns the dataset and status 1,
  * or NULL with the OpenStatus in *status and the reason in the last-error text;
  * a failed open leaves nothing allocated. */
-WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
-                         uint32_t* status);
+WFX_API WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
+                                 uint32_t* status);
 
 /* Reads every sweep of every signal into *out (which it clears first).
  * Returns 1, or 0 with lastError set (8 out of memory, 3 empty file) and
  * nothing left allocated in *out. May be called again. */
-int wfxRead(WaveformDataset* ds, WaveformValues* out);
+WFX_API int wfxRead(WaveformDataset* ds, WaveformValues* out);
 
 /* Releases every array in *values and clears it. */
-void wfxReleaseValues(WaveformValues* values);
+WFX_API void wfxReleaseValues(WaveformValues* values);
 
 /* Releases the dataset and closes its stream. Returns 1, or 0 for NULL. */
-int wfxClose(WaveformDataset* ds);
+WFX_API int wfxClose(WaveformDataset* ds);
 
 /* The process-wide last-error text: the message of the latest failure. */
-const char* wfxLastErrorText(void);
+WFX_API const char* wfxLastErrorText(void);
 
 /* The NUL-terminated name of a variable or type record. */
-const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
+WFX_API const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
+
+/* A short name of a data format code ("post 9601", "csdf", ...), from the
+ * reader's dispatch table; NULL for a code that has no entry. */
+WFX_API const char* wfxFormatName(uint32_t dataFormat);
+
+/* 1 when the dataset's file is gzip-compressed, 0 when it is read as it is
+ * (or ds is NULL). */
+WFX_API int wfxIsCompressed(const WaveformDataset* ds);
 
 #ifdef __cplusplus
 }
