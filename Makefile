@@ -6,13 +6,16 @@
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
+#   make install PREFIX=...   programs, man pages, the reader library and its
+#               header, pkg-config and CMake package files (DESTDIR honoured)
 
 JOBS ?= 2
 DEPS := cmake g++ make zlib1g-dev libgtest-dev
 FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
+PREFIX ?= /usr/local
 
-.PHONY: all deps build demo test bench fuzz windows format lint tidy clean
+.PHONY: all deps build demo test bench fuzz windows format lint tidy clean install
 
 all: build
 
@@ -47,6 +50,9 @@ test: build
 	ctest --test-dir build-san -j $(JOBS) --output-on-failure
 	@sh fuzz/smoke.sh
 	@$(MAKE) --no-print-directory windows
+
+install: build
+	cmake --install build --prefix "$(PREFIX)"
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null

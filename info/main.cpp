@@ -1,0 +1,358 @@
+// wavtrex-info: what the reader library makes of each waveform file, or why
+// it refuses it. Uses only the library's public interface.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "wfx.h"
+
+namespace {
+
+// Rows shown without --signals: enough to recognise a file at a glance.
+constexpr size_t kShortTable = 8;
+
+struct SignalFacts {
+    std::string name;
+    uint32_t kind = 0;
+    uint32_t typeCode = 0;
+    uint64_t points = 0;  // over all sweeps
+};
+
+// Everything reported for one file. A failed open fills only the status and
+// the error; a failed read keeps the header facts.
+struct FileFacts {
+    std::string path;
+    uint32_t openStatus = 0;
+    bool readOk = false;
+    uint32_t lastError = 0;  // the dataset's DatasetError after a failed read
+    std::string error;       // the last-error text of the failure
+
+    uint32_t format = 0;
+    std::string version;
+    uint8_t mode = 0;
+    int32_t framingMode = 0;
+    bool gzip = false;
+    uint32_t analysis = 0;
+    std::string title;
+    std::string date;
+    int32_t sweepCount = 0;
+    std::vector<uint64_t> pointsPerSweep;  // the largest count of each sweep
+    std::optional<std::string> axisName;
+    std::optional<double> axisMin, axisMax;
+    std::vector<SignalFacts> signals;
+};
+
+const char* statusName(uint32_t status) {
+    switch (status) {
+        case kOpenNoReader:
+            return "no reader, or the header was refused";
+        case kOpenEmpty:
+            return "empty file";
+        case kOpenCannotOpen:
+            return "cannot open";
+        case kOpenUnknown:
+            return "unknown format, file mode or format code";
+        case kOpenOutOfMemory:
+            return "out of memory";
+        default:
+            return "unknown status";
+    }
+}
+
+const char* analysisName(uint32_t kind) {
+    switch (kind) {
+        case kAnalysisTransient:
+            return "transient";
+        case kAnalysisAc:
+            return "AC";
+        case kAnalysisDc:
+            return "DC sweep";
+        case kAnalysisOperatingPoint:
+            return "operating point";
+        case kAnalysisMeasureTable:
+            return "measurement table";
+        default:
+            return "not set";
+    }
+}
+
+std::string recordName(const WaveformDataset& ds, int64_t record) {
+    if (ds.variables == nullptr || record < 0 || record >= ds.variableCount) return "";
+    const char* name = wfxName(&ds, ds.variables[record].nameOffset);
+    return name != nullptr ? name : "";
+}
+
+void collectHeader(const WaveformDataset& ds, FileFacts& f) {
+    f.format = ds.dataFormat;
+    f.version = ds.version;
+    f.mode = ds.fileMode;
+    f.framingMode = ds.framingMode;
+    f.gzip = wfxIsCompressed(&ds) != 0;
+    f.analysis = ds.analysisKind;
+    f.title = ds.title;
+    f.date = ds.date;
+    f.sweepCount = ds.sweepCount;
+    int64_t axis = static_cast<int64_t>(ds.firstSignalIndex) - 1;
+    if (axis >= 0 && axis < ds.variableCount) f.axisName = recordName(ds, axis);
+    for (int32_t i = 0; i < ds.signalCount; ++i) {
+        int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + i;
+        if (record >= ds.variableCount) break;
+        const VariableRecord& v = ds.variables[record];
+        f.signals.push_back({recordName(ds, record), v.kind, v.typeCode, 0});
+    }
+}
+
+// Point counts and the independent variable's range, over every holder: one
+// for formats with shared times, one per signal otherwise.
+void collectValues(const WaveformValues& values, FileFacts& f) {
+    f.sweepCount = values.sweepCount;
+    f.pointsPerSweep.assign(static_cast<size_t>(std::max(values.sweepCount, 0)), 0);
+    for (int32_t h = 0; h < values.holderCount; ++h) {
+        if (values.counts == nullptr || values.counts[h] == nullptr) continue;
+        for (int32_t s = 0; s < values.sweepCount; ++s) {
+            uint32_t n = values.counts[h][s];
+            f.pointsPerSweep[s] = std::max<uint64_t>(f.pointsPerSweep[s], n);
+            if (values.holderCount == 1) {
+                for (SignalFacts& signal : f.signals) signal.points += n;
+            } else if (static_cast<size_t>(h) < f.signals.size()) {
+                f.signals[h].points += n;
+            }
+            const float* x =
+                values.axis != nullptr && values.axis[h] != nullptr ? values.axis[h][s] : nullptr;
+            for (uint32_t p = 0; x != nullptr && p < n; ++p) {
+                if (std::isnan(x[p])) continue;
+                if (!f.axisMin || x[p] < *f.axisMin) f.axisMin = x[p];
+                if (!f.axisMax || x[p] > *f.axisMax) f.axisMax = x[p];
+            }
+        }
+    }
+}
+
+FileFacts examine(const std::string& path) {
+    FileFacts f;
+    f.path = path;
+    WaveformDataset* ds = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &f.openStatus);
+    if (ds == nullptr) {
+        f.error = wfxLastErrorText();
+        return f;
+    }
+    collectHeader(*ds, f);
+    WaveformValues values{};
+    f.readOk = wfxRead(ds, &values) != 0;
+    if (f.readOk) {
+        collectValues(values, f);
+    } else {
+        f.lastError = ds->lastError;
+        f.error = wfxLastErrorText();
+    }
+    wfxReleaseValues(&values);
+    wfxClose(ds);
+    return f;
+}
+
+// ---- text and JSON forms ------------------------------------------------------
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
+}
+
+std::string fileKind(const FileFacts& f) {
+    std::string kind = (f.mode & kModeBinary) != 0 ? "binary" : "text";
+    if ((f.mode & kModeBinary) != 0) {
+        kind += (f.mode & kModeSwapped) != 0 ? ", big-endian" : ", little-endian";
+        if (f.format == kFormatTaggedRecord) {
+            kind += ", length-prefixed blocks";
+        } else {
+            kind += f.framingMode == 1 ? ", byte-framed" : ", word-framed";
+        }
+    }
+    return kind + (f.gzip ? ", gzip" : ", not compressed");
+}
+
+std::string formatName(uint32_t format) {
+    const char* name = wfxFormatName(format);
+    return name != nullptr ? name : "unknown";
+}
+
+std::string pointsText(const FileFacts& f) {
+    if (f.pointsPerSweep.empty()) return "none";
+    bool same = true;
+    for (uint64_t n : f.pointsPerSweep) same = same && n == f.pointsPerSweep[0];
+    if (same) return std::to_string(f.pointsPerSweep[0]) + " per sweep";
+    std::string text;
+    for (uint64_t n : f.pointsPerSweep) text += (text.empty() ? "" : ", ") + std::to_string(n);
+    return text + " (by sweep)";
+}
+
+void printText(const FileFacts& f, bool allSignals) {
+    std::printf("%s\n", f.path.c_str());
+    if (f.openStatus != kOpenOk) return;
+    std::printf("  format       %s (%u)%s%s\n", formatName(f.format).c_str(), f.format,
+                f.version.empty() ? "" : ", version ", f.version.c_str());
+    std::printf("  file         %s\n", fileKind(f).c_str());
+    std::printf("  analysis     %s (%d)\n", analysisName(f.analysis), static_cast<int>(f.analysis));
+    std::printf("  title        %s\n", f.title.c_str());
+    std::printf("  date         %s\n", f.date.c_str());
+    std::printf("  signals      %zu\n", f.signals.size());
+    if (!f.readOk) return;
+    std::printf("  sweeps       %d\n", f.sweepCount);
+    std::printf("  points       %s\n", pointsText(f).c_str());
+    if (f.axisName) {
+        std::printf("  independent  %s", f.axisName->c_str());
+        if (f.axisMin)
+            std::printf(", %s to %s", number(*f.axisMin).c_str(), number(*f.axisMax).c_str());
+        std::printf("\n");
+    }
+    if (f.signals.empty()) return;
+    std::printf("  %6s %5s %5s %10s  %s\n", "#", "kind", "type", "points", "name");
+    size_t rows = allSignals ? f.signals.size() : std::min(f.signals.size(), kShortTable);
+    for (size_t i = 0; i < rows; ++i) {
+        const SignalFacts& s = f.signals[i];
+        std::printf("  %6zu %5u %5u %10llu  %s\n", i, s.kind, s.typeCode,
+                    static_cast<unsigned long long>(s.points), s.name.c_str());
+    }
+    if (rows < f.signals.size())
+        std::printf("  ... %zu more (--signals lists them all)\n", f.signals.size() - rows);
+}
+
+// Failures go to standard error, one line each, so the report stays readable.
+void printFailure(const FileFacts& f) {
+    const char* text = f.error.empty() ? "(no message)" : f.error.c_str();
+    if (f.openStatus != kOpenOk) {
+        std::fprintf(stderr, "wavtrex-info: %s: open failed, status %u (%s): %s\n", f.path.c_str(),
+                     f.openStatus, statusName(f.openStatus), text);
+    } else {
+        std::fprintf(stderr, "wavtrex-info: %s: read failed, error code %u: %s\n", f.path.c_str(),
+                     f.lastError, text);
+    }
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += static_cast<char>(c);  // bytes above 0x7F pass as the file has them
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(std::optional<double> value) {
+    return value && std::isfinite(*value) ? number(*value) : "null";
+}
+
+void printJson(const FileFacts& f, bool last) {
+    std::string j = "  {\"file\": " + jsonString(f.path);
+    j += ", \"ok\": " + std::string(f.openStatus == kOpenOk && f.readOk ? "true" : "false");
+    j += ", \"openStatus\": " + std::to_string(f.openStatus);
+    if (f.openStatus == kOpenOk) {
+        if (!f.readOk) j += ", \"lastError\": " + std::to_string(f.lastError);
+        j += ",\n   \"format\": " + std::to_string(f.format) +
+             ", \"formatName\": " + jsonString(formatName(f.format)) +
+             ", \"version\": " + jsonString(f.version);
+        j += ",\n   \"binary\": " + std::string((f.mode & kModeBinary) != 0 ? "true" : "false") +
+             ", \"bigEndian\": " + ((f.mode & kModeSwapped) != 0 ? "true" : "false") +
+             ", \"byteFramed\": " + (f.framingMode == 1 ? "true" : "false") +
+             ", \"gzip\": " + (f.gzip ? "true" : "false");
+        j += ",\n   \"analysis\": " + std::to_string(static_cast<int>(f.analysis)) +
+             ", \"title\": " + jsonString(f.title) + ", \"date\": " + jsonString(f.date);
+        j += ",\n   \"signalCount\": " + std::to_string(f.signals.size());
+        if (f.readOk) {
+            j += ", \"sweepCount\": " + std::to_string(f.sweepCount) + ", \"pointsPerSweep\": [";
+            for (size_t s = 0; s < f.pointsPerSweep.size(); ++s)
+                j += (s ? ", " : "") + std::to_string(f.pointsPerSweep[s]);
+            j += "]";
+        }
+        j += ",\n   \"independent\": " + (f.axisName ? jsonString(*f.axisName) : "null") +
+             ", \"independentMin\": " + jsonNumber(f.axisMin) +
+             ", \"independentMax\": " + jsonNumber(f.axisMax);
+        j += ",\n   \"signals\": [";
+        for (size_t i = 0; i < f.signals.size(); ++i) {
+            const SignalFacts& s = f.signals[i];
+            j += std::string(i ? "," : "") + "\n    {\"name\": " + jsonString(s.name) +
+                 ", \"kind\": " + std::to_string(s.kind) +
+                 ", \"type\": " + std::to_string(s.typeCode) +
+                 (f.readOk ? ", \"points\": " + std::to_string(s.points) : "") + "}";
+        }
+        j += "]";
+    }
+    if (!(f.openStatus == kOpenOk && f.readOk)) j += ",\n   \"error\": " + jsonString(f.error);
+    j += last ? "}\n" : "},\n";
+    std::fputs(j.c_str(), stdout);
+}
+
+const char kUsage[] =
+    "Usage: wavtrex-info [--signals] [--json] FILE...\n"
+    "Describes each waveform file as the wavtrex reader sees it, or why it is refused.\n"
+    "  --signals  list every signal (the text form shows the first 8)\n"
+    "  --json     one JSON array on standard output, for scripts\n"
+    "Exit status: 0 when every file was read, 1 otherwise, 2 for a wrong command line.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool allSignals = false;
+    bool json = false;
+    std::vector<std::string> files;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && arg == "--signals") {
+            allSignals = true;
+        } else if (options && arg == "--json") {
+            json = true;
+        } else if (options && (arg == "-h" || arg == "--help")) {
+            std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        } else if (options && arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "wavtrex-info: unknown option %s\n%s", arg.c_str(), kUsage);
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    bool allRead = true;
+    if (json) std::fputs("[\n", stdout);
+    for (size_t i = 0; i < files.size(); ++i) {
+        FileFacts f = examine(files[i]);
+        bool ok = f.openStatus == kOpenOk && f.readOk;
+        allRead = allRead && ok;
+        if (json) {
+            printJson(f, i + 1 == files.size());
+        } else {
+            if (i > 0) std::fputs("\n", stdout);
+            printText(f, allSignals);
+            // Keep the report and the failure line in the order they happened.
+            std::fflush(stdout);
+            if (!ok) printFailure(f);
+        }
+    }
+    if (json) std::fputs("]\n", stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "wavtrex-info: cannot write the report: %s\n", std::strerror(errno));
+        return 1;
+    }
+    return allRead ? 0 : 1;
+}
