@@ -52,22 +52,16 @@ std::string symbolKey(const char* name, uint16_t nameSpace) {
 
 }  // namespace
 
-int outOfMemory(WaveformDataset* ds) {
-    ds->lastError = kErrorOutOfMemory;
-    storeMessage("Error: Out of memory !!");
-    return 0;
-}
-
 WaveformDataset* createDataset() {
     auto* ds = static_cast<WaveformDataset*>(std::calloc(1, sizeof(WaveformDataset)));
     if (ds == nullptr) {
-        storeMessage("Error: Out of memory !!");
+        reportFailure(nullptr, Failure::kOutOfMemory);
         return nullptr;
     }
     ds->symbolBuckets = static_cast<int32_t*>(std::malloc(WFX_SYMBOL_BUCKETS * sizeof(int32_t)));
     if (ds->symbolBuckets == nullptr) {
         std::free(ds);
-        storeMessage("Error: Out of memory !!");
+        reportFailure(nullptr, Failure::kOutOfMemory);
         return nullptr;
     }
     // Every bucket starts at -1, whose bytes are all ones.
@@ -90,8 +84,6 @@ void destroyDataset(WaveformDataset* ds) {
     std::free(ds->symbolBuckets);
     std::free(ds->blockBuffer);
     std::free(ds->savedBlock);
-    std::free(ds->signalIdMap);
-    std::free(ds->signalIdList);
     std::free(ds);
 }
 
@@ -108,12 +100,12 @@ int32_t addNameToPool(WaveformDataset* ds, const char* name) {
     size_t length = std::strlen(name);
     // Offsets are 32-bit: a pool that would pass 2 GiB is treated as out of memory.
     if (length >= 0x7FFFFFFFu - ds->namePoolUsed - kPoolStep) {
-        outOfMemory(ds);
+        reportFailure(ds, Failure::kOutOfMemory);
         return -1;
     }
     while (ds->namePoolUsed + length + 1 >= ds->namePoolCapacity) {
         if (!growTable(ds->namePool, ds->namePoolCapacity, kPoolStep)) {
-            outOfMemory(ds);
+            reportFailure(ds, Failure::kOutOfMemory);
             return -1;
         }
     }
@@ -143,7 +135,7 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
         // One slot always stays free.
         if (ds->symbolCount + 1 >= ds->symbolCapacity &&
             !growTable(ds->symbols, ds->symbolCapacity, kSymbolStep)) {
-            outOfMemory(ds);
+            reportFailure(ds, Failure::kOutOfMemory);
             return nullptr;
         }
         // The index learns the name before the record counts; a failure
@@ -173,7 +165,7 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
         if (added != nullptr) *added = 1;
         return s;
     } catch (const std::bad_alloc&) {
-        outOfMemory(ds);
+        reportFailure(ds, Failure::kOutOfMemory);
         return nullptr;
     }
 }
@@ -181,7 +173,7 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
 int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, uint32_t kind) {
     if (ds->variableCount >= ds->variableCapacity &&
         !growTable(ds->variables, ds->variableCapacity, kVariableStep)) {
-        outOfMemory(ds);
+        reportFailure(ds, Failure::kOutOfMemory);
         return -1;
     }
     int added = 0;
@@ -204,7 +196,7 @@ int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, ui
 
 int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
     if (ds->typeCount >= ds->typeCapacity && !growTable(ds->types, ds->typeCapacity, kTypeStep)) {
-        outOfMemory(ds);
+        reportFailure(ds, Failure::kOutOfMemory);
         return -1;
     }
     auto nameSpace = static_cast<uint16_t>(kTypeNameSpaceBase + parentType);
@@ -212,8 +204,7 @@ int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
     SymbolRecord* s = findOrAddName(ds, name, nameSpace, 1, &added);
     if (s == nullptr) return -1;
     if (!added) {
-        ds->lastError = kErrorDuplicateType;
-        storeMessage("Error: Duplicate type defintion %s !!", name);
+        reportFailure(ds, Failure::kDuplicateType, name);
         return -1;
     }
     int32_t index = ds->typeCount;

@@ -1,4 +1,5 @@
-// Open, read and close: format detection, the dispatch table, value holders.
+// Open, read and close: format detection and the value holders. What the
+// core knows of each format comes from its row in the dispatch table.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,51 +14,9 @@
 #include <unistd.h>
 #endif
 
-#include "formats/csdf.h"
-#include "formats/framed_event.h"
-#include "formats/measure_table.h"
-#include "formats/post_data.h"
-#include "formats/post_header.h"
-#include "formats/tagged_record.h"
 #include "internal.h"
 
 namespace {
-
-using HeaderReader = int (*)(WaveformDataset*);
-using DataReader = int (*)(WaveformDataset*, WaveformValues*);
-
-// One row per known code. A row without a header reader is a recognised
-// format that has no reader: open fails with status 2. A code without a row
-// is unknown: status 7.
-struct FormatEntry {
-    uint32_t code;
-    const char* name;
-    HeaderReader header;
-    DataReader data;
-};
-
-constexpr FormatEntry kFormats[] = {
-    {kFormatPost9007, "post 9007", readPostHeader, readPostData},
-    {kFormatPropertyStore, "property store", nullptr, nullptr},
-    {kFormatCsdf, "csdf", readCsdfHeader, readCsdfData},
-    {kFormatMeasureTable, "measurement table", readMeasureHeader, nullptr},
-    {kFormatBinaryOther, "binary", nullptr, nullptr},
-    {kFormatEndText, "end text", nullptr, nullptr},
-    {kFormatPost9601, "post 9601", readPostHeader, readPostData},
-    {kFormatRadixText, "radix text", nullptr, nullptr},
-    {kFormatFramedEvent, "framed event", readFramedEventHeader, readFramedEventData},
-    {kFormatFramed7, "framed 7", nullptr, nullptr},
-    {kFormatTaggedRecord, "tagged record", readTaggedRecordHeader, readTaggedRecordData},
-    {kFormatPost2001, "post 2001", readPostHeader, readPostData},
-    {kFormatPost2013, "post 2013", readPostHeader, readPostData},
-};
-
-const FormatEntry* findFormat(uint32_t code) {
-    for (const FormatEntry& entry : kFormats) {
-        if (entry.code == code) return &entry;
-    }
-    return nullptr;
-}
 
 constexpr uint32_t kUndetected = 0xFFFFFFFFu;
 constexpr uint8_t kModeUndetermined = 255;
@@ -121,12 +80,10 @@ uint32_t detectFormat(gzFile stream) {
     return kUndetected;
 }
 
-uint8_t detectFileMode(gzFile stream, uint32_t format) {
-    if (format == kFormatBinaryOther || format == kFormatFramedEvent || format == kFormatFramed7 ||
-        format == kFormatTaggedRecord) {
-        return kModeBinary;
-    }
-    if (!isPostFormat(format)) return kModeText;
+// The file mode the format's row asks for; post files tell by their first bytes.
+uint8_t detectFileMode(gzFile stream, const FormatEntry* format) {
+    if (format == nullptr || format->mode == ModeRule::kText) return kModeText;
+    if (format->mode == ModeRule::kBinary) return kModeBinary;
     unsigned char b[4];
     int n = gzread(stream, b, 4);
     gzseek(stream, 0, SEEK_SET);
@@ -135,15 +92,19 @@ uint8_t detectFileMode(gzFile stream, uint32_t format) {
     return kModeText;
 }
 
-bool usesBlockBuffers(uint32_t format, uint8_t mode) {
-    return (isPostFormat(format) && mode == kModeBinary) || format == kFormatFramedEvent ||
-           format == kFormatFramed7 || format == kFormatTaggedRecord || format == kFormatEndText;
+bool usesBlockBuffers(const FormatEntry* format, uint8_t mode) {
+    if (format == nullptr) return false;
+    return format->blocks == BlockUse::kAlways ||
+           (format->blocks == BlockUse::kWhenBinary && mode == kModeBinary);
 }
 
+// Closes the stream and frees the dataset: first what the format's header
+// reader left in it, through the format's own release, then the core's part.
 void releaseDataset(WaveformDataset* ds) {
+    const FormatEntry* format = findFormat(ds->dataFormat);
+    if (format != nullptr && format->release != nullptr) format->release(ds);
     if (ds->stream != nullptr) gzclose(ds->stream);
     ds->stream = nullptr;
-    releaseNameTree(ds);
     destroyDataset(ds);
 }
 
@@ -208,40 +169,14 @@ int copyStandardInput(int64_t* size, bool* gzip) {
 
 int readOutOfMemory(WaveformDataset* ds, WaveformValues* out) {
     wfxReleaseValues(out);
-    ds->lastError = kErrorOutOfMemory;
-    storeMessage("Error: out of memory!!");
-    return 0;
+    return reportFailure(ds, Failure::kOutOfMemoryHolders);
 }
 
-}  // namespace
-
-int64_t estimatedDataSize(const WaveformDataset* ds) {
-    return ds != nullptr ? ds->sizeEstimate : -1;
-}
-
-int64_t requireDataSize(WaveformDataset* ds) {
-    int64_t size = estimatedDataSize(ds);
-    if (size < 1) {
-        ds->lastError = kErrorEmptyFile;
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        return 0;
-    }
-    return size;
-}
-
-WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
-                         uint32_t* status) {
-    uint32_t ignored = 0;
-    if (status == nullptr) status = &ignored;
-    clearMessage();
-    *status = kOpenOk;
-
-    WaveformDataset* ds = createDataset();
-    if (ds == nullptr) return failOpen(nullptr, status, kOpenOutOfMemory);
-
-    // gzopen reads a plain file unchanged, so every file goes through it.
-    // The size is taken now, by the name as given: the copy kept in fileName
-    // may be cut.
+// Opens the gzip stream (gzopen reads a plain file unchanged, so every file
+// goes through it) and takes the size estimate, by the name as given: the copy
+// kept in fileName may be cut. Without a name the standard input is read.
+// Returns kOpenOk or the failure status, with the message stored.
+uint32_t openStream(WaveformDataset* ds, const char* fileName) {
     int64_t size = -1;
     bool gzip = false;
     if (fileName == nullptr) {
@@ -256,71 +191,107 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
         gzip = std::strstr(fileName, ".gz") != nullptr;
     }
     if (ds->stream == nullptr || size <= 0) {
-        storeMessage("Error:  Open file %s failed !!", fileName != nullptr ? fileName : "");
-        return failOpen(ds, status,
-                        ds->stream != nullptr && size == 0 ? kOpenEmpty : kOpenCannotOpen);
+        reportFailure(ds, Failure::kOpenFailed, fileName != nullptr ? fileName : "");
+        return ds->stream != nullptr && size == 0 ? kOpenEmpty : kOpenCannotOpen;
     }
     gzbuffer(ds->stream, kStreamBuffer);
     ds->sizeEstimate = gzip ? size * 20 : size;
+    return kOpenOk;
+}
 
-    if (dataFormat == WFX_DETECT_FORMAT) {
-        dataFormat = detectFormat(ds->stream);
-        if (dataFormat == kUndetected) {
-            storeMessage("Error:  Unknown file format!!");
-            return failOpen(ds, status, kOpenUnknown);
+// Settles the data format and file mode, detecting what the caller left open.
+// Returns kOpenOk or kOpenUnknown with the message stored.
+uint32_t settleFormat(WaveformDataset* ds, uint32_t* dataFormat, uint8_t* fileMode) {
+    if (*dataFormat == WFX_DETECT_FORMAT) {
+        *dataFormat = detectFormat(ds->stream);
+        if (*dataFormat == kUndetected) {
+            reportFailure(ds, Failure::kUnknownFormat);
+            return kOpenUnknown;
         }
     }
-    if (fileMode == WFX_DETECT_MODE) fileMode = detectFileMode(ds->stream, dataFormat);
-    if (fileMode != kModeText && fileMode != kModeBinary) {
-        storeMessage("Error:  Unknown file type %d!!", fileMode);
-        return failOpen(ds, status, kOpenUnknown);
+    if (*fileMode == WFX_DETECT_MODE)
+        *fileMode = detectFileMode(ds->stream, findFormat(*dataFormat));
+    if (*fileMode != kModeText && *fileMode != kModeBinary) {
+        reportFailure(ds, Failure::kUnknownMode, nullptr, *fileMode);
+        return kOpenUnknown;
     }
+    return kOpenOk;
+}
+
+// Keeps the block state the header reader left, so every data read can start
+// from it again.
+void saveBlockState(WaveformDataset* ds) {
+    int32_t length = ds->blockLength;
+    if (length < 0) length = 0;
+    if (length > WFX_BLOCK_SIZE) length = WFX_BLOCK_SIZE;
+    std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
+    ds->savedLength = ds->blockLength;
+    ds->savedPosition = ds->blockPosition;
+}
+
+}  // namespace
+
+int64_t estimatedDataSize(const WaveformDataset* ds) {
+    return ds != nullptr ? ds->sizeEstimate : -1;
+}
+
+int64_t requireDataSize(WaveformDataset* ds) {
+    int64_t size = estimatedDataSize(ds);
+    if (size < 1) return reportFailure(ds, Failure::kEmptyData);
+    return size;
+}
+
+WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
+                         uint32_t* status) {
+    uint32_t ignored = 0;
+    if (status == nullptr) status = &ignored;
+    clearMessage();
+    *status = kOpenOk;
+
+    WaveformDataset* ds = createDataset();
+    if (ds == nullptr) return failOpen(nullptr, status, kOpenOutOfMemory);
+    uint32_t opened = openStream(ds, fileName);
+    if (opened != kOpenOk) return failOpen(ds, status, opened);
+    uint32_t settled = settleFormat(ds, &dataFormat, &fileMode);
+    if (settled != kOpenOk) return failOpen(ds, status, settled);
 
     // A longer path is still opened as given; the copy kept for messages is cut.
     if (fileName != nullptr) std::snprintf(ds->fileName, sizeof ds->fileName, "%s", fileName);
-
     // Detection left the stream at the start, in the mode gzopen gave it.
     ds->fileMode = fileMode;
     ds->dataFormat = dataFormat;
 
-    if (usesBlockBuffers(dataFormat, fileMode)) {
+    const FormatEntry* format = findFormat(dataFormat);
+    if (usesBlockBuffers(format, fileMode)) {
         ds->blockBuffer = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
         ds->savedBlock = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
         if (ds->blockBuffer == nullptr || ds->savedBlock == nullptr) {
-            storeMessage("Error: out of memory!!");
+            reportFailure(ds, Failure::kOutOfMemoryHolders);
             return failOpen(ds, status, kOpenOutOfMemory);
         }
     }
-
-    const FormatEntry* entry = findFormat(dataFormat);
-    if (entry == nullptr) {
-        storeMessage("Error: Unknown data format %d !!", static_cast<int>(dataFormat));
+    if (format == nullptr) {
+        reportFailure(ds, Failure::kUnknownCode, nullptr, static_cast<int>(dataFormat));
         return failOpen(ds, status, kOpenUnknown);
     }
-    if (entry->header == nullptr) return failOpen(ds, status, kOpenNoReader);
-    if (!entry->header(ds)) return failOpen(ds, status, kOpenNoReader);
+    if (format->header == nullptr || !format->header(ds)) {
+        return failOpen(ds, status, kOpenNoReader);
+    }
 
     ds->dataOffset = gztell(ds->stream);
-    if (ds->blockBuffer != nullptr) {
-        int32_t length = ds->blockLength;
-        if (length < 0) length = 0;
-        if (length > WFX_BLOCK_SIZE) length = WFX_BLOCK_SIZE;
-        std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
-        ds->savedLength = ds->blockLength;
-        ds->savedPosition = ds->blockPosition;
-    }
+    if (ds->blockBuffer != nullptr) saveBlockState(ds);
     return ds;
 }
 
 int wfxRead(WaveformDataset* ds, WaveformValues* out) {
     if (ds == nullptr || out == nullptr) return 0;
     std::memset(out, 0, sizeof *out);
-    const FormatEntry* entry = findFormat(ds->dataFormat);
-    if (entry == nullptr || entry->data == nullptr) return 0;
+    const FormatEntry* format = findFormat(ds->dataFormat);
+    if (format == nullptr || format->data == nullptr) return 0;
 
     int32_t signals = ds->signalCount > 0 ? ds->signalCount : 0;
     out->signalCount = signals;
-    out->holderCount = isPostFormat(ds->dataFormat) ? 1 : signals;
+    out->holderCount = format->shape == ValueShape::kAxisPerSignal ? signals : 1;
     out->sweepSlots = ds->sweepCount > 0 ? ds->sweepCount : 0;
     out->sweepCount = out->sweepSlots;
     out->real = allocEntries<float**>(signals);
@@ -328,11 +299,11 @@ int wfxRead(WaveformDataset* ds, WaveformValues* out) {
     out->axis = allocEntries<float**>(out->holderCount);
     out->counts = allocEntries<uint32_t*>(out->holderCount);
     if (out->axis == nullptr || out->counts == nullptr) return readOutOfMemory(ds, out);
-    if (ds->dataFormat != kFormatFramedEvent && ds->analysisKind == kAnalysisAc) {
+    if (format->imaginaryParts && ds->analysisKind == kAnalysisAc) {
         out->imag = allocEntries<float**>(signals);
         if (out->imag == nullptr) return readOutOfMemory(ds, out);
     }
-    if (!entry->data(ds, out)) {
+    if (!format->data(ds, out)) {
         wfxReleaseValues(out);
         return 0;
     }
@@ -368,10 +339,7 @@ void wfxReleaseValues(WaveformValues* values) {
 }
 
 int wfxClose(WaveformDataset* ds) {
-    if (ds == nullptr) {
-        storeMessage("Error: Null WFX object !!");
-        return 0;
-    }
+    if (ds == nullptr) return reportFailure(nullptr, Failure::kNullDataset);
     releaseDataset(ds);
     return 1;
 }

@@ -97,15 +97,10 @@ char* nextLine(gzFile stream) {
             std::free(line);
             return nullptr;
         }
-        if (length >= size - 1) {
-            auto* bigger = static_cast<char*>(std::realloc(line, size * 2));
-            if (bigger == nullptr) {
-                // Out of memory reads like the end of input: the caller reports it.
-                std::free(line);
-                return nullptr;
-            }
-            line = bigger;
-            size *= 2;
+        // Out of memory reads like the end of input: the caller reports it.
+        if (!growByDoubling(line, size, length + 2, size)) {
+            std::free(line);
+            return nullptr;
         }
         line[length++] = static_cast<char>(c);
         if (c == '\n') {
@@ -113,4 +108,8 @@ char* nextLine(gzFile stream) {
             return line;
         }
     }
+}
+
+bool nextBoundedLine(gzFile stream, char* line) {
+    return gzgets(stream, line, kBoundedLineSize) != nullptr;
 }

@@ -66,12 +66,12 @@ enum AnalysisKind {
 
 /* VariableKind: the kind field of a VariableRecord. */
 enum VariableKind {
-    kKindCsdfNode = 0,   /* CSDF node without complex values */
-    kKindReal = 9,       /* real-valued */
-    kKindComplex = 10,   /* complex: an imaginary part is stored beside the real part */
-    kKindTagged11 = 11,  /* tagged record format */
-    kKindTagged13 = 13,  /* tagged record signal of type code 23 */
-    kKindCompound = 16   /* compound sweep variable; typeCode is its TypeRecord index */
+    kKindCsdfNode = 0,      /* CSDF node without complex values */
+    kKindReal = 9,          /* real-valued */
+    kKindComplex = 10,      /* complex: an imaginary part is stored beside the real part */
+    kKindTaggedAxis = 11,   /* tagged record independent variable */
+    kKindTaggedCode23 = 13, /* tagged record signal of type code 23 */
+    kKindCompound = 16      /* compound sweep variable; typeCode is its TypeRecord index */
 };
 
 /* DatasetError: the lastError field. */
@@ -199,6 +199,13 @@ typedef struct WaveformValues {
     int32_t sweepSlots;  /* pointer slots per entry (sweepCount as the header gave it) */
     int32_t sweepCount;  /* sweeps read; lower than sweepSlots on a short file */
 } WaveformValues;
+
+/* 1 when every signal has its own times and counts (axis[i], counts[i] for
+ * signal i), 0 when all signals share entry 0 (one signal reads entry 0 either
+ * way). */
+static inline int wfxTimesPerSignal(const WaveformValues* values) {
+    return values->holderCount > 1;
+}
 
 /* Opens fileName (NULL reads standard input, copied to a temporary file
  * first since detection and read seek back). dataFormat WFX_DETECT_FORMAT and

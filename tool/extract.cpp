@@ -55,16 +55,10 @@ class OpenedWaveform {
     WaveformValues values_{};
 };
 
-// True for the formats whose every signal has its own times and counts
-// (holder i for signal i). Others, CSDF included, fill holder 0 only.
-bool hasTimesPerSignal(const WaveformDataset& ds) {
-    return ds.dataFormat == kFormatFramedEvent || ds.dataFormat == kFormatTaggedRecord;
-}
-
 // Signal i's samples, against its own times where the format has them.
-CurveSamples samplesOf(const WaveformDataset& ds, const WaveformValues& values, int32_t signal) {
+CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
     CurveSamples samples;
-    const int32_t holder = hasTimesPerSignal(ds) ? signal : 0;
+    const int32_t holder = wfxTimesPerSignal(&values) ? signal : 0;
     if (holder < values.holderCount) {
         if (values.axis != nullptr) samples.axis = values.axis[holder];
         if (values.counts != nullptr) samples.counts = values.counts[holder];
@@ -109,8 +103,8 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     // Signals that share one set of times share its text, made on first use.
     std::optional<AxisText> axisText;
     auto samplesFor = [&](int32_t signal) {
-        CurveSamples samples = samplesOf(*ds, values, signal);
-        if (!hasTimesPerSignal(*ds)) {
+        CurveSamples samples = samplesOf(values, signal);
+        if (!wfxTimesPerSignal(&values)) {
             if (!axisText) axisText.emplace(samples.axis, samples.counts, samples.sweepCount);
             samples.axisText = &*axisText;
         }

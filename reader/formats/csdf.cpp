@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kLineSize = 256;      // one line read: 255 characters and the NUL
+constexpr int kLineSize = kBoundedLineSize;
 constexpr size_t kVersionLength = 33;
 constexpr uint32_t kKindComplexOther = 12;  // also read as re/im
 constexpr uint32_t kTypeVoltage = 1;
@@ -71,13 +71,12 @@ float csdfDecimal(const char* text) {
     return static_cast<float>(value);
 }
 
-int csdfIncomplete(const WaveformDataset* ds) {
-    storeMessage("Error: File %s is incompleted !!", ds->fileName);
-    return 0;
+int csdfIncomplete(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kCsdfIncomplete);
 }
 
 bool csdfReadLine(WaveformDataset* ds, char* line) {
-    if (gzgets(ds->stream, line, kLineSize) == nullptr) return false;
+    if (!nextBoundedLine(ds->stream, line)) return false;
     ds->lineNumber++;
     return true;
 }
@@ -100,13 +99,8 @@ KeyResult csdfTakeKey(WaveformDataset* ds, char* buffer, const char* key, bool c
     char* open = std::strchr(at + std::strlen(key), '\'');
     char* close = open != nullptr ? std::strchr(open + 1, '\'') : nullptr;
     if (close == nullptr) {
-        if (std::strcmp(key, "NODES") == 0) {
-            storeMessage("Incorrect header near line %d in file %s !! ",
-                         static_cast<int>(ds->lineNumber), ds->fileName);
-            return KeyResult::kFailed;
-        }
-        storeMessage("Incorrect header near line %d in file %s !!", static_cast<int>(ds->lineNumber),
-                     ds->fileName);
+        bool nodes = std::strcmp(key, "NODES") == 0;
+        reportFailure(ds, nodes ? Failure::kIncorrectNodes : Failure::kIncorrectHeader);
         return KeyResult::kFailed;
     }
     auto length = static_cast<size_t>(close - open - 1);
@@ -160,10 +154,7 @@ int readCsdfHeaderKeys(WaveformDataset* ds, CsdfHeaderState* state) {
         if (result == KeyResult::kFailed) return 0;
         if (result == KeyResult::kTaken) {
             uint32_t code = csdfAnalysisCode(value);
-            if (code == 0) {
-                storeMessage("Error:Unsupport analysis in csdf format %s !!", value);
-                return 0;
-            }
+            if (code == 0) return reportFailure(ds, Failure::kCsdfAnalysis, value);
             ds->analysisKind = code;
             state->analysisCode = code;
         }
@@ -226,7 +217,7 @@ int readCsdfNodeListSwept(WaveformDataset* ds, const CsdfHeaderState* state) {
         constexpr int32_t kFirstVariables = 100;
         auto* table =
             static_cast<VariableRecord*>(std::calloc(kFirstVariables, sizeof(VariableRecord)));
-        if (table == nullptr) return outOfMemory(ds);
+        if (table == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         std::free(ds->variables);
         ds->variables = table;
         ds->variableCapacity = kFirstVariables;
@@ -250,7 +241,7 @@ int readCsdfHeader(WaveformDataset* ds) {
     int32_t sections = 0;
     int64_t totalBytes = 0;
     uint32_t before = static_cast<uint32_t>(gztell(ds->stream));
-    while (gzgets(ds->stream, line, kLineSize) != nullptr) {
+    while (nextBoundedLine(ds->stream, line)) {
         if (std::strstr(line, "#H") != nullptr && sections < INT32_MAX) sections++;
         const uint32_t now = static_cast<uint32_t>(gztell(ds->stream));
         totalBytes += now - before;
@@ -266,8 +257,7 @@ int readCsdfHeader(WaveformDataset* ds) {
     // A rewind, unlike a seek, does not depend on the position just counted.
     if (gzrewind(ds->stream) != 0 || !csdfReadLine(ds, line) ||
         std::strstr(line, "#H") == nullptr) {
-        storeMessage("Error: File %s is not valid CSDF format !!", ds->fileName);
-        return 0;
+        return reportFailure(ds, Failure::kCsdfNotCsdf);
     }
 
     CsdfHeaderState state;
@@ -316,26 +306,26 @@ int csdfReserve(CsdfSweepArrays* a, int32_t needed, int32_t first) {
     if (needed <= a->capacity) return 1;
     int32_t next = a->capacity == 0 ? first : a->capacity;
     while (next < needed) {
-        if (next > kPointsLimit / 2) return outOfMemory(a->ds);
+        if (next > kPointsLimit / 2) return reportFailure(a->ds, Failure::kOutOfMemory);
         next *= 2;
     }
     const int32_t s = a->sweep;
-    if (!csdfGrowArray(&a->out->axis[0][s], a->capacity, next)) return outOfMemory(a->ds);
+    if (!csdfGrowArray(&a->out->axis[0][s], a->capacity, next))
+        return reportFailure(a->ds, Failure::kOutOfMemory);
     for (int32_t i = 0; i < a->nodes; ++i) {
-        if (!csdfGrowArray(&a->out->real[i][s], a->capacity, next)) return outOfMemory(a->ds);
+        if (!csdfGrowArray(&a->out->real[i][s], a->capacity, next))
+            return reportFailure(a->ds, Failure::kOutOfMemory);
         if (a->out->imag != nullptr && a->out->imag[i] != nullptr &&
             !csdfGrowArray(&a->out->imag[i][s], a->capacity, next)) {
-            return outOfMemory(a->ds);
+            return reportFailure(a->ds, Failure::kOutOfMemory);
         }
     }
     a->capacity = next;
     return 1;
 }
 
-int csdfSyntaxError(const WaveformDataset* ds) {
-    storeMessage("Error: Syntax error near line %d in %s !!", static_cast<int>(ds->lineNumber),
-                 ds->fileName);
-    return 0;
+int csdfSyntaxError(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kCsdfSyntax);
 }
 
 // One node value: a token, or for a complex node real/imaginary. The real
@@ -441,7 +431,7 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     }
     if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0) return csdfIncomplete(ds);
     if (static_cast<int64_t>(nodes + 1) * sweeps > ds->dataSize + kPairAllowance) {
-        return outOfMemory(ds);
+        return reportFailure(ds, Failure::kOutOfMemory);
     }
 
     int64_t size = estimatedDataSize(ds);
@@ -451,29 +441,28 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     if (first < kFirstPointsMin) first = kFirstPointsMin;
     if (first > kFirstPointsMax) first = kFirstPointsMax;
 
-    // Entry 0 of the axis and count holders serves every node, so the values
-    // claim one holder: a caller then pairs every node with those times. The
-    // other entries stay NULL (open gives at least one entry even without nodes).
-    out->holderCount = 1;
+    // Entry 0 of the axis and count holders serves every node (the table row
+    // gives CSDF one shared holder).
     out->axis[0] = csdfEntry<float*>(sweeps);
     out->counts[0] = csdfEntry<uint32_t>(sweeps);
-    if (out->axis[0] == nullptr || out->counts[0] == nullptr) return outOfMemory(ds);
+    if (out->axis[0] == nullptr || out->counts[0] == nullptr)
+        return reportFailure(ds, Failure::kOutOfMemory);
     for (int32_t i = 0; i < nodes; ++i) {
         out->real[i] = csdfEntry<float*>(sweeps);
-        if (out->real[i] == nullptr) return outOfMemory(ds);
+        if (out->real[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
             out->imag[i] = csdfEntry<float*>(sweeps);
-            if (out->imag[i] == nullptr) return outOfMemory(ds);
+            if (out->imag[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         }
     }
     const bool swept = ds->firstSignalIndex == 2;
     if (swept) {
         // The file names no sweep parameter values: each sweep's one value stays 0.
         out->sweepValues = csdfEntry<float*>(sweeps);
-        if (out->sweepValues == nullptr) return outOfMemory(ds);
+        if (out->sweepValues == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         for (int32_t s = 0; s < sweeps; ++s) {
             out->sweepValues[s] = csdfEntry<float>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 1);
-            if (out->sweepValues[s] == nullptr) return outOfMemory(ds);
+            if (out->sweepValues[s] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         }
     }
 

@@ -18,7 +18,7 @@ int readCsdfHeader(WaveformDataset* ds);
 
 // Reads every sweep into out's holders: real[i][s] per node, imag[i][s] for
 // complex nodes of an AC file, axis[0][s] and counts[0][s] shared by all nodes
-// (out->holderCount becomes 1), and for a swept file sweepValues[s] (one
+// (one holder), and for a swept file sweepValues[s] (one
 // float, always 0). Returns 1, or 0 with lastError and the
 // last-error text set; whatever was allocated stays attached to out.
 int readCsdfData(WaveformDataset* ds, WaveformValues* out);

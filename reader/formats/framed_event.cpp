@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "../internal.h"
+#include "per_signal.h"
 #include "post_block.h"
 
 namespace {
@@ -15,18 +16,12 @@ constexpr uint32_t kEventIdentifierBits = 0x0FFFFFFFu;
 constexpr int32_t kEventNameLimit = 1024;  // names and prefixed names, with their NUL
 constexpr int32_t kEventSkipChunk = 4096;  // unused text is skipped in pieces this long
 
-// As for tagged records: a map of identifiers larger than the file is not
-// worth trusting, except that small files may use identifiers up to this.
-constexpr int64_t kEventMapFloor = 1 << 16;
-
-void eventMalformed(const WaveformDataset* ds) {
-    storeMessage("Malformed data file %s !!", ds->fileName);
+void eventMalformed(WaveformDataset* ds) {
+    reportFailure(ds, Failure::kMalformed);
 }
 
 int eventOutOfMemory(WaveformDataset* ds) {
-    ds->lastError = kErrorOutOfMemory;
-    storeMessage("Error: out of memory");
-    return 0;
+    return reportFailure(ds, Failure::kOutOfMemoryEvents);
 }
 
 // Reads the next 4 bytes in the file's byte order, as a float when value is
@@ -121,81 +116,75 @@ bool eventSignalName(WaveformDataset* ds, char* name) {
 
 // Appends to an int array grown by doubling; false when out of memory.
 bool eventAppend(int32_t** array, int32_t* size, int32_t* capacity, int32_t value) {
-    if (*size >= *capacity) {
-        int32_t grown = *capacity > 0 ? *capacity * 2 : 16;
-        auto* bigger = static_cast<int32_t*>(
-            std::realloc(*array, sizeof(int32_t) * static_cast<size_t>(grown)));
-        if (bigger == nullptr) return false;
-        *array = bigger;
-        *capacity = grown;
-    }
+    if (!growByDoubling(*array, *capacity, static_cast<size_t>(*size) + 1, 16)) return false;
     (*array)[(*size)++] = value;
+    return true;
+}
+
+// The signals that are not grouped, as (identifier, position) pairs, kept
+// until the map can be sized by the largest identifier.
+struct EventIdPairs {
+    int32_t* items = nullptr;
+    int32_t count = 0;
+    int32_t capacity = 0;
+    int64_t largest = -1;
+    int64_t limit = 0;  // identifiers from here on are refused
+    ~EventIdPairs() { std::free(items); }
+};
+
+// One signal record: its variable, then its place in signalIdList (grouped,
+// marked by a negative word) or among the pairs.
+bool eventSignal(WaveformDataset* ds, int32_t position, int32_t grouped, int32_t* listCapacity,
+                 EventIdPairs& pairs) {
+    int32_t word;
+    char name[kEventNameLimit];
+    if (!eventInt(ds, &word) || !eventSignalName(ds, name)) return false;
+    if (addVariable(ds, name, 1, kKindReal) < 0) return false;
+    if (word < 0) {
+        // More grouped signals than the header counted would leave group
+        // records without a fixed length.
+        if (ds->signalIdListSize >= grouped) {
+            eventMalformed(ds);
+            return false;
+        }
+        if (!eventAppend(&ds->signalIdList, &ds->signalIdListSize, listCapacity, position)) {
+            eventOutOfMemory(ds);
+            return false;
+        }
+        return true;
+    }
+    int32_t identifier = word & static_cast<int32_t>(kEventIdentifierBits);
+    if (identifier >= pairs.limit) {
+        eventMalformed(ds);
+        return false;
+    }
+    if (!eventAppend(&pairs.items, &pairs.count, &pairs.capacity, identifier) ||
+        !eventAppend(&pairs.items, &pairs.count, &pairs.capacity, position)) {
+        eventOutOfMemory(ds);
+        return false;
+    }
+    if (identifier > pairs.largest) pairs.largest = identifier;
     return true;
 }
 
 // Signal records, signalIdList and signalIdMap.
 int eventSignals(WaveformDataset* ds, int32_t signals, int32_t grouped) {
-    // (identifier, position) pairs of the signals that are not grouped.
-    int32_t* pairs = nullptr;
-    int32_t pairCount = 0;
-    int32_t pairCapacity = 0;
+    EventIdPairs pairs;
+    pairs.limit = signalIdLimit(ds);
     int32_t listCapacity = 0;
-    int64_t largest = -1;
-    int64_t bound = estimatedDataSize(ds);
-    if (bound < kEventMapFloor) bound = kEventMapFloor;
-
-    auto fail = [&]() {
-        std::free(pairs);
-        return 0;
-    };
-    char name[kEventNameLimit];
     for (int32_t i = 0; i < signals; ++i) {
-        int32_t word;
-        if (!eventInt(ds, &word) || !eventSignalName(ds, name)) return fail();
-        if (addVariable(ds, name, 1, kKindReal) < 0) return fail();
-        if (word < 0) {
-            // More grouped signals than the header counted would leave group
-            // records without a fixed length.
-            if (ds->signalIdListSize >= grouped) {
-                eventMalformed(ds);
-                return fail();
-            }
-            if (!eventAppend(&ds->signalIdList, &ds->signalIdListSize, &listCapacity, i)) {
-                eventOutOfMemory(ds);
-                return fail();
-            }
-        } else {
-            int32_t identifier = word & static_cast<int32_t>(kEventIdentifierBits);
-            if (identifier >= bound) {
-                eventMalformed(ds);
-                return fail();
-            }
-            if (!eventAppend(&pairs, &pairCount, &pairCapacity, identifier) ||
-                !eventAppend(&pairs, &pairCount, &pairCapacity, i)) {
-                eventOutOfMemory(ds);
-                return fail();
-            }
-            if (identifier > largest) largest = identifier;
-        }
+        if (!eventSignal(ds, i, grouped, &listCapacity, pairs)) return 0;
         ds->signalCount = i + 1;
     }
     if (ds->signalIdListSize != grouped) {
         eventMalformed(ds);
-        return fail();
+        return 0;
     }
-    if (largest >= 0) {
-        auto entries = static_cast<size_t>(largest) + 1;
-        ds->signalIdMap = static_cast<int32_t*>(std::malloc(entries * sizeof(int32_t)));
-        if (ds->signalIdMap == nullptr) {
-            eventOutOfMemory(ds);
-            return fail();
-        }
-        // Identifiers no signal has map to -1; records naming them are skipped.
-        for (size_t k = 0; k < entries; ++k) ds->signalIdMap[k] = -1;
-        ds->signalIdMapSize = static_cast<int32_t>(entries);
-        for (int32_t k = 0; k < pairCount; k += 2) ds->signalIdMap[pairs[k]] = pairs[k + 1];
-    }
-    std::free(pairs);
+    if (pairs.largest < 0) return 1;
+    // Identifiers no signal has map to -1; records naming them are skipped.
+    if (!makeSignalIdMap(ds, pairs.largest + 1, -1, Failure::kOutOfMemoryEvents)) return 0;
+    for (int32_t k = 0; k < pairs.count; k += 2)
+        ds->signalIdMap[pairs.items[k]] = pairs.items[k + 1];
     return 1;
 }
 
@@ -213,20 +202,12 @@ bool eventAdvance(EventRead& read, int32_t i) {
     uint32_t count = ++out->counts[i][0];
     int64_t room = read.rooms[i];
     if (count < room) return true;
-    // Steps of 100 values, but at least half again for long signals so that
-    // a big file is not copied over and over.
-    int64_t grown = room + (room / 2 > 100 ? room / 2 : 100);
-    auto bytes = static_cast<size_t>(grown) * sizeof(float);
-    auto* values = static_cast<float*>(std::realloc(out->real[i][0], bytes));
-    if (values != nullptr) out->real[i][0] = values;
-    auto* times =
-        values != nullptr ? static_cast<float*>(std::realloc(out->axis[i][0], bytes)) : nullptr;
-    if (times == nullptr) {
-        read.ds->lastError = kErrorOutOfMemory;
-        storeMessage("Error: Out out memory");
+    int64_t grown = grownSignalRoom(room);
+    float** const arrays[] = {&out->real[i][0], &out->axis[i][0]};
+    if (!resizeSignalArrays(arrays, 2, grown)) {
+        reportFailure(read.ds, Failure::kOutOfMemoryGrowth);
         return false;
     }
-    out->axis[i][0] = times;
     read.rooms[i] = grown;
     return true;
 }
@@ -291,6 +272,13 @@ bool eventRecords(EventRead& read) {
 
 }  // namespace
 
+void releaseFramedEvent(WaveformDataset* ds) {
+    std::free(ds->signalIdMap);
+    std::free(ds->signalIdList);
+    ds->signalIdMap = nullptr;
+    ds->signalIdList = nullptr;
+}
+
 int readFramedEventHeader(WaveformDataset* ds) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
@@ -306,10 +294,7 @@ int readFramedEventHeader(WaveformDataset* ds) {
 int readFramedEventData(WaveformDataset* ds, WaveformValues* out) {
     ds->dataSize = requireDataSize(ds);
     if (ds->dataSize < 1) return 0;
-    if (ds->signalCount < 1) {
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        return 0;
-    }
+    if (ds->signalCount < 1) return reportFailure(ds, Failure::kNoSignals);
     const int32_t signals = ds->signalCount;
     // The data bytes shared out over the signals: a value and a time per point.
     int64_t room = (ds->dataSize - ds->dataOffset) / (2 * static_cast<int64_t>(signals)) / 4;
@@ -320,9 +305,7 @@ int readFramedEventData(WaveformDataset* ds, WaveformValues* out) {
     if (read.rooms == nullptr) return eventOutOfMemory(ds);
     if (!eventAllocate(read, room)) {
         std::free(read.rooms);
-        ds->lastError = kErrorOutOfMemory;
-        storeMessage("Error: Out of memory !!");
-        return 0;
+        return reportFailure(ds, Failure::kOutOfMemory);
     }
     gzseek(ds->stream, ds->dataOffset, SEEK_SET);
     restoreSavedBlock(ds);

@@ -11,4 +11,7 @@ int readFramedEventHeader(WaveformDataset* ds);
 // Returns 1, or 0 with the reason stored.
 int readFramedEventData(WaveformDataset* ds, WaveformValues* out);
 
+// Releases what the header reader left in ds (signalIdMap, signalIdList).
+void releaseFramedEvent(WaveformDataset* ds);
+
 #endif

@@ -10,15 +10,11 @@
 
 namespace {
 
-constexpr int kLineSize = 256;  // one line read: 255 characters and the NUL
+constexpr int kLineSize = kBoundedLineSize;
 constexpr size_t kVersionMax = 32;
 constexpr char kTitleTag[] = ".TITLE ";
 constexpr size_t kTitleTagLength = sizeof kTitleTag - 1;
 constexpr uint32_t kColumnCode = 9;  // typeCode and kind of every column
-
-bool measureReadLine(WaveformDataset* ds, char* line) {
-    return gzgets(ds->stream, line, kLineSize) != nullptr;
-}
 
 // The names stop after the first one that begins with "alter#" or ends in "#".
 bool measureIsLastName(const char* name) {
@@ -26,15 +22,12 @@ bool measureIsLastName(const char* name) {
     return std::strncmp(name, "alter#", 6) == 0 || (length > 0 && name[length - 1] == '#');
 }
 
-int measureBadHeader(const WaveformDataset* ds) {
-    storeMessage("Incorrect header at line %d of %s !!", static_cast<int>(ds->lineNumber),
-                 ds->fileName);
-    return 0;
+int measureBadHeader(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kMeasureBadHeader);
 }
 
-int measureNoData(const WaveformDataset* ds) {
-    storeMessage("No data found in %s !!", ds->fileName);
-    return 0;
+int measureNoData(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kMeasureNoData);
 }
 
 // Reads on until line holds the ".TITLE " line and takes the rest of it, line
@@ -42,7 +35,7 @@ int measureNoData(const WaveformDataset* ds) {
 // before a title line is an incorrect header.
 int findMeasureTitle(WaveformDataset* ds, char* line) {
     while (std::strncmp(line, kTitleTag, kTitleTagLength) != 0) {
-        if (!measureReadLine(ds, line)) return measureBadHeader(ds);
+        if (!nextBoundedLine(ds->stream, line)) return measureBadHeader(ds);
         ds->lineNumber++;
     }
     const char* title = line + kTitleTagLength;
@@ -108,19 +101,14 @@ int measureNamesFromTokens(WaveformDataset* ds) {
 
 int readMeasureHeader(WaveformDataset* ds) {
     char line[kLineSize];
-    if (!measureReadLine(ds, line)) {
-        storeMessage("Empty file %s !!", ds->fileName);
-        return 0;
+    if (!nextBoundedLine(ds->stream, line)) {
+        return reportFailure(ds, Failure::kMeasureEmpty);
     }
     const char* key = std::strstr(line, "VERSION");
     const char* open = key != nullptr ? std::strchr(key, '\'') : nullptr;
     // A closing quote missing from the 255-character line counts as no value.
     const char* close = open != nullptr ? std::strchr(open + 1, '\'') : nullptr;
-    if (close == nullptr) {
-        storeMessage("Incorrect header near line %d in file %s !!",
-                     static_cast<int>(ds->lineNumber), ds->fileName);
-        return 0;
-    }
+    if (close == nullptr) return reportFailure(ds, Failure::kIncorrectHeader);
     auto length = static_cast<size_t>(close - open - 1);
     if (length > kVersionMax) return measureBadHeader(ds);
     std::memcpy(ds->version, open + 1, length);
@@ -128,10 +116,10 @@ int readMeasureHeader(WaveformDataset* ds) {
 
     ds->lineNumber += 2;
     ds->analysisKind = kAnalysisMeasureTable;
-    if (!measureReadLine(ds, line)) return measureBadHeader(ds);
+    if (!nextBoundedLine(ds->stream, line)) return measureBadHeader(ds);
     int ok = 0;
     if (std::strncmp(line, "$OPTION", 7) == 0) {
-        if (!measureReadLine(ds, line)) return measureBadHeader(ds);
+        if (!nextBoundedLine(ds->stream, line)) return measureBadHeader(ds);
         ds->lineNumber++;
         ok = findMeasureTitle(ds, line) && measureNamesFromLine(ds);
     } else {

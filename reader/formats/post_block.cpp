@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kByteFramedMark = 0x4B;   // 'K': first byte of a byte-framed file
+constexpr int kByteFramedPrefix = 0x04;  // first and sixth byte of a block prefix
+constexpr uint8_t kPostFramingValue = 4;
 constexpr int kContinuedPiece = 0x81;   // 128 bytes, another piece follows
 constexpr int kByteFramedEnd = 0x82;    // end of a byte-framed file
 constexpr int32_t kContinuedLength = 128;
@@ -22,26 +24,26 @@ size_t scratchCapacity = 0;
 size_t scratchUsed = 0;
 
 bool appendScratch(const uint8_t* bytes, size_t n) {
-    if (scratchUsed + n > scratchCapacity) {
-        size_t grown = scratchCapacity == 0 ? WFX_BLOCK_SIZE : scratchCapacity;
-        while (grown < scratchUsed + n) grown *= 2;
-        auto* bigger = static_cast<char*>(std::realloc(scratch, grown));
-        if (bigger == nullptr) return false;
-        scratch = bigger;
-        scratchCapacity = grown;
-    }
+    if (!growByDoubling(scratch, scratchCapacity, scratchUsed + n, WFX_BLOCK_SIZE)) return false;
     if (n > 0) std::memcpy(scratch + scratchUsed, bytes, n);
     scratchUsed += n;
     return true;
 }
 
-char* malformed(const WaveformDataset* ds) {
-    storeMessage("Malformed data file %s !!", ds->fileName);
+char* malformed(WaveformDataset* ds) {
+    reportFailure(ds, Failure::kMalformed);
     return nullptr;
 }
 
-char* notCompleted(const WaveformDataset* ds) {
-    storeMessage("File %s not completed!!", ds->fileName);
+char* notCompleted(WaveformDataset* ds) {
+    reportFailure(ds, Failure::kNotCompleted);
+    return nullptr;
+}
+
+// Joining a field cannot go on without memory; the read reports that as out of
+// memory, so the converter says so.
+char* outOfMemory(WaveformDataset* ds) {
+    reportFailure(ds, Failure::kOutOfMemory);
     return nullptr;
 }
 
@@ -82,7 +84,10 @@ char dummyField[1];
 }  // namespace
 
 uint8_t blockFramingValue(const WaveformDataset* ds) {
-    return ds->dataFormat == kFormatFramedEvent ? kEventFramingValue : kPostFramingValue;
+    const FormatEntry* format = findFormat(ds->dataFormat);
+    // A dataset made without a format (as in a test) reads post framing.
+    return format != nullptr && format->framingValue != 0 ? format->framingValue
+                                                          : kPostFramingValue;
 }
 
 int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
@@ -107,8 +112,8 @@ int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
             return c;
         }
         uint8_t prefix[6];
-        if (c != kPostFramingValue || !readExactly(ds, prefix, 6)) return -1;
-        if (prefix[4] != kPostFramingValue) return -1;
+        if (c != kByteFramedPrefix || !readExactly(ds, prefix, 6)) return -1;
+        if (prefix[4] != kByteFramedPrefix) return -1;
         int length = prefix[5];
         if (length == kContinuedPiece) {
             ds->blockContinuation = 2;
@@ -170,8 +175,7 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
     // The field runs into the following blocks: join it in the scratch area.
     scratchUsed = 0;
     if (left > 0 && !appendScratch(ds->blockBuffer + ds->blockPosition, static_cast<size_t>(left))) {
-        storeMessage("Error: Out of memory !!");
-        return nullptr;
+        return outOfMemory(ds);
     }
     for (;;) {
         if (!finishBlock(ds)) return malformed(ds);
@@ -179,8 +183,7 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
         auto missing = static_cast<int32_t>(static_cast<size_t>(n) - scratchUsed);
         int32_t take = ds->blockLength >= missing ? missing : ds->blockLength;
         if (!appendScratch(ds->blockBuffer, static_cast<size_t>(take))) {
-            storeMessage("Error: Out of memory !!");
-            return nullptr;
+            return outOfMemory(ds);
         }
         if (take == missing) {
             ds->blockPosition = take;

@@ -9,21 +9,18 @@
 // 0x82 where a block or continuation piece begins ends the file.
 //
 // The callers never see the framing: they ask for the next n bytes, the next
-// word or the next n characters. Failures store their message in the
-// last-error text; lastError is left to the callers.
+// word or the next n characters. Failures go through reportFailure; only out
+// of memory sets lastError (8), the rest is left to the callers.
 #ifndef WAVTREX_FORMATS_POST_BLOCK_H
 #define WAVTREX_FORMATS_POST_BLOCK_H
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "../wfx.h"
+#include "byte_order.h"
 
-constexpr uint8_t kPostFramingValue = 4;   // HSPICE post files
-constexpr uint8_t kEventFramingValue = 5;  // framed event files (format 11)
-
-// The framing value of the dataset's blocks: 5 for framed event files, else 4.
+// The framing value of the dataset's blocks, from its format's row (4 for
+// HSPICE post files, 5 for framed event files).
 uint8_t blockFramingValue(const WaveformDataset* ds);
 
 // Reads the next block header. Returns the block's data length, 0 at the
@@ -83,48 +80,5 @@ bool isAllSpaces(const char* text);
 // Puts the block state back as it stood right after the header, for a data
 // read that starts again from dataOffset.
 void restoreSavedBlock(WaveformDataset* ds);
-
-// Binary numbers in the dataset's byte order: little-endian, or big-endian
-// when the byte-swapped flag is set. Format readers decode through these and
-// never swap bytes themselves.
-inline bool blockSwapped(const WaveformDataset* ds) {
-    // The file order differs from the host order when exactly one is big-endian.
-    bool bigFile = (ds->fileMode & kModeSwapped) != 0;
-    return bigFile != (std::endian::native == std::endian::big);
-}
-
-// Shift forms that compilers turn into a single byte-swap instruction.
-inline uint32_t swapBytes32(uint32_t v) {
-    return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
-}
-
-inline uint64_t swapBytes64(uint64_t v) {
-    return (static_cast<uint64_t>(swapBytes32(static_cast<uint32_t>(v))) << 32) |
-           swapBytes32(static_cast<uint32_t>(v >> 32));
-}
-
-inline uint32_t decodeWord(const void* p, bool swapped) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return swapped ? swapBytes32(v) : v;
-}
-
-inline uint64_t decodeLong(const void* p, bool swapped) {
-    uint64_t v;
-    std::memcpy(&v, p, 8);
-    return swapped ? swapBytes64(v) : v;
-}
-
-inline int32_t decodeInt32(const void* p, bool swapped) {
-    return static_cast<int32_t>(decodeWord(p, swapped));
-}
-
-inline float decodeFloat(const void* p, bool swapped) {
-    return std::bit_cast<float>(decodeWord(p, swapped));
-}
-
-inline double decodeDouble(const void* p, bool swapped) {
-    return std::bit_cast<double>(decodeLong(p, swapped));
-}
 
 #endif

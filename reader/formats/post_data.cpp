@@ -22,9 +22,7 @@ constexpr size_t kFloatsPerPage = 1024;
 bool isText(const WaveformDataset* ds) { return (ds->fileMode & kModeText) != 0; }
 
 int outOfMemoryMessage(WaveformDataset* ds) {
-    storeMessage("Error: Out of memory !!");
-    ds->lastError = kErrorOutOfMemory;
-    return 0;
+    return reportFailure(ds, Failure::kOutOfMemory);
 }
 
 // Grows an array of pointer slots (or counts) to newSlots, zeroing the new ones.
@@ -261,10 +259,8 @@ int readPostValue(WaveformDataset* ds, float* value) {
 }
 
 int readPostData(WaveformDataset* ds, WaveformValues* out) {
-    if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0) {
-        storeMessage("Malformed data file %s !!", ds->fileName);
-        return 0;
-    }
+    if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0)
+        return reportFailure(ds, Failure::kMalformed);
     if (!isText(ds)) restoreSavedBlock(ds);
     ds->axisPending = 0;
 
@@ -307,10 +303,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     for (int32_t s = 0; s < ds->sweepCount; ++s) {
         int room = t.ensureSlots(s);
         if (room == 0) return outOfMemoryMessage(ds);
-        if (room < 0) {
-            storeMessage("Malformed data file %s !!", ds->fileName);
-            return 0;
-        }
+        if (room < 0) return reportFailure(ds, Failure::kMalformed);
         if (holderSlots != out->sweepSlots) {
             // Growing the slots moves the slot arrays.
             t.pointHolders();

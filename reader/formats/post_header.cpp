@@ -24,9 +24,6 @@ constexpr int kOldNameWidth = 16;  // names of version 9007
 constexpr int kTerminatorWidth = 8;
 constexpr int32_t kHighPartScale = 10000;
 
-// Type codes that make a main variable complex in an AC analysis.
-constexpr uint32_t kComplexTypes[] = {1, 8, 15, 22, 29, 36, 43, 78, 190, 191, 192, 193};
-
 bool isNewVersion(const WaveformDataset* ds) {
     return ds->dataFormat == kFormatPost2001 || ds->dataFormat == kFormatPost2013;
 }
@@ -50,14 +47,12 @@ bool parseDecimal(const char* text, int32_t* value) {
     return true;
 }
 
-int malformed(const WaveformDataset* ds) {
-    storeMessage("Malformed data file %s !!", ds->fileName);
-    return 0;
+int malformed(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kMalformed);
 }
 
-int syntaxError(const WaveformDataset* ds) {
-    storeMessage("Syntax error near line %d in file %s !!", static_cast<int>(ds->lineNumber), ds->fileName);
-    return 0;
+int syntaxError(WaveformDataset* ds) {
+    return reportFailure(ds, Failure::kPostSyntax);
 }
 
 void trimInto(char* dest, size_t size, const char* text) {
@@ -84,13 +79,7 @@ struct TypeCodes {
     int32_t capacity = 0;
     ~TypeCodes() { std::free(codes); }
     bool add(uint32_t code) {
-        if (count == capacity) {
-            int32_t grown = capacity == 0 ? 256 : capacity * 2;
-            auto* bigger = static_cast<uint32_t*>(std::realloc(codes, static_cast<size_t>(grown) * sizeof *codes));
-            if (bigger == nullptr) return false;
-            codes = bigger;
-            capacity = grown;
-        }
+        if (!growByDoubling(codes, capacity, static_cast<size_t>(count) + 1, 256)) return false;
         codes[count++] = code;
         return true;
     }
@@ -108,10 +97,7 @@ const char* readName(WaveformDataset* ds, char* field) {
 
 uint32_t variableKind(const WaveformDataset* ds, int32_t position, uint32_t typeCode) {
     if (ds->analysisKind != kAnalysisAc || position < 1 || position >= ds->mainCount) return kKindReal;
-    for (uint32_t code : kComplexTypes) {
-        if (code == typeCode) return kKindComplex;
-    }
-    return kKindReal;
+    return isComplexTypeCode(typeCode, true) ? kKindComplex : kKindReal;
 }
 
 int addFileVariables(WaveformDataset* ds, const uint32_t* typeCodes) {
@@ -270,9 +256,7 @@ int readTypeCodes(WaveformDataset* ds, TypeCodes* codes) {
         int32_t code = 0;
         if (!parseDecimal(field, &code)) return binary ? malformed(ds) : syntaxError(ds);
         if (!codes->add(static_cast<uint32_t>(code))) {
-            storeMessage("Not enough memory !!");
-            ds->lastError = kErrorOutOfMemory;
-            return 0;
+            return reportFailure(ds, Failure::kOutOfMemoryTypeCodes);
         }
     }
     uint32_t first = codes->codes[0];

@@ -1,7 +1,6 @@
 // Tagged record waveform files; see tagged_record.h.
 #include "tagged_record.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,8 @@
 #include <unordered_map>
 
 #include "../internal.h"
+#include "byte_order.h"
+#include "per_signal.h"
 
 namespace {
 
@@ -25,17 +26,12 @@ constexpr uint32_t kHeaderEnd = 0x01000000u;
 constexpr uint32_t kSweepEnd = 0xC0000001u;
 constexpr uint32_t kLowBits = 0x3FFFFFFFu;
 
-// Identifiers index a dense map; a map larger than the file is not worth
-// trusting, except that small files may still use identifiers up to this.
-constexpr int64_t kTaggedMapFloor = 1 << 16;
-constexpr int64_t kTaggedMapCeiling = int64_t{1} << 30;
-
 // Sweep slots per signal may not outgrow the file by more than this factor:
 // every slot costs pointers and a count even when the sweep is empty.
 constexpr int64_t kTaggedSlotsPerByte = 4;
 
-void taggedMalformed(const WaveformDataset* ds) {
-    storeMessage("Malformed data file %s !!", ds->fileName);
+void taggedMalformed(WaveformDataset* ds) {
+    reportFailure(ds, Failure::kMalformed);
 }
 
 // ---- block layer --------------------------------------------------------------
@@ -51,15 +47,7 @@ int32_t readTaggedBlockHeader(WaveformDataset* ds) {
     } else if (head[0] != kTaggedMarker) {
         return -1;
     }
-    uint32_t length;
-    if (ds->fileMode & kModeSwapped) {
-        length = (uint32_t{head[4]} << 24) | (uint32_t{head[5]} << 16) | (uint32_t{head[6]} << 8) |
-                 head[7];
-    } else {
-        length = (uint32_t{head[7]} << 24) | (uint32_t{head[6]} << 16) | (uint32_t{head[5]} << 8) |
-                 head[4];
-    }
-    return static_cast<int32_t>(length);
+    return decodeInt32(head + 4, blockSwapped(ds));
 }
 
 // Loads the next whole block into blockBuffer. A block longer than the buffer
@@ -106,44 +94,37 @@ bool readTaggedField(WaveformDataset* ds, void* dest, int32_t n) {
     return true;
 }
 
-// Reads n (4 or 8) bytes in the file's byte order into dest.
-bool taggedNumber(WaveformDataset* ds, void* dest, int32_t n) {
-    unsigned char bytes[8];
+// The next n (4 or 8) bytes of the block data into bytes.
+bool taggedBytes(WaveformDataset* ds, unsigned char* bytes, int32_t n) {
     if (ds->blockLength - ds->blockPosition > n) {
         // Most numbers lie inside the block in hand and leave some of it.
         std::memcpy(bytes, ds->blockBuffer + ds->blockPosition, static_cast<size_t>(n));
         ds->blockPosition += n;
-    } else if (!readTaggedField(ds, bytes, n)) {
-        return false;
+        return true;
     }
-    bool bigFile = (ds->fileMode & kModeSwapped) != 0;
-    if (bigFile != (std::endian::native == std::endian::big)) {
-        for (int32_t k = 0; k < n / 2; ++k) {
-            unsigned char t = bytes[k];
-            bytes[k] = bytes[n - 1 - k];
-            bytes[n - 1 - k] = t;
-        }
-    }
-    std::memcpy(dest, bytes, static_cast<size_t>(n));
+    return readTaggedField(ds, bytes, n);
+}
+
+// Numbers in the file's byte order; false when they cannot be read.
+bool taggedInt(WaveformDataset* ds, int32_t* number) {
+    unsigned char bytes[4];
+    if (!taggedBytes(ds, bytes, 4)) return false;
+    *number = decodeInt32(bytes, blockSwapped(ds));
     return true;
 }
 
-// 4 bytes as a float when value is given, else as an int. 0 on failure.
-int readTaggedInt(WaveformDataset* ds, float* value, int32_t* number) {
-    if (value != nullptr) return taggedNumber(ds, value, 4) ? 1 : 0;
-    return taggedNumber(ds, number, 4) ? 1 : 0;
-}
-
-// 8 bytes as a double. 0 on failure.
-int readTaggedDouble(WaveformDataset* ds, double* value) {
-    return taggedNumber(ds, value, 8) ? 1 : 0;
-}
-
-bool taggedInt(WaveformDataset* ds, int32_t* number) {
-    return readTaggedInt(ds, nullptr, number) != 0;
-}
 bool taggedFloat(WaveformDataset* ds, float* value) {
-    return readTaggedInt(ds, value, nullptr) != 0;
+    unsigned char bytes[4];
+    if (!taggedBytes(ds, bytes, 4)) return false;
+    *value = decodeFloat(bytes, blockSwapped(ds));
+    return true;
+}
+
+bool taggedDouble(WaveformDataset* ds, double* value) {
+    unsigned char bytes[8];
+    if (!taggedBytes(ds, bytes, 8)) return false;
+    *value = decodeDouble(bytes, blockSwapped(ds));
+    return true;
 }
 
 // An int length below limit, then that many bytes into text (NUL-terminated).
@@ -193,13 +174,7 @@ struct ScopeTree {
 // Makes room for one more element, doubling. False when out of memory.
 template <typename T>
 bool taggedReserve(T** array, int32_t* capacity, int32_t count) {
-    if (count < *capacity) return true;
-    int32_t grown = *capacity > 0 ? *capacity * 2 : 16;
-    auto* bigger = static_cast<T*>(std::realloc(*array, sizeof(T) * static_cast<size_t>(grown)));
-    if (bigger == nullptr) return false;
-    *array = bigger;
-    *capacity = grown;
-    return true;
+    return growByDoubling(*array, *capacity, static_cast<size_t>(count) + 1, 16);
 }
 
 ScopeTree* taggedNewTree() {
@@ -259,20 +234,20 @@ int32_t addScope(ScopeTree* tree, const char* text) {
             size_t grown = tree->poolCapacity * 2 + length + 1024;
             auto* bigger = static_cast<char*>(std::realloc(tree->pool, grown));
             if (bigger == nullptr) {
-                storeMessage("Error: Out of memory");
+                reportFailure(nullptr, Failure::kOutOfMemoryScopes);
                 return -1;
             }
             tree->pool = bigger;
             tree->poolCapacity = grown;
         }
         if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
-            storeMessage("Error: Out of memory");
+            reportFailure(nullptr, Failure::kOutOfMemoryScopes);
             return -1;
         }
         try {
             tree->index->emplace(std::string(text, length), tree->nameCount);
         } catch (const std::bad_alloc&) {
-            storeMessage("Error: Out of memory");
+            reportFailure(nullptr, Failure::kOutOfMemoryScopes);
             return -1;
         }
         std::memcpy(tree->pool + tree->poolUsed, text, length);
@@ -294,14 +269,14 @@ int32_t addScope(ScopeTree* tree, const char* text) {
         int32_t parentName =
             taggedFindScope(tree, text, parentLength, taggedScopeBucket(text, parentLength));
         if (parentName < 0 || tree->names[parentName].newestItem < 0) {
-            storeMessage("Error: Intenal Error");
+            reportFailure(nullptr, Failure::kScopeParentMissing);
             return -1;
         }
         parent = tree->names[parentName].newestItem;
     }
 
     if (!taggedReserve(&tree->items, &tree->itemCapacity, tree->itemCount)) {
-        storeMessage("Error: Out of memory");
+        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
         return -1;
     }
     int32_t item = tree->itemCount++;
@@ -331,11 +306,6 @@ void taggedDescribe(const ScopeTree* tree, int32_t item, int depth, std::string&
 }
 
 // ---- header -------------------------------------------------------------------
-
-// Signals of these type codes carry an imaginary part in an AC file.
-bool taggedComplexType(int32_t typeCode) {
-    return typeCode >= 1 && typeCode <= 43 && (typeCode - 1) % 7 == 0;
-}
 
 bool taggedSweepNames(WaveformDataset* ds, int32_t params) {
     char name[kTaggedNameLimit];
@@ -377,27 +347,24 @@ bool taggedSignals(WaveformDataset* ds, int32_t signals, int32_t axisType) {
     char name[kTaggedNameLimit];
     int32_t largest = 0;
     int32_t first = ds->variableCount;
-    // Data tags address identifiers with 30 bits, which caps the map too.
-    int64_t bound = estimatedDataSize(ds);
-    if (bound < kTaggedMapFloor) bound = kTaggedMapFloor;
-    if (bound > kTaggedMapCeiling) bound = kTaggedMapCeiling;
+    const int64_t limit = signalIdLimit(ds);
     for (int32_t i = 0; i < signals; ++i) {
         int32_t identifier;
         int32_t typeCode;
         if (!taggedInt(ds, &identifier) || !taggedInt(ds, &typeCode)) return false;
         if (!taggedText(ds, name, kTaggedNameLimit)) return false;
         uint32_t kind = kKindReal;
-        if (axisType == kAnalysisAc && taggedComplexType(typeCode)) {
+        if (axisType == kAnalysisAc && isComplexTypeCode(typeCode, false)) {
             kind = kKindComplex;
         } else if (typeCode == 23) {
-            kind = kKindTagged13;
+            kind = kKindTaggedCode23;
         }
         if (addVariable(ds, name, static_cast<uint32_t>(typeCode), kind) < 0) return false;
         // A repeated name still gets its own record, the last one.
         ds->variables[ds->variableCount - 1].identifier = identifier;
         // Identifiers index the map: negative ones cannot, and very large ones
         // would make it far bigger than anything the file could fill.
-        if (identifier < 0 || identifier >= bound) {
+        if (identifier < 0 || identifier >= limit) {
             taggedMalformed(ds);
             return false;
         }
@@ -405,13 +372,8 @@ bool taggedSignals(WaveformDataset* ds, int32_t signals, int32_t axisType) {
         ds->signalCount = i + 1;
     }
 
-    size_t entries = static_cast<size_t>(largest) + 1;
-    ds->signalIdMap = static_cast<int32_t*>(std::calloc(entries, sizeof(int32_t)));
-    if (ds->signalIdMap == nullptr) {
-        storeMessage("Error: Out of memory");
-        return false;
-    }
-    ds->signalIdMapSize = static_cast<int32_t>(entries);
+    // An identifier no signal declares maps to signal 0.
+    if (!makeSignalIdMap(ds, int64_t{largest} + 1, 0, Failure::kOutOfMemoryScopes)) return false;
     for (int32_t i = 0; i < signals; ++i) ds->signalIdMap[ds->variables[first + i].identifier] = i;
     return true;
 }
@@ -419,7 +381,7 @@ bool taggedSignals(WaveformDataset* ds, int32_t signals, int32_t axisType) {
 bool taggedScopes(WaveformDataset* ds) {
     auto* tree = taggedNewTree();
     if (tree == nullptr) {
-        storeMessage("Error: Out of memory");
+        reportFailure(ds, Failure::kOutOfMemoryScopes);
         return false;
     }
     ds->nameTree = tree;
@@ -479,23 +441,14 @@ bool taggedGrowSlots(TaggedRead& read, int32_t slots) {
 bool taggedRoomFor(TaggedRead& read, int32_t i, uint32_t count) {
     int64_t room = read.rooms[i];
     if (count < room) return true;
-    // Steps of 100 values, but at least half again for long signals so that
-    // a big file is not copied over and over.
-    int64_t grown = room == 0 ? read.firstRoom : room + (room / 2 > 100 ? room / 2 : 100);
+    int64_t grown = room == 0 ? read.firstRoom : grownSignalRoom(room);
     WaveformValues* out = read.out;
     int32_t s = read.sweep;
-    auto bytes = static_cast<size_t>(grown) * sizeof(float);
-    auto resize = [&](float*& array) {
-        auto* bigger = static_cast<float*>(std::realloc(array, bytes));
-        if (bigger == nullptr) return false;
-        array = bigger;
-        return true;
-    };
     bool complex = out->imag != nullptr && out->imag[i] != nullptr;
-    if (!resize(out->real[i][s]) || !resize(out->axis[i][s]) ||
-        (complex && !resize(out->imag[i][s]))) {
-        read.ds->lastError = kErrorOutOfMemory;
-        storeMessage("Error: Out out memory");
+    float** const arrays[] = {&out->real[i][s], &out->axis[i][s],
+                              complex ? &out->imag[i][s] : nullptr};
+    if (!resizeSignalArrays(arrays, complex ? 3 : 2, grown)) {
+        reportFailure(read.ds, Failure::kOutOfMemoryGrowth);
         return false;
     }
     read.rooms[i] = grown;
@@ -526,7 +479,7 @@ bool taggedValue(TaggedRead& read, int32_t i) {
 // read; an undeclared one inside the map goes to signal 0 like the map says.
 bool taggedSignalOf(TaggedRead& read, uint32_t identifier, int32_t* signal) {
     if (identifier >= static_cast<uint32_t>(read.ds->signalIdMapSize)) {
-        storeMessage("Error: malformed data file");
+        reportFailure(read.ds, Failure::kMalformedRecord);
         return false;
     }
     *signal = read.ds->signalIdMap[identifier];
@@ -547,14 +500,14 @@ bool taggedSweepRecords(TaggedRead& read) {
         switch (tag >> 30) {
             case 3: {
                 double absolute;
-                if (!readTaggedDouble(ds, &absolute)) return false;
+                if (!taggedDouble(ds, &absolute)) return false;
                 ds->runningValue = absolute;
                 break;
             }
             case 1: {
                 uint32_t members = tag & kLowBits;
                 if (members > static_cast<uint32_t>(signals)) {
-                    storeMessage("Error: malformed data file");
+                    reportFailure(read.ds, Failure::kMalformedRecord);
                     return false;
                 }
                 if (!taggedFloat(ds, &delta)) return false;
@@ -604,8 +557,7 @@ bool taggedReadSweeps(TaggedRead& read) {
             if (slots < s + 1) slots = s + 1;
             if (slots > ds->sweepCount) slots = ds->sweepCount;
             if (!taggedGrowSlots(read, static_cast<int32_t>(slots))) {
-                ds->lastError = kErrorOutOfMemory;
-                storeMessage("Error: Out of memory !!");
+                reportFailure(ds, Failure::kOutOfMemory);
                 return false;
             }
         }
@@ -615,8 +567,7 @@ bool taggedReadSweeps(TaggedRead& read) {
             out->sweepValues[s] =
                 static_cast<float*>(std::calloc(static_cast<size_t>(params), sizeof(float)));
             if (out->sweepValues[s] == nullptr) {
-                ds->lastError = kErrorOutOfMemory;
-                storeMessage("Error: Out of memory !!");
+                reportFailure(ds, Failure::kOutOfMemory);
                 return false;
             }
             for (int32_t k = 0; k < params; ++k) {
@@ -655,7 +606,7 @@ int readTaggedRecordHeader(WaveformDataset* ds) {
     if (!taggedInt(ds, &axisType) || !taggedText(ds, axisName, kTaggedNameLimit)) return 0;
     ds->analysisKind = static_cast<uint32_t>(axisType);
     if (signals > 0 &&
-        addVariable(ds, axisName, static_cast<uint32_t>(axisType), kKindTagged11) < 0) {
+        addVariable(ds, axisName, static_cast<uint32_t>(axisType), kKindTaggedAxis) < 0) {
         return 0;
     }
     if (!taggedFixedText(ds, ds->version) || !taggedFixedText(ds, ds->date)) return 0;
@@ -667,19 +618,12 @@ int readTaggedRecordHeader(WaveformDataset* ds) {
 int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
     ds->dataSize = requireDataSize(ds);
     if (ds->dataSize < 1) return 0;
-    if (ds->signalCount < 1) {
-        storeMessage("Error: Empty file %s !!", ds->fileName);
-        return 0;
-    }
+    if (ds->signalCount < 1) return reportFailure(ds, Failure::kNoSignals);
     const int32_t signals = ds->signalCount;
 
     TaggedRead read{ds, out, nullptr, 1, 0};
     read.rooms = static_cast<int64_t*>(std::calloc(static_cast<size_t>(signals), sizeof(int64_t)));
-    if (read.rooms == nullptr) {
-        ds->lastError = kErrorOutOfMemory;
-        storeMessage("Error: out of memory");
-        return 0;
-    }
+    if (read.rooms == nullptr) return reportFailure(ds, Failure::kOutOfMemoryEvents);
     // The whole file's worth of points shared out over signals and sweeps, so
     // the first arrays never add up to more than the file can hold.
     read.firstRoom = ds->dataSize / (2 * static_cast<int64_t>(signals)) / 4 / ds->sweepCount;
@@ -699,8 +643,10 @@ int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
     return ok ? 1 : 0;
 }
 
-void releaseNameTree(WaveformDataset* ds) {
-    if (ds == nullptr || ds->nameTree == nullptr) return;
+void releaseTaggedRecord(WaveformDataset* ds) {
+    std::free(ds->signalIdMap);
+    ds->signalIdMap = nullptr;
+    if (ds->nameTree == nullptr) return;
     auto* tree = static_cast<ScopeTree*>(ds->nameTree);
     std::free(tree->items);
     std::free(tree->names);

@@ -22,8 +22,9 @@ int readTaggedRecordHeader(WaveformDataset* ds);
 // Returns 1, or 0 with the reason stored (wfxRead then releases out).
 int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out);
 
-// Releases ds->nameTree (the scope tree) and clears it; safe when it is NULL.
-void releaseNameTree(WaveformDataset* ds);
+// Releases what the header reader left in ds: signalIdMap and the scope tree
+// (ds->nameTree). Safe when either is NULL.
+void releaseTaggedRecord(WaveformDataset* ds);
 
 // The scope tree as text, one line per scope in tree order: two blanks per
 // level of depth, the scope name, a blank and its record tag in hex.

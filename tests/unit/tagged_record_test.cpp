@@ -78,7 +78,7 @@ TEST_F(TaggedRecordTest, ReadsBothByteOrdersAndAnyBlockSize) {
         EXPECT_EQ(std::string(ds_->date), "06/12/2026");
         EXPECT_EQ(std::string(ds_->title), "tagged record test");
         EXPECT_EQ(name(0), "TIME");
-        EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindTagged11));
+        EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindTaggedAxis));
         EXPECT_EQ(signalName(0), "top.v(a)");
         EXPECT_EQ(signalName(1), "top.x1.v(b)");
         EXPECT_EQ(ds_->variables[2].identifier, 7);

@@ -96,14 +96,6 @@ TEST(LineReader, ReturnsWholeLinesOnly) {
     free(line);
 }
 
-TEST(Diagnostics, LastErrorIsCutAt1023Characters) {
-    std::string huge(5000, 'e');
-    storeMessage("Error: %s", huge.c_str());
-    EXPECT_EQ(std::string(wfxLastErrorText()).size(), 1023u);
-    clearMessage();
-    EXPECT_STREQ(wfxLastErrorText(), "");
-}
-
 TEST(DiagnosticsDeathTest, FatalErrorPrintsAndExits) {
     EXPECT_EXIT(fatalError("not enough %s", "memory"), testing::ExitedWithCode(1),
                 "^ERROR: not enough memory\n$");
