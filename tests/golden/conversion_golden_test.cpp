@@ -57,6 +57,19 @@ TEST(ConversionGolden, DirectAndListOnly) {
     writeWaveform(listDir, "sims/run.tr0", twoNodes());
     golden::expectRun(listDir, {"-t", "sims/run.tr0"},
                       Expected{"", "", {{"run/wavtrex.curlist", "out\nin\n"}}}, "list only");
+    // A path longer than the 255 bytes the reader keeps for its messages
+    // (each part short enough for the base name).
+    testkit::ScratchDir deepDir;
+    const std::string base(40, 'r');
+    const std::string deep = std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + base;
+    writeWaveform(deepDir, deep + ".tr0", twoNodes());
+    golden::expectRun(deepDir, {deep + ".tr0"},
+                      Expected{"",
+                               "",
+                               {{base + "/wavtrex.curlist", "out\nin\n"},
+                                {base + "/out.cur", kOut},
+                                {base + "/in.cur", kIn}}},
+                      "long path");
 }
 
 TEST(ConversionGolden, Configurations) {
