@@ -1,5 +1,6 @@
 # One entry point for people and CI.
 #   make demo   build and convert the bundled sample
+#   make plot   the demo, then a PNG of its curves (demo/rc_ladder.png)
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
 #               then the Windows cross build
 #   make bench  build optimised and run the timing harnesses
@@ -15,7 +16,7 @@ FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 PREFIX ?= /usr/local
 
-.PHONY: all deps build demo test bench fuzz windows format lint tidy clean install
+.PHONY: all deps build demo plot test bench fuzz windows format lint tidy clean install
 
 all: build
 
@@ -39,8 +40,19 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON >/dev/null
 	cmake --build build -j $(JOBS)
 
-demo: build
-	@sh demo/run.sh build/wavtrex build/demo_sample
+# Only the converter and the sample maker; --no-print-directory keeps the
+# nested makes from announcing every folder they enter.
+demo: deps
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON >/dev/null
+	@cmake --build build -j $(JOBS) --target wavtrex demo_sample -- --no-print-directory
+	@echo
+	@sh demo/run.sh build
+
+# The demo's curves as demo/rc_ladder.png; needs gnuplot (gnuplot-nox).
+plot: demo
+	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) gnuplot-nox"
+	@gnuplot -e "folder='build/demo-run/rc_ladder'" demo/plot.gp > demo/rc_ladder.png
+	@echo "Wrote demo/rc_ladder.png"
 
 test: build
 	@sh .ci/lint.sh

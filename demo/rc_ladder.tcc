@@ -6,7 +6,7 @@
     <Curve Node="out" CurveFileName="vout.cur"/>
   </VoltageCurveList>
   <VoltageCurveList OutputSubFolder="ladder">
-    <Curve Node="n1" CurveFileName="n1.cur"/>
-    <Curve Node="n2" CurveFileName="n2.cur"/>
+    <Curve Node="mid1" CurveFileName="mid1.cur"/>
+    <Curve Node="mid2" CurveFileName="mid2.cur"/>
   </VoltageCurveList>
 </CurveExtraction>

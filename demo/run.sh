@@ -1,33 +1,40 @@
 #!/bin/sh
 # Converts the bundled RC ladder sample the three ways the tool is run, in a
-# scratch folder beside the binary.
-#   usage: sh demo/run.sh <wavtrex binary> <demo_sample binary>
+# scratch folder inside the build folder. Every command is printed as it is
+# run, so the transcript can be replayed by hand from the repository root.
+#   usage: sh demo/run.sh <build folder>   (from the repository root)
 set -e
-absolute() { (cd "$(dirname "$1")" && echo "$(pwd)/$(basename "$1")"); }
-tool=$(absolute "$1")
-sample=$(absolute "$2")
-demo=$(cd "$(dirname "$0")" && pwd)
-run=$(dirname "$tool")/demo-run
+build=$1
+demo=$(dirname "$0")
+run=$build/demo-run
+
+# Prints a command, then runs it.
+show() {
+    echo "\$ $*"
+    "$@"
+}
 
 rm -rf "$run"
 mkdir -p "$run"
-cd "$run"
-"$sample" rc_ladder.tr0
-cp "$demo/rc_ladder.tcc" .
-
-echo "In $run:"
+config=$(realpath --relative-to="$run" "$demo/rc_ladder.tcc")
+echo "Built $build/wavtrex (the converter) and $build/demo_sample (the sample maker)."
 echo
-echo '$ wavtrex -t rc_ladder.tr0      # list the signals only'
-"$tool" -t rc_ladder.tr0
-cat rc_ladder/wavtrex.curlist
+show cd "$run"
+show ../demo_sample rc_ladder.tr0
+show cp "$config" .
 echo
-echo '$ wavtrex rc_ladder.tcc         # the curves the configuration asks for'
-"$tool" rc_ladder.tcc
-find rc_ladder -name '*.cur' | sort
+echo "# List the signals only:"
+show ../wavtrex -t rc_ladder.tr0
+show cat rc_ladder/wavtrex.curlist
 echo
-echo '$ wavtrex rc_ladder.tr0         # every signal (the current warns: not a voltage)'
-"$tool" rc_ladder.tr0
-find rc_ladder -maxdepth 1 -name '*.cur' | sort
+echo "# Write the curves the configuration asks for:"
+show ../wavtrex rc_ladder.tcc
+show ls rc_ladder/ports rc_ladder/ladder
 echo
-echo "First lines of $run/rc_ladder/ports/vout.cur:"
-head -n 10 rc_ladder/ports/vout.cur
+echo "# Write every signal (the current i(r1) is no voltage, hence the warning):"
+show ../wavtrex rc_ladder.tr0
+show ls rc_ladder
+echo
+echo "# A curve file: header, one \"time value\" line per sample, End line."
+show head -n 8 rc_ladder/out.cur
+show tail -n 3 rc_ladder/out.cur
