@@ -26,6 +26,15 @@ void noteWrite(std::error_code& first, bool ok) {
     first = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
 }
 
+// Closes file, keeping the first failure in `first`. The flush is checked on
+// its own first: Wine's C library loses a failed flush inside fclose.
+void closeChecked(std::error_code& first, std::FILE* file) {
+    errno = 0;
+    noteWrite(first, std::fflush(file) == 0);
+    errno = 0;
+    noteWrite(first, std::fclose(file) == 0);
+}
+
 // Formatting is the hot loop of a conversion: text is gathered in one large
 // buffer and handed to the stream in big writes. Once a write fails nothing
 // more is written; close() tells whether every byte reached the file.
@@ -78,8 +87,7 @@ class BufferedFile {
     std::error_code close() {
         if (file_ != nullptr) {
             flush();
-            errno = 0;
-            noteWrite(error_, std::fclose(file_) == 0);
+            closeChecked(error_, file_);
             file_ = nullptr;
         }
         return error_;
@@ -239,8 +247,7 @@ void CurveListFile::addName(const std::string& name) {
 
 void CurveListFile::close() {
     if (file_ == nullptr) return;
-    errno = 0;
-    noteWrite(error_, std::fclose(file_) == 0);
+    closeChecked(error_, file_);
     file_ = nullptr;
     if (error_) reportWriteFailure(path_, error_);
 }
