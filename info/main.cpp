@@ -137,7 +137,9 @@ void collectValues(const WaveformValues& values, FileFacts& f) {
 FileFacts examine(const std::string& path) {
     FileFacts f;
     f.path = path;
-    WaveformDataset* ds = wfxOpen(path.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &f.openStatus);
+    // "-" is standard input, which the reader takes in place of a file name.
+    const char* name = path == "-" ? nullptr : path.c_str();
+    WaveformDataset* ds = wfxOpen(name, WFX_DETECT_FORMAT, WFX_DETECT_MODE, &f.openStatus);
     if (ds == nullptr) {
         f.error = wfxLastErrorText();
         return f;
@@ -298,7 +300,8 @@ void printJson(const FileFacts& f, bool last) {
 
 const char kUsage[] =
     "Usage: wavtrex-info [--signals] [--json] FILE...\n"
-    "Describes each waveform file as the wavtrex reader sees it, or why it is refused.\n"
+    "Describes each waveform file as the wavtrex reader sees it, or why it is refused;\n"
+    "a FILE of - is standard input.\n"
     "  --signals  list every signal (the text form shows the first 8)\n"
     "  --json     one JSON array on standard output, for scripts\n"
     "Exit status: 0 when every file was read, 1 otherwise, 2 for a wrong command line.\n";
