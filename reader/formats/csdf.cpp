@@ -361,6 +361,16 @@ int readCsdfValue(WaveformDataset* ds, const VariableRecord* record, float* real
     return 1;
 }
 
+// Where the sweep parser stands, by the tokens read since the last "#C" and
+// its value (or since the sweep began); each token moves it one step on.
+// The node values follow the count token, wherever a "#C" came or not.
+enum CsdfStep : int {
+    kStepSweepStart = 0,
+    kStepPointValue = 1,  // "#C" and the independent value were read
+    kStepCount = 2,       // this token is the count: the node values follow it
+    kStepIdle = 3,        // any other token, skipped
+};
+
 // The data of one sweep, up to its "#;". A point is "#C", the independent
 // value, a count token (unused) and one value per node; other tokens are
 // skipped. A "#C" that comes before the previous point got its values takes
@@ -374,11 +384,11 @@ int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32
 
     int32_t point = 0;
     uint32_t count = 0;
-    int state = 0;
+    CsdfStep step = kStepSweepStart;
     char* token = csdfToken(ds);
     if (token == nullptr) return csdfIncomplete(ds);
     for (;;) {
-        if (state < 3) state++;  // only 1 and 2 matter; held at 3 beyond
+        if (step != kStepIdle) step = static_cast<CsdfStep>(step + 1);
         // In a swept file "#;" may have the next section's "#H" glued to it.
         if (swept && token[0] != '\0' && token[1] != '\0') token[2] = '\0';
         if (std::strcmp(token, "#;") == 0) {
@@ -393,8 +403,8 @@ int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32
             if (!csdfReserve(&arrays, point + 1, first)) return 0;
             out->axis[0][sweep][point] = csdfDecimal(token);
             if (count <= static_cast<uint32_t>(point)) count++;
-            state = 1;
-        } else if (state == 2) {
+            step = kStepPointValue;
+        } else if (step == kStepCount) {
             if (!csdfReserve(&arrays, point + 1, first)) return 0;
             for (int32_t i = 0; i < arrays.nodes; ++i) {
                 float real = 0.0f;
@@ -420,6 +430,49 @@ T* csdfEntry(int32_t count) {
 
 }  // namespace
 
+namespace {
+
+// First size of one sweep's arrays, in values: the file spread over nodes and
+// sweeps, capped by the bytes after the header and clamped.
+int32_t csdfFirstPoints(const WaveformDataset* ds, int32_t nodes, int32_t sweeps) {
+    int64_t size = estimatedDataSize(ds);
+    if (size < 0) size = 400;
+    if (size > ds->dataSize) size = ds->dataSize;
+    int64_t first = size / (nodes + 1) / sweeps / static_cast<int64_t>(sizeof(float));
+    if (first < kFirstPointsMin) first = kFirstPointsMin;
+    if (first > kFirstPointsMax) first = kFirstPointsMax;
+    return static_cast<int32_t>(first);
+}
+
+// The per-sweep slot arrays: entry 0 of the axis and count holders (shared by
+// every node), one per node, one per complex node of an AC file, and for a
+// swept file the sweep values, each sweep's one value left 0 (the file names
+// none). Returns 1, or 0 out of memory.
+int csdfAllocateEntries(WaveformDataset* ds, WaveformValues* out, int32_t sweeps, bool swept) {
+    out->axis[0] = csdfEntry<float*>(sweeps);
+    out->counts[0] = csdfEntry<uint32_t>(sweeps);
+    if (out->axis[0] == nullptr || out->counts[0] == nullptr)
+        return reportFailure(ds, Failure::kOutOfMemory);
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        out->real[i] = csdfEntry<float*>(sweeps);
+        if (out->real[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+        if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
+            out->imag[i] = csdfEntry<float*>(sweeps);
+            if (out->imag[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+        }
+    }
+    if (!swept) return 1;
+    out->sweepValues = csdfEntry<float*>(sweeps);
+    if (out->sweepValues == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+    for (int32_t s = 0; s < sweeps; ++s) {
+        out->sweepValues[s] = csdfEntry<float>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 1);
+        if (out->sweepValues[s] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+    }
+    return 1;
+}
+
+}  // namespace
+
 int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     const int32_t nodes = out->signalCount;
     const int32_t sweeps = out->sweepSlots;
@@ -433,40 +486,10 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
     if (static_cast<int64_t>(nodes + 1) * sweeps > ds->dataSize + kPairAllowance) {
         return reportFailure(ds, Failure::kOutOfMemory);
     }
-
-    int64_t size = estimatedDataSize(ds);
-    if (size < 0) size = 400;
-    if (size > ds->dataSize) size = ds->dataSize;
-    int64_t first = size / (nodes + 1) / sweeps / static_cast<int64_t>(sizeof(float));
-    if (first < kFirstPointsMin) first = kFirstPointsMin;
-    if (first > kFirstPointsMax) first = kFirstPointsMax;
-
-    // Entry 0 of the axis and count holders serves every node (the table row
-    // gives CSDF one shared holder).
-    out->axis[0] = csdfEntry<float*>(sweeps);
-    out->counts[0] = csdfEntry<uint32_t>(sweeps);
-    if (out->axis[0] == nullptr || out->counts[0] == nullptr)
-        return reportFailure(ds, Failure::kOutOfMemory);
-    for (int32_t i = 0; i < nodes; ++i) {
-        out->real[i] = csdfEntry<float*>(sweeps);
-        if (out->real[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
-        if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
-            out->imag[i] = csdfEntry<float*>(sweeps);
-            if (out->imag[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
-        }
-    }
     const bool swept = ds->firstSignalIndex == 2;
-    if (swept) {
-        // The file names no sweep parameter values: each sweep's one value stays 0.
-        out->sweepValues = csdfEntry<float*>(sweeps);
-        if (out->sweepValues == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
-        for (int32_t s = 0; s < sweeps; ++s) {
-            out->sweepValues[s] = csdfEntry<float>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 1);
-            if (out->sweepValues[s] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
-        }
-    }
+    if (!csdfAllocateEntries(ds, out, sweeps, swept)) return 0;
 
-    auto firstPoints = static_cast<int32_t>(first);
+    const int32_t firstPoints = csdfFirstPoints(ds, nodes, sweeps);
     if (!swept) return readCsdfSweep(ds, out, 0, firstPoints);
     char line[kLineSize];
     for (int32_t s = 0; s < sweeps; ++s) {

@@ -27,7 +27,7 @@ int eventOutOfMemory(WaveformDataset* ds) {
 // Reads the next 4 bytes in the file's byte order, as a float when value is
 // given, else as an int. 0 when the field cannot be read.
 int readFramedEventNumber(WaveformDataset* ds, float* value, int32_t* number) {
-    const char* field = readBlockField(ds, nullptr, 4, false, true);
+    const char* field = blockFieldInPlace(ds, 4);
     if (field == nullptr) return 0;
     if (value != nullptr) {
         *value = decodeFloat(field, blockSwapped(ds));
@@ -49,7 +49,7 @@ bool eventFloat(WaveformDataset* ds, float* value) {
 bool eventSkip(WaveformDataset* ds, int32_t length) {
     while (length > 0) {
         int32_t piece = length < kEventSkipChunk ? length : kEventSkipChunk;
-        if (readBlockField(ds, nullptr, piece, false, false) == nullptr) return false;
+        if (!skipBlockBytes(ds, piece)) return false;
         length -= piece;
     }
     return true;
@@ -59,10 +59,10 @@ bool eventSkip(WaveformDataset* ds, int32_t length) {
 bool eventFixedHeader(WaveformDataset* ds, int32_t* signals, int32_t* grouped) {
     char raw[101];
     if (!eventSkip(ds, 16)) return false;
-    if (readBlockField(ds, raw, 16, false, false) == nullptr) return false;
+    if (blockFieldRaw(ds, raw, 16) == nullptr) return false;
     std::memcpy(ds->date, raw, 16);
     ds->date[16] = '\0';
-    if (readBlockField(ds, raw, 100, true, false) == nullptr) return false;
+    if (blockFieldTrimmed(ds, raw, 100) == nullptr) return false;
     // A title that fills all 100 bytes loses its last one to the terminator.
     size_t titleLength = strnlen(raw, sizeof ds->title - 1);
     std::memcpy(ds->title, raw, titleLength);
@@ -104,7 +104,7 @@ bool eventSignalName(WaveformDataset* ds, char* name) {
     }
     char text[kEventNameLimit];
     text[0] = '\0';  // a name of length 0 reads nothing
-    if (readBlockField(ds, text, length, true, false) == nullptr) return false;
+    if (blockFieldTrimmed(ds, text, length) == nullptr) return false;
     int written = prefix > 0 ? std::snprintf(name, kEventNameLimit, "%d:%s", prefix, text)
                              : std::snprintf(name, kEventNameLimit, "%s", text);
     if (written < 0 || written >= kEventNameLimit) {

@@ -91,18 +91,18 @@ uint8_t blockFramingValue(const WaveformDataset* ds) {
 }
 
 int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
-    if (ds->framingMode == -1) {
+    if (ds->framingMode == kFramingUndecided) {
         int first = readByte(ds);
         if (first == -1) return -1;
         if (first == kByteFramedMark) {
-            ds->framingMode = 1;
+            ds->framingMode = kFramingBytes;
         } else {
             if (gzseek(ds->stream, 0, SEEK_SET) != 0) return -1;
-            ds->framingMode = 0;
+            ds->framingMode = kFramingWords;
         }
     }
 
-    if (ds->framingMode == 1) {
+    if (ds->framingMode == kFramingBytes) {
         int c = readByte(ds);
         if (c == -1) return -1;
         if (c == kByteFramedEnd) return 0;
@@ -116,7 +116,7 @@ int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
         if (prefix[4] != kByteFramedPrefix) return -1;
         int length = prefix[5];
         if (length == kContinuedPiece) {
-            ds->blockContinuation = 2;
+            ds->blockContinuation = kRecordContinues;
             return kContinuedLength;
         }
         return length;
@@ -132,7 +132,7 @@ int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
 
 int32_t readBlockTrailer(WaveformDataset* ds) {
     uint8_t trailer[4];
-    unsigned size = ds->framingMode == 1 ? 1 : 4;
+    unsigned size = ds->framingMode == kFramingBytes ? 1 : 4;
     return readExactly(ds, trailer, size) ? static_cast<int32_t>(size) : -1;
 }
 

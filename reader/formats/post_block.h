@@ -19,6 +19,15 @@
 #include "../wfx.h"
 #include "byte_order.h"
 
+// framingMode: how the blocks of a binary post file are framed.
+constexpr int32_t kFramingUndecided = -1;  // the first byte read decides
+constexpr int32_t kFramingWords = 0;
+constexpr int32_t kFramingBytes = 1;  // the file starts with 'K'
+
+// blockContinuation: 0, or this while a byte-framed record goes on in its
+// next piece.
+constexpr uint32_t kRecordContinues = 2;
+
 // The framing value of the dataset's blocks, from its format's row (4 for
 // HSPICE post files, 5 for framed event files).
 uint8_t blockFramingValue(const WaveformDataset* ds);
@@ -55,6 +64,24 @@ constexpr int32_t kBlockWordLimit = WFX_BLOCK_SIZE - 1;
 // consumes the bytes (the result is then non-NULL but not to be read).
 // Returns NULL after storing "Malformed data file %s !!".
 char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool inPlace);
+
+// readBlockField's ways of handing a field out, named at the call.
+// The next n bytes where they lie (valid until the next read), or NULL.
+inline const char* blockFieldInPlace(WaveformDataset* ds, int32_t n) {
+    return readBlockField(ds, nullptr, n, false, true);
+}
+// The next n bytes copied raw into dest (n bytes, unterminated), or NULL.
+inline char* blockFieldRaw(WaveformDataset* ds, char* dest, int32_t n) {
+    return readBlockField(ds, dest, n, false, false);
+}
+// The next n bytes into dest (n + 1 bytes), trimmed and terminated, or NULL.
+inline char* blockFieldTrimmed(WaveformDataset* ds, char* dest, int32_t n) {
+    return readBlockField(ds, dest, n, true, false);
+}
+// Consumes the next n bytes; false when they cannot be read.
+inline bool skipBlockBytes(WaveformDataset* ds, int32_t n) {
+    return readBlockField(ds, nullptr, n, false, true) != nullptr;
+}
 
 // The next space-separated word of the block data, NUL-terminated in place
 // (valid until the next read), or NULL. A word never continues into the next

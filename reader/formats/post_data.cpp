@@ -192,12 +192,13 @@ int readBinaryRow(TableReader& t, size_t row) {
             if (n > t.columns - c) n = t.columns - c;
             const uint8_t* p = ds->blockBuffer + ds->blockPosition;
             float** dst = t.rowDst + c;
-            for (int32_t j = 0; j < n; ++j) dst[j][row] = decodeAs<T, Swapped>(p + j * width);
+            for (int32_t j = 0; j < n; ++j)
+                dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
             ds->blockPosition += n * width;
             c += n;
             if (c == t.columns) break;
         }
-        const char* field = readBlockField(ds, nullptr, width, false, true);
+        const char* field = blockFieldInPlace(ds, width);
         if (field == nullptr) return c;
         t.rowDst[c][row] = decodeAs<T, Swapped>(reinterpret_cast<const uint8_t*>(field));
         c++;
@@ -252,23 +253,21 @@ int readPostValue(WaveformDataset* ds, float* value) {
         return 1;
     }
     bool wide = ds->dataFormat == kFormatPost2001 || (ds->dataFormat == kFormatPost2013 && ds->axisPending != 0);
-    const char* field = readBlockField(ds, nullptr, wide ? 8 : 4, false, true);
+    const char* field = blockFieldInPlace(ds, wide ? 8 : 4);
     if (field == nullptr) return 0;
     *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds))) : decodeFloat(field, blockSwapped(ds));
     return 1;
 }
 
-int readPostData(WaveformDataset* ds, WaveformValues* out) {
-    if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0)
-        return reportFailure(ds, Failure::kMalformed);
-    if (!isText(ds)) restoreSavedBlock(ds);
-    ds->axisPending = 0;
+namespace {
 
-    int64_t estimate = requireDataSize(ds);
-    if (estimate < 1) return 0;
-    if (ds->sweepCount < 1 || out->axis == nullptr || out->counts == nullptr || out->real == nullptr) return 0;
-
-    TableReader t{ds, out};
+// The columns of a row and the first sweep slots of every entry. Slots for
+// the sweeps grow as sweeps are reached, so a header that promises many
+// sweeps costs nothing until their data arrives. The entries are still empty,
+// so the slot count may be chosen afresh. Returns 1, or 0 out of memory.
+int prepareTables(TableReader& t, int64_t estimate) {
+    WaveformDataset* ds = t.ds;
+    WaveformValues* out = t.out;
     t.columns = 1;
     for (int32_t i = 0; i < out->signalCount; ++i) {
         const VariableRecord& v = ds->variables[ds->firstSignalIndex + i];
@@ -280,9 +279,6 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     t.firstCapacity = firstCapacity(ds, estimate, t.columns);
     t.estimate = estimate;
 
-    // Slots for the sweeps grow as sweeps are reached, so a header that
-    // promises many sweeps costs nothing until their data arrives. The
-    // entries are still empty, so the slot count may be chosen afresh.
     int32_t slots = ds->sweepCount < kFirstSweepSlots ? ds->sweepCount : kFirstSweepSlots;
     while (slots > 1 && !t.slotsPlausible(slots)) slots /= 2;
     out->sweepSlots = slots;
@@ -297,7 +293,72 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
     if (ds->sweepParamCount > 0 && (out->sweepValues = allocSlots<float*>(slots)) == nullptr) {
         return outOfMemoryMessage(ds);
     }
+    return 1;
+}
 
+// What reading a sweep's parameter values came to.
+enum class SweepValues { kRead, kFileEnded, kOutOfMemory };
+
+SweepValues readSweepValues(WaveformDataset* ds, WaveformValues* out, int32_t s) {
+    out->sweepValues[s] =
+        static_cast<float*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(float)));
+    if (out->sweepValues[s] == nullptr) return SweepValues::kOutOfMemory;
+    for (int32_t k = 0; k < ds->sweepParamCount; ++k) {
+        if (!readPostValue(ds, &out->sweepValues[s][k])) return SweepValues::kFileEnded;
+    }
+    return SweepValues::kRead;
+}
+
+// The rows of sweep s, up to its end marker or the end of the file. A table
+// without rows keeps its arrays unallocated (NULL, count 0), so a header
+// promising many sweeps over many signals cannot make a short file allocate
+// for tables it does not hold. Returns 1, or 0 out of memory.
+int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
+    WaveformDataset* ds = t.ds;
+    uint32_t& count = t.out->counts[0][s];
+    ds->axisPending = 1;
+    float axis;
+    int got = readPostValue(ds, &axis);
+    while (got) {
+        ds->axisPending = 0;
+        if (static_cast<double>(axis) > kEndMarker || count == UINT32_MAX) break;
+        size_t row = count;
+        if (row == 0) {
+            if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
+            t.pointRowAt(s, row);
+        }
+        if (row + 1 > t.capacity) {
+            if (!t.grow(row + 1, s)) return outOfMemoryMessage(ds);
+            t.pointRowAt(s, row);
+        }
+        if (row >= t.touchedRows) t.touchAhead(row);
+        t.rowDst[0][row] = axis;
+        count++;
+        // A row cut short keeps its point; the values not read are set to 0.
+        for (int32_t c = readRow(t, row); c < t.columns; ++c) t.rowDst[c][row] = 0.0f;
+        ds->axisPending = 1;
+        got = readPostValue(ds, &axis);
+    }
+    ds->axisPending = 0;
+    return 1;
+}
+
+}  // namespace
+
+int readPostData(WaveformDataset* ds, WaveformValues* out) {
+    if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0)
+        return reportFailure(ds, Failure::kMalformed);
+    if (!isText(ds)) restoreSavedBlock(ds);
+    ds->axisPending = 0;
+
+    int64_t estimate = requireDataSize(ds);
+    if (estimate < 1) return 0;
+    if (ds->sweepCount < 1 || out->axis == nullptr || out->counts == nullptr ||
+        out->real == nullptr)
+        return 0;
+
+    TableReader t{ds, out};
+    if (!prepareTables(t, estimate)) return 0;
     RowReader readRow = chooseRowReader(ds);
     int32_t holderSlots = -1;
     for (int32_t s = 0; s < ds->sweepCount; ++s) {
@@ -309,50 +370,16 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
             t.pointHolders();
             holderSlots = out->sweepSlots;
         }
-
         if (ds->sweepParamCount > 0) {
-            out->sweepValues[s] =
-                static_cast<float*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(float)));
-            if (out->sweepValues[s] == nullptr) return outOfMemoryMessage(ds);
-            bool complete = true;
-            for (int32_t k = 0; k < ds->sweepParamCount && complete; ++k) {
-                complete = readPostValue(ds, &out->sweepValues[s][k]) != 0;
-            }
-            if (!complete) {
+            SweepValues values = readSweepValues(ds, out, s);
+            if (values == SweepValues::kOutOfMemory) return outOfMemoryMessage(ds);
+            if (values == SweepValues::kFileEnded) {
                 // The file ends before this table: the tables before it stand.
                 ds->sweepCount = s;
                 break;
             }
         }
-
-        // A table without rows keeps its arrays unallocated (NULL, count 0),
-        // so a header promising many sweeps over many signals cannot make a
-        // short file allocate for tables it does not hold.
-        uint32_t& count = out->counts[0][s];
-        ds->axisPending = 1;
-        float axis;
-        int got = readPostValue(ds, &axis);
-        while (got) {
-            ds->axisPending = 0;
-            if (static_cast<double>(axis) > kEndMarker || count == UINT32_MAX) break;
-            size_t row = count;
-            if (row == 0) {
-                if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
-                t.pointRowAt(s, row);
-            }
-            if (row + 1 > t.capacity) {
-                if (!t.grow(row + 1, s)) return outOfMemoryMessage(ds);
-                t.pointRowAt(s, row);
-            }
-            if (row >= t.touchedRows) t.touchAhead(row);
-            t.rowDst[0][row] = axis;
-            count++;
-            // A row cut short keeps its point; the values not read are set to 0.
-            for (int32_t c = readRow(t, row); c < t.columns; ++c) t.rowDst[c][row] = 0.0f;
-            ds->axisPending = 1;
-            got = readPostValue(ds, &axis);
-        }
-        ds->axisPending = 0;
+        if (!readTableRows(t, readRow, s)) return 0;
     }
     return 1;
 }

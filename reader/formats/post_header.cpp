@@ -67,7 +67,7 @@ void trimInto(char* dest, size_t size, const char* text) {
 // Reads a fixed-width field of the header in the file's form, trimmed.
 // dest needs n + 1 bytes. Returns dest, or NULL with the field reader's message.
 char* readField(WaveformDataset* ds, char* dest, int n) {
-    if (isBinary(ds)) return readBlockField(ds, dest, n, true, false);
+    if (isBinary(ds)) return blockFieldTrimmed(ds, dest, n);
     return readTextField(ds, dest, n);
 }
 
@@ -129,7 +129,7 @@ void moveLastVariableFirst(WaveformDataset* ds) {
 int checkTerminator(WaveformDataset* ds) {
     if (isBinary(ds)) {
         char field[kTerminatorWidth + 1];
-        if (readBlockField(ds, field, kTerminatorWidth, true, false) == nullptr) return 0;
+        if (blockFieldTrimmed(ds, field, kTerminatorWidth) == nullptr) return 0;
         if (std::strstr(field, "$&%#") == nullptr) return malformed(ds);
         return 1;
     }
@@ -163,7 +163,7 @@ int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
     for (int i = 0; i < fieldCount; ++i) {
         // The block layer has already stored the message; it is stored again
         // for these fields, as their own failure.
-        if (readBlockField(ds, fields[i], kCountWidth, false, false) == nullptr) return malformed(ds);
+        if (blockFieldRaw(ds, fields[i], kCountWidth) == nullptr) return malformed(ds);
         fields[i][kCountWidth] = '\0';
     }
     const char* version = newVersion ? fields[5] : fields[4];
@@ -233,10 +233,10 @@ int readDescription(WaveformDataset* ds, Counts* counts) {
 
     if (isBinary(ds)) {
         char sweeps[kSweepCountWidth + 1];
-        if (readBlockField(ds, nullptr, kSkipBeforeSweeps, false, false) == nullptr) return 0;
-        if (readBlockField(ds, sweeps, kSweepCountWidth, true, false) == nullptr) return 0;
+        if (!skipBlockBytes(ds, kSkipBeforeSweeps)) return 0;
+        if (blockFieldTrimmed(ds, sweeps, kSweepCountWidth) == nullptr) return 0;
         if (std::sscanf(sweeps, "%4d", &counts->sweeps) != 1) return malformed(ds);
-        if (readBlockField(ds, nullptr, kSkipAfterSweeps, false, true) == nullptr) return 0;
+        if (!skipBlockBytes(ds, kSkipAfterSweeps)) return 0;
         return 1;
     }
     if (readTextField(ds, nullptr, kSkipBeforeSweeps) == nullptr) return 0;
@@ -307,7 +307,7 @@ namespace {
 int readPostHeaderFields(WaveformDataset* ds) {
     if (ds->stream == nullptr) return malformed(ds);
     bool binary = isBinary(ds);
-    if (binary) ds->framingMode = -1;
+    if (binary) ds->framingMode = kFramingUndecided;
     Counts counts;
     if (!(binary ? readBinaryCounts(ds, &counts) : readTextCounts(ds, &counts))) return 0;
 

@@ -220,61 +220,70 @@ uint32_t taggedScopeBucket(const char* text, size_t length) {
     return nameHash(name);
 }
 
-// Adds the scope named by text up to its last "." under its parent scope.
-// Returns the new item, or -1: no "." (no message), parent never declared
-// ("Error: Intenal Error"), out of memory ("Error: Out of memory").
-int32_t addScope(ScopeTree* tree, const char* text) {
-    const char* lastDot = std::strrchr(text, '.');
-    if (lastDot == nullptr) return -1;
-    size_t length = static_cast<size_t>(lastDot - text);
+// The name entry of the first length bytes of text, made when it is new.
+// Returns it, or -1 after reporting out of memory.
+int32_t internScopeName(ScopeTree* tree, const char* text, size_t length) {
     uint32_t bucket = taggedScopeBucket(text, length);
     int32_t name = taggedFindScope(tree, text, length, bucket);
-    if (name < 0) {
-        if (tree->poolUsed + length + 1 > tree->poolCapacity) {
-            size_t grown = tree->poolCapacity * 2 + length + 1024;
-            auto* bigger = static_cast<char*>(std::realloc(tree->pool, grown));
-            if (bigger == nullptr) {
-                reportFailure(nullptr, Failure::kOutOfMemoryScopes);
-                return -1;
-            }
-            tree->pool = bigger;
-            tree->poolCapacity = grown;
-        }
-        if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
+    if (name >= 0) return name;
+    if (tree->poolUsed + length + 1 > tree->poolCapacity) {
+        size_t grown = tree->poolCapacity * 2 + length + 1024;
+        auto* bigger = static_cast<char*>(std::realloc(tree->pool, grown));
+        if (bigger == nullptr) {
             reportFailure(nullptr, Failure::kOutOfMemoryScopes);
             return -1;
         }
-        try {
-            tree->index->emplace(std::string(text, length), tree->nameCount);
-        } catch (const std::bad_alloc&) {
-            reportFailure(nullptr, Failure::kOutOfMemoryScopes);
-            return -1;
-        }
-        std::memcpy(tree->pool + tree->poolUsed, text, length);
-        tree->pool[tree->poolUsed + length] = '\0';
-        name = tree->nameCount++;
-        tree->names[name] = ScopeName{tree->poolUsed, -1, tree->buckets[bucket]};
-        tree->buckets[bucket] = name;
-        tree->poolUsed += length + 1;
+        tree->pool = bigger;
+        tree->poolCapacity = grown;
     }
+    if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
+        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+        return -1;
+    }
+    try {
+        tree->index->emplace(std::string(text, length), tree->nameCount);
+    } catch (const std::bad_alloc&) {
+        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+        return -1;
+    }
+    std::memcpy(tree->pool + tree->poolUsed, text, length);
+    tree->pool[tree->poolUsed + length] = '\0';
+    name = tree->nameCount++;
+    tree->names[name] = ScopeName{tree->poolUsed, -1, tree->buckets[bucket]};
+    tree->buckets[bucket] = name;
+    tree->poolUsed += length + 1;
+    return name;
+}
 
-    // The parent is the scope name up to its own last "."; it must be known.
-    int32_t parent = 0;
+// The item that the scope named by text up to lastDot hangs under: the root
+// when that name holds no "."; else the newest item of the scope named up to
+// its own last ".", which must be known (-1 after reporting it is not).
+int32_t scopeParentItem(const ScopeTree* tree, const char* text, const char* lastDot) {
     const char* parentDot = nullptr;
     for (const char* p = text; p < lastDot; ++p) {
         if (*p == '.') parentDot = p;
     }
-    if (parentDot != nullptr) {
-        auto parentLength = static_cast<size_t>(parentDot - text);
-        int32_t parentName =
-            taggedFindScope(tree, text, parentLength, taggedScopeBucket(text, parentLength));
-        if (parentName < 0 || tree->names[parentName].newestItem < 0) {
-            reportFailure(nullptr, Failure::kScopeParentMissing);
-            return -1;
-        }
-        parent = tree->names[parentName].newestItem;
+    if (parentDot == nullptr) return 0;
+    auto parentLength = static_cast<size_t>(parentDot - text);
+    int32_t parentName =
+        taggedFindScope(tree, text, parentLength, taggedScopeBucket(text, parentLength));
+    if (parentName < 0 || tree->names[parentName].newestItem < 0) {
+        reportFailure(nullptr, Failure::kScopeParentMissing);
+        return -1;
     }
+    return tree->names[parentName].newestItem;
+}
 
+// Adds the scope named by text up to its last "." under its parent scope, at
+// the end of the parent's children. Returns the new item, or -1: no "." (no
+// message), parent never declared, out of memory.
+int32_t addScope(ScopeTree* tree, const char* text) {
+    const char* lastDot = std::strrchr(text, '.');
+    if (lastDot == nullptr) return -1;
+    int32_t name = internScopeName(tree, text, static_cast<size_t>(lastDot - text));
+    if (name < 0) return -1;
+    int32_t parent = scopeParentItem(tree, text, lastDot);
+    if (parent < 0) return -1;
     if (!taggedReserve(&tree->items, &tree->itemCapacity, tree->itemCount)) {
         reportFailure(nullptr, Failure::kOutOfMemoryScopes);
         return -1;
