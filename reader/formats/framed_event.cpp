@@ -202,14 +202,8 @@ bool eventAdvance(EventRead& read, int32_t i) {
     uint32_t count = ++out->counts[i][0];
     int64_t room = read.rooms[i];
     if (count < room) return true;
-    int64_t grown = grownSignalRoom(room);
     float** const arrays[] = {&out->real[i][0], &out->axis[i][0]};
-    if (!resizeSignalArrays(arrays, 2, grown)) {
-        reportFailure(read.ds, Failure::kOutOfMemoryGrowth);
-        return false;
-    }
-    read.rooms[i] = grown;
-    return true;
+    return growSignalArrays(read.ds, arrays, 2, grownSignalRoom(room), &read.rooms[i]);
 }
 
 // Makes every signal's one-sweep arrays with room for room values.

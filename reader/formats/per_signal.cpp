@@ -34,12 +34,17 @@ int64_t grownSignalRoom(int64_t room) {
     return room + (room / 2 > kRoomStep ? room / 2 : kRoomStep);
 }
 
-bool resizeSignalArrays(float** const* arrays, int count, int64_t values) {
-    auto bytes = static_cast<size_t>(values) * sizeof(float);
+bool growSignalArrays(WaveformDataset* ds, float** const* arrays, int count, int64_t grown,
+                      int64_t* room) {
+    auto bytes = static_cast<size_t>(grown) * sizeof(float);
     for (int k = 0; k < count; ++k) {
         auto* bigger = static_cast<float*>(std::realloc(*arrays[k], bytes));
-        if (bigger == nullptr) return false;
+        if (bigger == nullptr) {
+            reportFailure(ds, Failure::kOutOfMemoryGrowth);
+            return false;
+        }
         *arrays[k] = bigger;
     }
+    *room = grown;
     return true;
 }

@@ -22,8 +22,10 @@ bool makeSignalIdMap(WaveformDataset* ds, int64_t entries, int32_t fill, Failure
 // and over.
 int64_t grownSignalRoom(int64_t room);
 
-// Resizes each array to values floats, in order, stopping at the first that
-// fails. False then; every array keeps a valid block.
-bool resizeSignalArrays(float** const* arrays, int count, int64_t values);
+// Grows each of a signal's arrays of one sweep to grown floats, in order,
+// and records grown in *room. False after reporting out of memory (every
+// array keeps a valid block, those grown so far their new one).
+bool growSignalArrays(WaveformDataset* ds, float** const* arrays, int count, int64_t grown,
+                      int64_t* room);
 
 #endif

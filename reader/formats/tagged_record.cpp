@@ -456,12 +456,7 @@ bool taggedRoomFor(TaggedRead& read, int32_t i, uint32_t count) {
     bool complex = out->imag != nullptr && out->imag[i] != nullptr;
     float** const arrays[] = {&out->real[i][s], &out->axis[i][s],
                               complex ? &out->imag[i][s] : nullptr};
-    if (!resizeSignalArrays(arrays, complex ? 3 : 2, grown)) {
-        reportFailure(read.ds, Failure::kOutOfMemoryGrowth);
-        return false;
-    }
-    read.rooms[i] = grown;
-    return true;
+    return growSignalArrays(read.ds, arrays, complex ? 3 : 2, grown, &read.rooms[i]);
 }
 
 // Reads one value of signal i (two floats when it is complex) and stores it
