@@ -2,11 +2,12 @@
 #   make demo   build and convert the bundled sample
 #   make plot   the demo, then a PNG of its curves (demo/rc_ladder.png)
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
-#               then the Windows cross build
+#               then the Windows cross build and its golden runs under Wine
 #   make bench  build optimised and run the timing harnesses
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
+#   make test-windows  that build, plus the golden runs under Wine
 #   make install PREFIX=...   programs, man pages, the reader library and its
 #               header, pkg-config and CMake package files (DESTDIR honoured)
 
@@ -14,9 +15,10 @@ JOBS ?= 2
 DEPS := cmake g++ make zlib1g-dev libgtest-dev
 FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
+WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
 
-.PHONY: all deps build demo plot test bench fuzz windows format lint tidy clean install
+.PHONY: all deps build demo plot test bench fuzz windows test-windows format lint tidy clean install
 
 all: build
 
@@ -61,7 +63,7 @@ test: build
 	cmake --build build-san -j $(JOBS)
 	ctest --test-dir build-san -j $(JOBS) --output-on-failure
 	@sh fuzz/smoke.sh
-	@$(MAKE) --no-print-directory windows
+	@$(MAKE) --no-print-directory test-windows
 
 install: build
 	cmake --install build --prefix "$(PREFIX)"
@@ -79,6 +81,10 @@ windows:
 	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DWAVTREX_WERROR=ON >/dev/null
 	cmake --build build-windows -j $(JOBS)
+
+test-windows: windows
+	@$(MAKE) --no-print-directory deps DEPS="$(WINE_DEPS)"
+	@sh tests/windows/run.sh build-windows
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
