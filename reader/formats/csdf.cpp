@@ -401,6 +401,8 @@ int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32
             token = csdfToken(ds);
             if (token == nullptr) return csdfIncomplete(ds);
             if (!csdfReserve(&arrays, point + 1, first)) return 0;
+            // csdfReserve just gave every array of the sweep point + 1 values.
+            // NOLINTNEXTLINE(clang-analyzer-core.NullDereference)
             out->axis[0][sweep][point] = csdfDecimal(token);
             if (count <= static_cast<uint32_t>(point)) count++;
             step = kStepPointValue;

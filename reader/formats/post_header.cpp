@@ -105,6 +105,8 @@ int addFileVariables(WaveformDataset* ds, const uint32_t* typeCodes) {
     for (int32_t position = 0; position <= ds->signalCount; ++position) {
         const char* name = readName(ds, field);
         if (name == nullptr) return 0;
+        // readTypeCodes read signalCount + 1 codes, one per position here.
+        // NOLINTNEXTLINE(clang-analyzer-core.NullDereference,clang-analyzer-core.uninitialized.Assign)
         uint32_t code = typeCodes[position];
         if (addVariable(ds, name, code, variableKind(ds, position, code)) < 0) return 0;
     }
@@ -259,6 +261,8 @@ int readTypeCodes(WaveformDataset* ds, TypeCodes* codes) {
             return reportFailure(ds, Failure::kOutOfMemoryTypeCodes);
         }
     }
+    // signalCount is at least 0, so the loop read at least one code.
+    if (codes->count < 1) return binary ? malformed(ds) : syntaxError(ds);
     uint32_t first = codes->codes[0];
     if (first < 1 || first > 7) return binary ? malformed(ds) : syntaxError(ds);
     ds->analysisKind = first <= 2 ? first : static_cast<uint32_t>(kAnalysisDc);
