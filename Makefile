@@ -99,7 +99,7 @@ lint:
 
 # The checks in .clang-tidy are errors; a few files at a time on $(JOBS) cores.
 tidy: build
-	git ls-files 'reader/*.cpp' 'tool/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+	git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 
 clean:
 	rm -rf build build-san build-release build-fuzz build-windows
