@@ -8,8 +8,9 @@
 
 namespace {
 
-char lastErrorText[kLastErrorSize];
-char fatalText[512];
+// Per thread, so a failure on one thread never overwrites another's message.
+thread_local char lastErrorText[kLastErrorSize];
+thread_local char fatalText[512];
 
 using F = Failure;
 using A = FailureArgs;

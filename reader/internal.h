@@ -167,7 +167,7 @@ void clearMessage();
 
 // Next token separated by any byte of separators (NULL or "" means ", \t\r\n").
 // A newline inside a token is dropped and joins the two halves. *lineCount is
-// set to the newlines consumed. Returns the process-wide token buffer (valid
+// set to the newlines consumed. Returns this thread's token buffer (valid
 // until the next call) or NULL at the end of input.
 char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount);
 

@@ -6,10 +6,14 @@
 
 namespace {
 
-// One token buffer for the whole process: reading a file allocates nothing
-// per token, and the buffer only ever grows.
-char* tokenBuffer = nullptr;
-int32_t capacity = 300;
+// One token buffer per thread: reading a file allocates nothing per token,
+// the buffer only ever grows, and two threads can read two files at once.
+struct TokenBuffer {
+    char* text = nullptr;
+    int32_t capacity = 300;
+    ~TokenBuffer() { std::free(text); }
+};
+thread_local TokenBuffer token;
 
 // Next character with one carriage return dropped, -1 at the end of input.
 inline int readTokenChar(gzFile stream) {
@@ -31,16 +35,18 @@ struct SeparatorSet {
 
 }  // namespace
 
-int32_t tokenCapacity() { return capacity; }
+int32_t tokenCapacity() {
+    return token.capacity;
+}
 
 char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
     uint32_t lines = 0;
     if (lineCount != nullptr) *lineCount = 0;
     if (stream == nullptr) fatalError("Null file pointer!!");
     if (separators == nullptr || *separators == '\0') separators = ", \t\r\n";
-    if (tokenBuffer == nullptr) {
-        tokenBuffer = static_cast<char*>(std::malloc(static_cast<size_t>(capacity) + 1));
-        if (tokenBuffer == nullptr) fatalError("not enough memory");
+    if (token.text == nullptr) {
+        token.text = static_cast<char*>(std::malloc(static_cast<size_t>(token.capacity) + 1));
+        if (token.text == nullptr) fatalError("not enough memory");
     }
     const SeparatorSet set(separators);
 
@@ -72,18 +78,19 @@ char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
             if (c == -1) break;
             continue;
         }
-        if (length >= capacity) {
-            int32_t grown = capacity * 2;
-            auto* bigger = static_cast<char*>(std::realloc(tokenBuffer, static_cast<size_t>(grown) + 1));
+        if (length >= token.capacity) {
+            int32_t grown = token.capacity * 2;
+            auto* bigger =
+                static_cast<char*>(std::realloc(token.text, static_cast<size_t>(grown) + 1));
             if (bigger == nullptr) fatalError("not enough memory");
-            tokenBuffer = bigger;
-            capacity = grown;
+            token.text = bigger;
+            token.capacity = grown;
         }
-        tokenBuffer[length++] = static_cast<char>(c);
+        token.text[length++] = static_cast<char>(c);
     }
-    tokenBuffer[length] = '\0';
+    token.text[length] = '\0';
     if (lineCount != nullptr) *lineCount = lines;
-    return length > 0 ? tokenBuffer : nullptr;
+    return length > 0 ? token.text : nullptr;
 }
 
 char* nextLine(gzFile stream) {

@@ -6,8 +6,9 @@
  * file is read through a zlib gzip stream, so compressed and plain files are
  * read alike.
  *
- * The library keeps process-wide state (the last-error text, the token buffer,
- * the block scratch area): work on one dataset at a time, from one thread.
+ * The library's working state (the last-error text, the token buffer, the
+ * block scratch area) is kept per thread: two threads may read two datasets at
+ * once, but one dataset is worked on by one thread at a time.
  */
 #ifndef WAVTREX_READER_WFX_H
 #define WAVTREX_READER_WFX_H
@@ -226,7 +227,7 @@ WFX_API void wfxReleaseValues(WaveformValues* values);
 /* Releases the dataset and closes its stream. Returns 1, or 0 for NULL. */
 WFX_API int wfxClose(WaveformDataset* ds);
 
-/* The process-wide last-error text: the message of the latest failure. */
+/* This thread's last-error text: the message of its latest failure. */
 WFX_API const char* wfxLastErrorText(void);
 
 /* The NUL-terminated name of a variable or type record. */

@@ -18,15 +18,22 @@ constexpr int32_t kContinuedLength = 128;
 
 // Fields that span blocks are joined here. It starts at the block size and
 // grows only as joined bytes actually arrive, so a huge requested length
-// cannot make it allocate more than the file holds.
-char* scratch = nullptr;
-size_t scratchCapacity = 0;
-size_t scratchUsed = 0;
+// cannot make it allocate more than the file holds. One per thread, so two
+// threads can read two files at once.
+struct Scratch {
+    char* bytes = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+    ~Scratch() { std::free(bytes); }
+};
+thread_local Scratch scratch;
 
 bool appendScratch(const uint8_t* bytes, size_t n) {
-    if (!growByDoubling(scratch, scratchCapacity, scratchUsed + n, WFX_BLOCK_SIZE)) return false;
-    if (n > 0) std::memcpy(scratch + scratchUsed, bytes, n);
-    scratchUsed += n;
+    if (!growByDoubling(scratch.bytes, scratch.capacity, scratch.used + n, WFX_BLOCK_SIZE)) {
+        return false;
+    }
+    if (n > 0) std::memcpy(scratch.bytes + scratch.used, bytes, n);
+    scratch.used += n;
     return true;
 }
 
@@ -79,7 +86,7 @@ bool finishBlock(WaveformDataset* ds) {
     return readBlockTrailer(ds) > 0;
 }
 
-char dummyField[1];
+thread_local char dummyField[1];
 
 }  // namespace
 
@@ -173,14 +180,14 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
     }
 
     // The field runs into the following blocks: join it in the scratch area.
-    scratchUsed = 0;
+    scratch.used = 0;
     if (left > 0 && !appendScratch(ds->blockBuffer + ds->blockPosition, static_cast<size_t>(left))) {
         return outOfMemory(ds);
     }
     for (;;) {
         if (!finishBlock(ds)) return malformed(ds);
         if (loadBlock(ds, kBlockFieldLimit) == 0) return nullptr;
-        auto missing = static_cast<int32_t>(static_cast<size_t>(n) - scratchUsed);
+        auto missing = static_cast<int32_t>(static_cast<size_t>(n) - scratch.used);
         int32_t take = ds->blockLength >= missing ? missing : ds->blockLength;
         if (!appendScratch(ds->blockBuffer, static_cast<size_t>(take))) {
             return outOfMemory(ds);
@@ -190,7 +197,7 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
             break;
         }
     }
-    return deliver(scratch, dest, n, trim, inPlace);
+    return deliver(scratch.bytes, dest, n, trim, inPlace);
 }
 
 char* readBlockWord(WaveformDataset* ds) {
