@@ -1,6 +1,7 @@
 # One entry point for people and CI.
 #   make demo   build and convert the bundled sample
 #   make plot   the demo, then a PNG of its curves (demo/rc_ladder.png)
+#   make python the Python module, importable from build/python
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
 #               then the Windows cross build and its golden runs under Wine
 #   make bench  build optimised and run the timing harnesses
@@ -10,16 +11,24 @@
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
 #   make test-windows  that build, plus the golden runs under Wine
 #   make install PREFIX=...   programs, man pages, the reader library and its
-#               header, pkg-config and CMake package files (DESTDIR honoured)
+#               header, pkg-config and CMake package files, the Python module
+#               (DESTDIR honoured)
 
 JOBS ?= 2
-DEPS := cmake g++ make zlib1g-dev libgtest-dev clang-tidy
+DEPS := cmake g++ make zlib1g-dev libgtest-dev clang-tidy pybind11-dev python3-dev python3-numpy \
+  python3-pytest
+# The interpreter the Python module is built for and tested with: Debian's,
+# which the python3-* packages serve.
+PYTHON ?= /usr/bin/python3
+BUILD_OPTIONS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON \
+  -DWAVTREX_PYTHON=ON -DPython_EXECUTABLE=$(PYTHON)
 FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
 
-.PHONY: all deps build demo plot test bench fuzz windows test-windows format format-check lint tidy clean install
+.PHONY: all deps build python demo plot test bench fuzz windows test-windows format format-check lint tidy \
+  clean install
 
 all: build
 
@@ -40,13 +49,17 @@ deps:
 	fi
 
 build: deps
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON >/dev/null
+	cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
 	cmake --build build -j $(JOBS)
+
+python: deps
+	cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
+	cmake --build build -j $(JOBS) --target wavtrex_python
 
 # Only the converter and the sample maker; --no-print-directory keeps the
 # nested makes from announcing every folder they enter.
 demo: deps
-	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON >/dev/null
+	@cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
 	@cmake --build build -j $(JOBS) --target wavtrex demo_sample -- --no-print-directory
 	@echo
 	@sh demo/run.sh build

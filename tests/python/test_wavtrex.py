@@ -1,0 +1,164 @@
+"""The wavtrex module against the converter: every file of the fuzz seed corpus
+(all formats, versions, byte orders, framings, gzip, sweeps, AC) must read into
+exactly the values the converter writes to its curve files."""
+import concurrent.futures
+import glob
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+import wavtrex
+
+CORPUS = os.environ["WAVTREX_CORPUS"]
+FILES = sorted(
+    f for folder in ("open", "csdf", "framed_event", "tagged_record")
+    for f in glob.glob(os.path.join(CORPUS, folder, "*")))
+
+
+def curve_lines(sweeps, name):
+    """The sample lines of name's curve file, as the converter writes them."""
+    axes = [s.axes[name] for s in sweeps]
+    values = [s[name].real for s in sweeps]
+    lines = []
+    for p in range(max(len(v) for v in values)):
+        for x, y in zip(axes, values):
+            if p < len(y) and not (p > 0 and x[p] == x[p - 1]):
+                lines.append(f"{float(x[p]):.12g} {float(y[p]):.12g}")
+    return lines
+
+
+@pytest.mark.parametrize("path", FILES, ids=lambda f: os.path.relpath(f, CORPUS))
+def test_values_match_converter(path, tmp_path):
+    with wavtrex.open(path) as wf:
+        sweeps = wf.read()
+        names = wf.signals
+    assert len(sweeps) == wf.sweep_count
+    subprocess.run([os.environ["WAVTREX_BINARY"], path], cwd=tmp_path, check=True,
+                   capture_output=True)
+    out = tmp_path / os.path.basename(path)
+    assert (out / "wavtrex.curlist").read_text().splitlines() == names
+    for name in names:
+        for s in sweeps:
+            assert s[name].dtype in (np.float32, np.complex64)
+            assert s.axes[name].dtype == np.float32
+        lines = (out / f"{name.strip()}.cur").read_text().splitlines()
+        assert lines[5:-1] == curve_lines(sweeps, name), name
+
+    # Selection keeps the asked-for signals only, with the same values.
+    chosen = [names[-1], names[0]]
+    picked = wavtrex.open(path).read(signals=chosen)
+    for full, part in zip(sweeps, picked):
+        assert sorted(part.values) == sorted(chosen)
+        for name in chosen:
+            np.testing.assert_array_equal(part[name], full[name])
+            np.testing.assert_array_equal(part.axes[name], full.axes[name])
+
+
+def test_complex_sweeps_and_header(tmp_path):
+    """Real and imaginary parts pair up, per sweep, and the header reads back."""
+    # Lines end in a blank, as CSDF writers do: a line end alone joins tokens.
+    sweep = " \n".join([
+        "#H", "SOURCE='t' VERSION='2001.2'", "TITLE='ac run'", "DATE='today'",
+        "ANALYSIS='AC' SERIALNO='1'", "SWEEPVAR='HERTZ' XBEGIN='1' XEND='2'",
+        "COMPLEXVALUES='YES'", "NODES='2'", "#N 'v(a)' 'v(\xb5)'",
+        "#C 1 2", "1/-1 {0}/0.5", "#C 2 2", "2/-2 {0}/0.25", "#;", ""])
+    path = tmp_path / "ac.csdf"
+    path.write_bytes((sweep.format(3) + sweep.format(4)).encode("latin-1"))
+    with wavtrex.open(path) as wf:
+        assert (wf.format_name, wf.title, wf.date, wf.analysis, wf.binary) == (
+            "csdf", "ac run", "today", "ac", False)
+        # A name that is no UTF-8 reads back and selects its signal all the same.
+        b = "v(\udcb5)"
+        assert (wf.independent, wf.signals, wf.sweep_count) == ("HERTZ", ["v(a)", b], 2)
+        assert wf.signal_types["v(a)"].kind == 10
+        first, second = wf.read()
+        assert list(wf.read(signals=b)[1]) == [b]
+    np.testing.assert_array_equal(second.independent, [1, 2])
+    np.testing.assert_array_equal(first["v(a)"], [1 - 1j, 2 - 2j])
+    np.testing.assert_array_equal(second[b], [4 + 0.5j, 4 + 0.25j])
+    assert first["v(a)"].dtype == np.complex64
+    assert first.sweep_values is not None
+
+
+ERRORS = [  # file bytes (None: no file), open's format, exception, status, message
+    (None, None, FileNotFoundError, None, None),
+    (b"", None, wavtrex.Error, 3, "Error:  Open file {} failed !!"),
+    (b"plain words\n", None, wavtrex.Error, 7, "Error:  Unknown file format!!"),
+    (b"plain words\n", 3, wavtrex.Error, 7, "Error: Unknown data format 3 !!"),
+    (b"plain words\n", "no such format", ValueError, None, None),
+    (b"x" * 300, 9, wavtrex.Error, 2, None),
+]
+
+
+@pytest.mark.parametrize("content,fmt,exception,status,message", ERRORS)
+def test_open_errors(tmp_path, content, fmt, exception, status, message):
+    path = tmp_path / "w.tr0"
+    if content is not None:
+        path.write_bytes(content)
+    with pytest.raises(exception) as raised:
+        wavtrex.open(str(path), format=fmt)
+    if status is not None:
+        assert isinstance(raised.value, OSError)
+        assert raised.value.status == raised.value.errno == status
+    if message is not None:
+        assert raised.value.strerror == message.format(path)
+
+
+def test_read_errors():
+    table = glob.glob(os.path.join(CORPUS, "measure_table", "*"))[0]
+    wf = wavtrex.open(table, format="measurement table")
+    assert (wf.format, wf.analysis) == (4, "measurement table")
+    with pytest.raises(wavtrex.Error):
+        wf.read()
+    wf = wavtrex.open(FILES[0])
+    with pytest.raises(KeyError):
+        wf.read(signals=["no such signal"])
+    wf.close()
+    with pytest.raises(ValueError):
+        wf.read()
+    assert wf.signals  # the header outlives close
+
+
+def outcome(path):
+    try:
+        with wavtrex.open(path) as wf:
+            return [{n: v.tobytes() for n, v in s.values.items()} for s in wf.read()]
+    except OSError as e:
+        return (e.errno, e.strerror)
+
+
+def test_threads_read_files_at_once(tmp_path):
+    """Results and messages do not depend on what other threads read: text
+    files through the token reader, binary ones through the block layer, and
+    refused ones each with their own message."""
+    (tmp_path / "words").write_bytes(b"plain words\n")
+    (tmp_path / "empty").write_bytes(b"")
+    rows = "".join(f"#C {p} 2 \n{p}e-3 -{p} \n" for p in range(20000))
+    (tmp_path / "long.csdf").write_text(
+        "#H \nSOURCE='t' VERSION='1' \nANALYSIS='TR' \nSWEEPVAR='TIME' \nNODES='2' \n"
+        "#N 'a' 'b' \n" + rows + "#; \n")
+    paths = [str(tmp_path / n) for n in ("words", "empty", "long.csdf")] + FILES
+    paths *= 20
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        assert list(pool.map(outcome, paths)) == [outcome(p) for p in paths]
+
+
+def resident_bytes():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * os.sysconf("SC_PAGE_SIZE")
+
+
+def test_memory_is_the_float_data(tmp_path):
+    """A read holds the file's floats once: no copy, no widening, no growth slack."""
+    path = tmp_path / "large.tr0"
+    subprocess.run([os.environ["WAVTREX_MAKE_LARGE_POST"], path, "50", "100000"], check=True)
+    before = resident_bytes()
+    sweep = wavtrex.open(path).read()[0]
+    data = sum(v.nbytes for v in sweep.values.values()) + sweep.independent.nbytes
+    assert data == 51 * 100000 * 4
+    assert resident_bytes() - before < 1.15 * data
+    assert not any(v.flags.owndata for v in sweep.values.values())
+    del sweep
+    assert resident_bytes() - before < 0.15 * data
