@@ -6,6 +6,7 @@
 #               then the Windows cross build and its golden runs under Wine
 #   make bench  build optimised and run the timing harnesses
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
+#   make coverage  line and branch coverage of reader/ and tool/ by the plain suite
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources (findings fail)
 #   make format-check   where clang-format would change a tracked source
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
@@ -27,8 +28,8 @@ WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
 
-.PHONY: all deps build python demo plot test bench fuzz windows test-windows format format-check lint tidy \
-  clean install
+.PHONY: all deps build python demo plot test bench fuzz coverage windows test-windows format format-check lint \
+  tidy clean install
 
 all: build
 
@@ -91,6 +92,17 @@ bench: deps
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/smoke.sh
 
+# Throw and unreachable branches are left out: they are the compiler's, not ours.
+coverage:
+	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) gcovr"
+	cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage \
+	  -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+	cmake --build build-cov -j $(JOBS)
+	find build-cov -name '*.gcda' -delete
+	ctest --test-dir build-cov -j $(JOBS) --timeout 600 --output-on-failure
+	gcovr -r . --object-directory build-cov --filter 'reader/' --filter 'tool/' \
+	  --exclude-throw-branches --exclude-unreachable-branches --print-summary -o build-cov/coverage.txt
+
 windows:
 	@$(MAKE) --no-print-directory deps DEPS="$(WINDOWS_DEPS)"
 	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
@@ -115,4 +127,4 @@ tidy: build
 	git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 
 clean:
-	rm -rf build build-san build-release build-fuzz build-windows
+	rm -rf build build-san build-release build-fuzz build-windows build-cov
