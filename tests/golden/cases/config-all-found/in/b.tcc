@@ -1,0 +1,2 @@
+<CurveExtraction FileName="run.tr0">
+<Curve Node="in" CurveFileName="vin.txt"/>

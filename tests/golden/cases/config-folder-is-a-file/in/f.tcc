@@ -1,0 +1,1 @@
+<CurveExtraction FileName="C:\sims\run.tr0"/>

@@ -1,0 +1,1 @@
+<CurveExtraction FileName="run.tr0"/>

@@ -1,0 +1,1 @@
+<Curve Node="out" CurveFileName="out.cur"/>

@@ -1,0 +1,2 @@
+<CurveExtraction FileName="missing.tr0>
+<VoltageCurveList OutputSubFolder="v>

@@ -1,0 +1,3 @@
+#H
+ANALYSIS='NOISE' 
+NODES='1' 

@@ -1,0 +1,32 @@
+#H
+SOURCE='wavtrex' VERSION='2001.2' 
+TITLE='* generated circuit' 
+DATE='12/06/2026 10:00:00' 
+ANALYSIS='TR' SERIALNO='1' 
+SWEEPVAR='TIME' XBEGIN='0' XEND='1' 
+COMPLEXVALUES='NO' 
+NODES='1' 
+#N 'v(a)' 
+#C 0 1 
+1 
+#C 0.5 1 
+2 
+#C 1 1 
+3 
+#;
+#H
+SOURCE='wavtrex' VERSION='2001.2' 
+TITLE='* generated circuit' 
+DATE='12/06/2026 10:00:00' 
+ANALYSIS='TR' SERIALNO='1' 
+SWEEPVAR='TIME' XBEGIN='0' XEND='1' 
+COMPLEXVALUES='NO' 
+NODES='1' 
+#N 'v(a)' 
+#C 0 1 
+10 
+#C 0.5 1 
+20 
+#C 1 1 
+30 
+#;

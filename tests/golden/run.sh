@@ -1,0 +1,78 @@
+#!/bin/sh
+# Golden runs of the converter. A case is a folder below tests/golden/cases/:
+#   args    the command-line arguments, one per line (an empty line is "")
+#   in/     copied into a scratch working folder; setup (optional) is then run
+#           there with sh, for inputs a file cannot hold (empty folders, huge
+#           files, links); ulimit (optional) holds ulimit options for the run
+#   expect/ every file the run creates or changes, by its path below the working
+#           folder; an empty folder holds a file ".empty"
+#   stdout, stderr, status   the console texts, exactly, and the exit status
+# "@WAVTREX@" in the expected texts stands for the binary as it was called.
+#   sh run.sh [-u] BINARY CASE...   -u rewrites the expected files from the run
+# BINARY may carry a launcher ("wine wavtrex.exe"). GOLDEN_TRANSFORM, when set,
+# is a filter (run by sh, stdin to stdout, with GOLDEN_FILE set to stdout,
+# stderr or the path below expect/) that turns the expected bytes into what
+# this platform should produce.
+update=0
+if [ "$1" = -u ]; then update=1; shift; fi
+binary=$1
+shift
+failed=0
+total=$#
+scratch=$(mktemp -d) || exit 1
+trap 'rm -rf "$scratch"' EXIT
+for case in "$@"; do
+    case=$(cd "$case" && pwd)
+    rm -rf "$scratch"/*
+    mkdir "$scratch/work" "$scratch/want"
+    [ -d "$case/in" ] && cp -R "$case/in/." "$scratch/work/"
+    if [ -f "$case/setup" ]; then (cd "$scratch/work" && sh "$case/setup"); fi
+    cp -R "$scratch/work" "$scratch/before"
+    set --
+    while IFS= read -r arg; do set -- "$@" "$arg"; done <"$case/args"
+    # shellcheck disable=SC2086 # the binary may carry a launcher, limits options
+    limits=$(cat "$case/ulimit" 2>/dev/null)
+    (cd "$scratch/work" && trap '' XFSZ && ulimit ${limits:--a} >/dev/null &&
+        $binary "$@" >"$scratch/stdout" 2>"$scratch/stderr")
+    echo $? >"$scratch/status"
+    # Keep what the run made or changed, and mark the folders it left empty.
+    find "$scratch/work" -type l -exec rm {} +
+    (cd "$scratch/before" && find . -type f) | while IFS= read -r f; do
+        cmp -s "$scratch/before/$f" "$scratch/work/$f" && rm "$scratch/work/$f"
+    done
+    (cd "$scratch/before" && find . -mindepth 1 -type d | sort -r) | while IFS= read -r d; do
+        rmdir "$scratch/work/$d" 2>/dev/null
+    done
+    find "$scratch/work" -mindepth 1 -type d -empty -exec touch {}/.empty \;
+    if [ $update = 1 ]; then
+        rm -rf "$case/expect"
+        cp -R "$scratch/work" "$case/expect"
+        rmdir "$case/expect" 2>/dev/null
+        for f in stdout stderr; do sed "s|$binary|@WAVTREX@|g" "$scratch/$f" >"$case/$f"; done
+        cp "$scratch/status" "$case/status"
+        continue
+    fi
+    (cd "$case" && find expect -type f 2>/dev/null; echo stdout; echo stderr) | while IFS= read -r f; do
+        mkdir -p "$(dirname "$scratch/want/$f")"
+        sed "s|@WAVTREX@|$binary|g" "$case/$f" >"$scratch/want/$f.raw"
+        if [ -n "$GOLDEN_TRANSFORM" ]; then
+            GOLDEN_FILE=${f#expect/} sh -c "$GOLDEN_TRANSFORM" \
+                <"$scratch/want/$f.raw" >"$scratch/want/$f"
+        else
+            cp "$scratch/want/$f.raw" "$scratch/want/$f"
+        fi
+        rm "$scratch/want/$f.raw"
+    done
+    mkdir -p "$scratch/want/expect"
+    cp "$case/status" "$scratch/want/status"
+    mv "$scratch/work" "$scratch/got" && mkdir -p "$scratch/have"
+    mv "$scratch/got" "$scratch/have/expect"
+    for f in stdout stderr status; do mv "$scratch/$f" "$scratch/have/$f"; done
+    if ! diff -r "$scratch/want" "$scratch/have" >"$scratch/diff"; then
+        echo "FAILED: $case"
+        head -c 4000 "$scratch/diff"
+        failed=$((failed + 1))
+    fi
+done
+[ $update = 1 ] || echo "golden: $total cases, $failed failed"
+[ $failed = 0 ]
