@@ -98,7 +98,10 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
     std::string path = writeInput(data, size);
     uint32_t status = 0;
     WaveformDataset* ds = wfxOpen(path.c_str(), format, mode, &status);
-    if (ds == nullptr) return;
+    if (ds == nullptr) {
+        if (status == kOpenOk) std::abort();  // a failed open must say why
+        return;
+    }
     volatile size_t names = nameLengths(ds);
     (void)names;
     for (int pass = 0; pass < 2; ++pass) {

@@ -68,16 +68,11 @@ TEST(TokenReader, NewlineBeforeSeparatorIsCountedOnce) {
               (std::vector<Token>{{"ab", 0}, {"cd", 1}, {"<none>", 0}}));
 }
 
-TEST(TokenReader, LongTokenDoublesTheBuffer) {
+TEST(TokenReader, LongToken) {
     std::string big(301, 'q');
     auto tokens = allTokens(big + " z", " ");
     ASSERT_EQ(tokens.size(), 3u);
     EXPECT_EQ(tokens[0].text, big);
-    EXPECT_GE(tokenCapacity(), 600);
-    EXPECT_EQ(tokenCapacity() % 300, 0);
-    int32_t capacity = tokenCapacity();
-    allTokens("short", " ");
-    EXPECT_EQ(tokenCapacity(), capacity);
 }
 
 TEST(LineReader, ReturnsWholeLinesOnly) {
