@@ -96,7 +96,8 @@ fuzz: deps
 coverage:
 	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) gcovr"
 	cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage \
-	  -DCMAKE_EXE_LINKER_FLAGS=--coverage >/dev/null
+	  -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
+	  -DCMAKE_MODULE_LINKER_FLAGS=--coverage >/dev/null
 	cmake --build build-cov -j $(JOBS)
 	find build-cov -name '*.gcda' -delete
 	ctest --test-dir build-cov -j $(JOBS) --timeout 600 --output-on-failure
