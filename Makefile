@@ -5,6 +5,7 @@
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
 #               then the Windows cross build and its golden runs under Wine
 #   make bench  build optimised and run the timing harnesses
+#   make prove-format  compare the number formatter with printf on all 2^32 floats
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make coverage  line and branch coverage of reader/ and tool/ by the plain suite
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources (findings fail)
@@ -28,8 +29,8 @@ WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
 
-.PHONY: all deps build python demo plot test bench fuzz coverage windows test-windows format format-check lint \
-  tidy clean install
+.PHONY: all deps build python demo plot test bench prove-format fuzz coverage windows test-windows format \
+  format-check lint tidy clean install
 
 all: build
 
@@ -88,6 +89,11 @@ bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build-release -j $(JOBS)
 	@sh bench/run.sh build-release
+
+prove-format: deps
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build-release -j $(JOBS) --target prove_format
+	build-release/tests/prove_format
 
 fuzz: deps
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) sh fuzz/smoke.sh

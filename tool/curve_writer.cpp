@@ -2,7 +2,6 @@
 #include "curve_writer.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -127,14 +126,6 @@ void reportWriteFailure(const std::string& path, const std::error_code& error) {
 }
 
 }  // namespace
-
-char* formatValue(char* out, float value) {
-    // std::to_chars with a precision gives the digits, exponent form and
-    // spelling of "%.12g" (nan, -nan, inf, -0 included) without locale cost.
-    return std::to_chars(out, out + kMaxValueText, static_cast<double>(value),
-                         std::chars_format::general, 12)
-        .ptr;
-}
 
 AxisText::AxisText(float* const* axis, const uint32_t* counts, int32_t sweepCount)
     : axis_(axis), counts_(counts) {
