@@ -1,6 +1,11 @@
-// Times a convert-all run of a big binary 9601 post file against two floors
-// measured in the same run: reading the file's bytes through gzread, and
-// formatting the same number of value pairs with snprintf("%.12g").
+// Conversion speed and memory of a big binary 9601 post file, as ratios to
+// baselines measured in the same run:
+//   1. convert-all against dd writing as many bytes (both to a finished sync),
+//      and against snprintf("%.12g") formatting the same value pairs;
+//   2. a .tcc run for 10 signals against a gzread of the file;
+//   3. peak memory of both runs.
+// Every run is a child process, so its peak memory is its own. The files are
+// generated here and deleted afterwards. Prints figures; never fails on speed.
 //   usage: convert_bench [signals [points]]   (default 1000 x 100000)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -12,15 +17,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "extract.h"
+#include "driver.h"
 #include "post_writer.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+constexpr long kChosenSignals = 10;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -33,31 +43,51 @@ float valueAt(long p, long s) {
     return static_cast<float>(std::sin(p * 1e-3 + s) * (1 + s % 7));
 }
 
-double readFloor(const std::string& path, long long& bytes) {
+struct Run {
+    double seconds = 0;
+    double peakMb = 0;
+    int exitStatus = -1;
+};
+
+// Runs body in a child in folder dir, then sync; times both together.
+template <typename Body>
+Run inChild(const fs::path& dir, Body body) {
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(2);
+        body();
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    sync();
+    Run run;
+    run.seconds = secondsSince(start);
+    run.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+double gzreadFile(const std::string& path) {
     const auto start = Clock::now();
     gzFile in = gzopen(path.c_str(), "rb");
     std::vector<char> buffer(1 << 20);
-    bytes = 0;
-    int n;
-    while (in != nullptr &&
-           (n = gzread(in, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
-        bytes += n;
+    while (in != nullptr && gzread(in, buffer.data(), static_cast<unsigned>(buffer.size())) > 0) {
     }
     if (in != nullptr) gzclose(in);
     return secondsSince(start);
 }
 
-double formatFloor(long signals, long points, long long& bytes) {
+// The value pairs of every curve line, formatted by the C library into memory.
+double snprintfPairs(long signals, long points) {
     std::vector<char> buffer(1 << 20);
     std::size_t used = 0;
-    bytes = 0;
     const auto start = Clock::now();
     for (long s = 0; s < signals; ++s) {
         for (long p = 0; p < points; ++p) {
-            if (buffer.size() - used < 80) {
-                bytes += static_cast<long long>(used);
-                used = 0;
-            }
+            if (buffer.size() - used < 80) used = 0;
             char* out = buffer.data() + used;
             int n = std::snprintf(out, 40, "%.12g", static_cast<double>(timeAt(p)));
             out[n++] = ' ';
@@ -66,8 +96,29 @@ double formatFloor(long signals, long points, long long& bytes) {
             used += static_cast<std::size_t>(n);
         }
     }
-    bytes += static_cast<long long>(used);
+    volatile char sink = buffer[used / 2];
+    (void)sink;
     return secondsSince(start);
+}
+
+long long bytesBelow(const fs::path& dir) {
+    long long bytes = 0;
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(dir, error)) {
+        if (entry.is_regular_file()) bytes += static_cast<long long>(entry.file_size());
+    }
+    return bytes;
+}
+
+void convert(const char* argument) {
+    char program[] = "wavtrex";
+    std::string copy = argument;
+    char* argv[] = {program, copy.data(), nullptr};
+    runConversion(2, argv);
+}
+
+const char* verdict(bool met) {
+    return met ? "met" : "NOT met";
 }
 
 }  // namespace
@@ -75,7 +126,6 @@ double formatFloor(long signals, long points, long long& bytes) {
 int main(int argc, char** argv) {
     const long signals = argc > 1 ? std::atol(argv[1]) : 1000;
     const long points = argc > 2 ? std::atol(argv[2]) : 100000;
-    namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / ("wavtrex-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const std::string path = (dir / "bench.tr0").string();
@@ -95,43 +145,54 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("convert_bench: %ld signals x %ld points, binary 9601 (generated in %.2f s)\n",
-                signals, points, secondsSince(start));
-
-    long long fileBytes = 0, textBytes = 0;
-    const double readSeconds = readFloor(path, fileBytes);
-    const double formatSeconds = formatFloor(signals, points, textBytes);
-
-    // The conversion runs in a child so its peak memory is its own.
-    start = Clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(2);
-        _exit(extractCurves("bench.tr0", "", {}, false, true) ? 0 : 1);
+    std::ofstream(dir / "bench.tcc") << [&] {
+        std::string tcc = "<CurveExtraction FileName=\"bench.tr0\">\n<VoltageCurveList>\n";
+        for (long k = 0; k < kChosenSignals && k < signals; ++k) {
+            const long s = k * signals / kChosenSignals;
+            tcc += "<Curve Node=\"v" + std::to_string(s) + "\" CurveFileName=\"c" +
+                   std::to_string(s) + ".cur\"/>\n";
+        }
+        return tcc + "</VoltageCurveList>\n</CurveExtraction>\n";
+    }();
+    const double fileMb = static_cast<double>(fs::file_size(path)) / 1e6;
+    std::printf("convert_bench: %ld signals x %ld points, binary 9601, %.1f MB (made in %.1f s)\n",
+                signals, points, fileMb, secondsSince(start));
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) > 0) {
+        std::printf("  machine load %.2f on %u cores (shared: ratios, not seconds, compare)\n",
+                    load[0], std::thread::hardware_concurrency());
     }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    const double convertSeconds = secondsSince(start);
 
-    long long written = 0;
-    std::error_code error;
-    for (const auto& entry : fs::recursive_directory_iterator(dir / "bench", error)) {
-        if (entry.is_regular_file()) written += static_cast<long long>(entry.file_size());
-    }
-    const double floor = readSeconds + formatSeconds;
-    std::printf("  floor a, gzread of the file:       %8.2f s  (%.1f MB)\n", readSeconds,
-                fileBytes / 1e6);
-    std::printf("  floor b, snprintf %%.12g pairs:     %8.2f s  (%.1f MB of text)\n", formatSeconds,
-                textBytes / 1e6);
-    std::printf("  convert-all run:                   %8.2f s  (%.1f MB written, exit %d)\n",
-                convertSeconds, written / 1e6, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-    std::printf("  run / (a + b):                     %8.2f   (%s)\n", convertSeconds / floor,
-                convertSeconds < floor ? "below the floors' sum" : "ABOVE the floors' sum");
-    std::printf("  cpu time of the run:               %8.2f s user, %.2f s system\n",
-                usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
-                usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6);
-    std::printf("  peak memory of the run:            %8.1f MB\n", usage.ru_maxrss / 1024.0);
-    fs::remove_all(dir, error);
+    // Baselines and runs, in one session.
+    const double gzreadSeconds = gzreadFile(path);
+    const double snprintfSeconds = snprintfPairs(signals, points);
+    const Run all = inChild(dir, [] { convert("bench.tr0"); });
+    const long long outBytes = bytesBelow(dir / "bench");
+    fs::remove_all(dir / "bench");
+    const std::string ddCommand = "dd if=/dev/zero of=" + (dir / "dd.out").string() +
+                                  " bs=1048576 count=" + std::to_string(outBytes >> 20) +
+                                  " status=none";
+    const Run dd = inChild(dir, [&] { _exit(std::system(ddCommand.c_str()) == 0 ? 0 : 1); });
+    fs::remove(dir / "dd.out");
+    const Run chosen = inChild(dir, [] { convert("bench.tcc"); });
+    fs::remove_all(dir);
+
+    std::printf("  baseline gzread of the file:            %7.2f s\n", gzreadSeconds);
+    std::printf("  baseline snprintf %%.12g of the pairs:    %7.2f s\n", snprintfSeconds);
+    std::printf("  baseline dd of %6.0f MB, to sync:       %7.2f s\n", outBytes / 1e6, dd.seconds);
+    std::printf("  convert-all, to sync:                   %7.2f s  peak %6.1f MB  exit %d\n",
+                all.seconds, all.peakMb, all.exitStatus);
+    std::printf("  .tcc run, %ld signals:                  %7.2f s  peak %6.1f MB  exit %d\n",
+                kChosenSignals, chosen.seconds, chosen.peakMb, chosen.exitStatus);
+    std::printf("  1. convert-all / dd:        %5.2f  (target <= 1.3: %s)\n",
+                all.seconds / dd.seconds, verdict(all.seconds <= 1.3 * dd.seconds));
+    std::printf("     snprintf / convert-all:  %5.2f  (target >= 5: %s)\n",
+                snprintfSeconds / all.seconds, verdict(snprintfSeconds >= 5 * all.seconds));
+    std::printf("  2. .tcc run / gzread:       %5.2f  (target <= 1.2: %s)\n",
+                chosen.seconds / gzreadSeconds, verdict(chosen.seconds <= 1.2 * gzreadSeconds));
+    std::printf("     .tcc run peak memory:    %5.1f MB  (target <= 72: %s)\n", chosen.peakMb,
+                verdict(chosen.peakMb <= 72));
+    std::printf("  3. convert-all peak memory: %5.1f MB  (target <= 256: %s)\n", all.peakMb,
+                verdict(all.peakMb <= 256));
     return 0;
 }
