@@ -118,11 +118,17 @@ void printLine(std::FILE* stream, const std::string& text) {
 // Reports a file that could not be written completely and removes it, so no
 // partial file stays behind looking like a finished one. Only a regular file
 // is removed: a link or device at the path is not the run's to delete.
-void reportWriteFailure(const std::string& path, const std::error_code& error) {
-    printLine(stderr, "Cannot write " + path + ": " + error.message() + ".  Operation continues.");
+std::string writeFailureLine(const std::string& path, const std::error_code& error) {
+    return "Cannot write " + path + ": " + error.message() + ".  Operation continues.";
+}
+void removePartialFile(const std::string& path) {
     std::error_code ignored;
     if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored)))
         std::filesystem::remove(path, ignored);
+}
+void reportWriteFailure(const std::string& path, const std::error_code& error) {
+    printLine(stderr, writeFailureLine(path, error));
+    removePartialFile(path);
 }
 
 }  // namespace
@@ -151,28 +157,35 @@ bool AxisText::covers(const CurveSamples& samples) const {
            static_cast<std::size_t>(samples.sweepCount) <= sweeps_.size();
 }
 
-void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
-                    const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported, bool refused) {
+CurveFileJob::CurveFileJob(const WaveformDataset& ds, const std::string& name, int32_t signal,
+                           const std::string& path, bool refused)
+    : name_(name), path_(path) {
     const int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + signal;
     if (ds.variables != nullptr && record >= 0 && record < ds.variableCount &&
         ds.variables[record].typeCode != kVoltageType) {
-        printLine(stdout, "Warning: values of " + name + " are not VOLTAGE.");
+        lines_.push_back({stdout, "Warning: values of " + name + " are not VOLTAGE."});
     }
+    file_ = refused ? nullptr : std::fopen(path.c_str(), kTextWrite);
+    if (file_ == nullptr) {
+        lines_.push_back({stderr, "Cannot open " + path + " for writing.  Operation continues."});
+    }
+}
 
-    std::FILE* file = refused ? nullptr : std::fopen(path.c_str(), kTextWrite);
-    if (file == nullptr) {
-        printLine(stderr, "Cannot open " + path + " for writing.  Operation continues.");
-        return;
-    }
+CurveFileJob::~CurveFileJob() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+void CurveFileJob::write(const CurveSamples& samples) {
+    if (file_ == nullptr) return;
     {
-        BufferedFile out(file);
+        BufferedFile out(file_);
+        file_ = nullptr;
         out.putLine("*******Voltage*********");
         out.putLine("");
         out.putLine("*[Dim=Voltage]");
         out.putLine("**************Curve***************");
         out.put("n1     n2     blue     ", 23);
-        out.put(name);
+        out.put(name_);
         out.put(".\n", 2);
 
         // A sweep without arrays has no points; the loop runs to the longest
@@ -208,11 +221,27 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
         }
         out.putLine("**************End***************");
         if (const std::error_code error = out.close()) {
-            reportWriteFailure(path, error);
+            lines_.push_back({stderr, writeFailureLine(path_, error)});
+            removePartialFile(path_);
             return;
         }
     }
-    exported.insert(name);
+    written_ = true;
+}
+
+void CurveFileJob::finish(ExportedSignalSet& exported) {
+    for (const ConsoleLine& line : lines_) printLine(line.stream, line.text);
+    lines_.clear();
+    if (written_) exported.insert(name_);
+    written_ = false;
+}
+
+void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
+                    const CurveSamples& samples, const std::string& path,
+                    ExportedSignalSet& exported, bool refused) {
+    CurveFileJob job(ds, name, signal, path, refused);
+    job.write(samples);
+    job.finish(exported);
 }
 
 CurveListFile::~CurveListFile() {

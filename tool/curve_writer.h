@@ -73,6 +73,37 @@ void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t 
                     const CurveSamples& samples, const std::string& path,
                     ExportedSignalSet& exported, bool refused = false);
 
+// A console line held back until the lines before it have been printed.
+struct ConsoleLine {
+    std::FILE* stream;
+    std::string text;
+};
+
+// writeCurveFile in three steps, so that the writing can run on another
+// thread while the console lines and the exported set stay in run order:
+// the constructor notes the voltage warning and opens the file, write() fills
+// and closes it, finish() prints the lines and records the curve.
+class CurveFileJob {
+  public:
+    CurveFileJob(const WaveformDataset& ds, const std::string& name, int32_t signal,
+                 const std::string& path, bool refused = false);
+    ~CurveFileJob();
+    CurveFileJob(const CurveFileJob&) = delete;
+    CurveFileJob& operator=(const CurveFileJob&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool opened() const { return file_ != nullptr; }
+    void write(const CurveSamples& samples);
+    void finish(ExportedSignalSet& exported);
+
+  private:
+    std::string name_;
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::vector<ConsoleLine> lines_;
+    bool written_ = false;
+};
+
 // The curve list: one signal name per line. When the file cannot be opened
 // the names are dropped silently after one message; when a write or the close
 // fails, close() reports it like a curve file and removes the list.

@@ -2,8 +2,10 @@
 #include "extract.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
+#include "curve_pool.h"
 #include "curve_writer.h"
 #include "folders.h"
 #include "wfx.h"
@@ -70,6 +72,11 @@ CurveSamples samplesOf(const WaveformValues& values, int32_t signal) {
     return samples;
 }
 
+bool isDirectory(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
 }  // namespace
 
 bool extractCurves(const std::string& waveformPath, std::string baseFolder,
@@ -100,6 +107,7 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
 
     ExportedSignalSet exported;
+    CurvePool pool(exported);
     // Signals that share one set of times share its text, made on first use.
     std::optional<AxisText> axisText;
     auto samplesFor = [&](int32_t signal) {
@@ -118,20 +126,21 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
             // Names come from the file: one that would lead out of the base
             // folder is refused like a name the file system does not allow.
             const std::string file = name + ".cur";
-            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(baseFolder, file), exported,
-                           leavesFolder(file));
+            pool.write(*ds, name, i, samplesFor(i), joinPath(baseFolder, file), leavesFolder(file));
             continue;
         }
         const auto [first, last] = requests.equal_range(name);
         for (auto it = first; it != last; ++it) {
             const std::string folder = joinPath(baseFolder, it->second.subFolder);
             // A folder that cannot be made ends the run at once, without the
-            // missing-signal report.
+            // missing-signal report. Its message, if any, comes after those
+            // of the curves before it.
+            if (!isDirectory(folder)) pool.finishAll();
             if (!createOutputFolder(folder)) return false;
-            writeCurveFile(*ds, name, i, samplesFor(i), joinPath(folder, it->second.curveFileName),
-                           exported);
+            pool.write(*ds, name, i, samplesFor(i), joinPath(folder, it->second.curveFileName));
         }
     }
+    pool.finishAll();
     waveform.close();
     curveList.close();
     return reportMissingSignals(requests, exported);
