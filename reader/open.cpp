@@ -312,16 +312,44 @@ int wfxRead(WaveformDataset* ds, WaveformValues* out) {
     return 1;
 }
 
+namespace {
+
+// Frees entry i of a holder set, every sweep slot of it.
+void releaseEntry(float*** set, int32_t i, int32_t slots) {
+    if (set == nullptr || set[i] == nullptr) return;
+    for (int32_t s = 0; s < slots; ++s) std::free(set[i][s]);
+    std::free(set[i]);
+    set[i] = nullptr;
+}
+
+}  // namespace
+
+int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* out) {
+    if (ds == nullptr || out == nullptr) return 0;
+    ds->wantedSignals = wanted;
+    const int ok = wfxRead(ds, out);
+    ds->wantedSignals = nullptr;
+    if (!ok || wanted == nullptr) return ok;
+    // Readers that cannot skip while decoding stored everything.
+    for (int32_t i = 0; i < out->signalCount; ++i) {
+        if (wanted[i] != 0) continue;
+        releaseEntry(out->real, i, out->sweepSlots);
+        releaseEntry(out->imag, i, out->sweepSlots);
+        if (out->holderCount > 1 && i < out->holderCount) {
+            releaseEntry(out->axis, i, out->sweepSlots);
+            std::free(out->counts[i]);
+            out->counts[i] = nullptr;
+        }
+    }
+    return 1;
+}
+
 void wfxReleaseValues(WaveformValues* values) {
     if (values == nullptr) return;
     // Data readers may leave any entry NULL; every sweep slot is freed.
     auto releaseSet = [&](float*** set, int32_t entries) {
         if (set == nullptr) return;
-        for (int32_t i = 0; i < entries; ++i) {
-            if (set[i] == nullptr) continue;
-            for (int32_t s = 0; s < values->sweepSlots; ++s) std::free(set[i][s]);
-            std::free(set[i]);
-        }
+        for (int32_t i = 0; i < entries; ++i) releaseEntry(set, i, values->sweepSlots);
         std::free(set);
     };
     releaseSet(values->real, values->signalCount);

@@ -178,6 +178,7 @@ typedef struct WaveformDataset {
     uint32_t lastError; /* DatasetError */
     void* nameTree;     /* tagged record scope tree */
     void* nameIndex;    /* exact name lookup beside symbolBuckets; owned */
+    const uint8_t* wantedSignals; /* set by wfxReadSignals for its read, else NULL */
 } WaveformDataset;
 
 /* The sample values returned by read. Every array is malloc'ed and owned by
@@ -220,6 +221,15 @@ WFX_API WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint
  * Returns 1, or 0 with lastError set (8 out of memory, 3 empty file) and
  * nothing left allocated in *out. May be called again. */
 WFX_API int wfxRead(WaveformDataset* ds, WaveformValues* out);
+
+/* Reads like wfxRead, but keeps only the signals for which wanted[i] is
+ * nonzero (wanted has signalCount entries; NULL keeps all). The entries of the
+ * other signals in real and imag, and in axis and counts when every signal
+ * has its own (holderCount > 1), are NULL. The wanted signals' arrays equal
+ * those wfxRead returns. HSPICE post files skip the other signals' values
+ * while decoding, so memory follows the signals kept; the other formats read
+ * everything and release the rest before returning. */
+WFX_API int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* out);
 
 /* Releases every array in *values and clears it. */
 WFX_API void wfxReleaseValues(WaveformValues* values);

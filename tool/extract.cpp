@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "curve_pool.h"
 #include "curve_writer.h"
@@ -86,7 +87,17 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
     if (ds == nullptr) return false;
     OpenedWaveform waveform(ds);
-    if (!wfxRead(ds, &waveform.values())) {
+    // A run for requested curves stores only the signals it may write.
+    std::vector<uint8_t> wanted;
+    if (!requests.empty() && !listOnly) {
+        wanted.resize(ds->signalCount > 0 ? static_cast<std::size_t>(ds->signalCount) : 0);
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const auto record =
+                static_cast<int64_t>(ds->firstSignalIndex) + static_cast<int64_t>(i);
+            wanted[i] = requests.count(recordName(*ds, record)) > 0 ? 1 : 0;
+        }
+    }
+    if (!wfxReadSignals(ds, wanted.empty() ? nullptr : wanted.data(), &waveform.values())) {
         if (ds->lastError == kErrorOutOfMemory) {
             printLine(stderr, "Out of memory, exiting.");
         } else if (ds->lastError == kErrorDuplicateType) {  // a damaged header

@@ -105,6 +105,7 @@ struct TableReader {
         };
         if (!give(out->axis[0])) return false;
         for (int32_t i = 0; i < out->signalCount; ++i) {
+            if (out->real[i] == nullptr) continue;  // not wanted
             if (!give(out->real[i])) return false;
             if (out->imag != nullptr && !give(out->imag[i])) return false;
         }
@@ -127,6 +128,7 @@ struct TableReader {
         };
         if (!resize(out->axis[0])) return false;
         for (int32_t i = 0; i < out->signalCount; ++i) {
+            if (out->real[i] == nullptr) continue;
             if (!resize(out->real[i])) return false;
             if (out->imag != nullptr && !resize(out->imag[i])) return false;
         }
@@ -147,7 +149,8 @@ struct TableReader {
     }
 
     void pointRowAt(int32_t s, size_t row) {
-        for (int32_t c = 0; c < columns; ++c) rowDst[c] = holders[c][s];
+        for (int32_t c = 0; c < columns; ++c)
+            rowDst[c] = holders[c] != nullptr ? holders[c][s] : nullptr;
         touchedRows = row;
     }
 
@@ -160,6 +163,7 @@ struct TableReader {
         size_t end = row + kTouchRows < capacity ? row + kTouchRows : capacity;
         for (int32_t c = 0; c < columns; ++c) {
             float* array = rowDst[c];
+            if (array == nullptr) continue;
             for (size_t j = row; j < end; j += kFloatsPerPage) array[j] = 0.0f;
         }
         touchedRows = end;
@@ -192,15 +196,17 @@ int readBinaryRow(TableReader& t, size_t row) {
             if (n > t.columns - c) n = t.columns - c;
             const uint8_t* p = ds->blockBuffer + ds->blockPosition;
             float** dst = t.rowDst + c;
-            for (int32_t j = 0; j < n; ++j)
-                dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+            for (int32_t j = 0; j < n; ++j) {
+                if (dst[j] != nullptr) dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+            }
             ds->blockPosition += n * width;
             c += n;
             if (c == t.columns) break;
         }
         const char* field = blockFieldInPlace(ds, width);
         if (field == nullptr) return c;
-        t.rowDst[c][row] = decodeAs<T, Swapped>(reinterpret_cast<const uint8_t*>(field));
+        if (t.rowDst[c] != nullptr)
+            t.rowDst[c][row] = decodeAs<T, Swapped>(reinterpret_cast<const uint8_t*>(field));
         c++;
     }
     return c;
@@ -210,7 +216,7 @@ int readGenericRow(TableReader& t, size_t row) {
     for (int32_t c = 1; c < t.columns; ++c) {
         float v;
         if (!readPostValue(t.ds, &v)) return c;
-        t.rowDst[c][row] = v;
+        if (t.rowDst[c] != nullptr) t.rowDst[c][row] = v;
     }
     return t.columns;
 }
@@ -282,7 +288,10 @@ int prepareTables(TableReader& t, int64_t estimate) {
     int32_t slots = ds->sweepCount < kFirstSweepSlots ? ds->sweepCount : kFirstSweepSlots;
     while (slots > 1 && !t.slotsPlausible(slots)) slots /= 2;
     out->sweepSlots = slots;
+    // A selective read leaves the signals it skips without slots: their
+    // columns are read past, never stored.
     for (int32_t i = 0; i < out->signalCount; ++i) {
+        if (ds->wantedSignals != nullptr && ds->wantedSignals[i] == 0) continue;
         if ((out->real[i] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
         if (out->imag != nullptr && (out->imag[i] = allocSlots<float*>(slots)) == nullptr) {
             return outOfMemoryMessage(ds);
@@ -335,7 +344,9 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         t.rowDst[0][row] = axis;
         count++;
         // A row cut short keeps its point; the values not read are set to 0.
-        for (int32_t c = readRow(t, row); c < t.columns; ++c) t.rowDst[c][row] = 0.0f;
+        for (int32_t c = readRow(t, row); c < t.columns; ++c) {
+            if (t.rowDst[c] != nullptr) t.rowDst[c][row] = 0.0f;
+        }
         ds->axisPending = 1;
         got = readPostValue(ds, &axis);
     }
