@@ -90,7 +90,7 @@ Scaled scaleDown(uint64_t m, int e, int p) {
 }
 
 char* putTwo(char* out, uint32_t n) {
-    std::memcpy(out, kDigitPairs + 2 * n, 2);
+    std::memcpy(out, kDigitPairs + 2 * static_cast<std::size_t>(n), 2);
     return out + 2;
 }
 
@@ -107,7 +107,11 @@ char* formatValue(char* out, float value) {
     const uint32_t biased = (bits >> 23) & 0xff;
     const uint32_t fraction = bits & 0x7fffff;
     if (biased == 0xff) {
-        std::memcpy(out, fraction != 0 ? "nan" : "inf", 3);
+        // Three letters, no terminator: the caller ends the line itself.
+        const char* word = fraction != 0 ? "nan" : "inf";
+        out[0] = word[0];
+        out[1] = word[1];
+        out[2] = word[2];
         return out + 3;
     }
     if (biased == 0 && fraction == 0) {
