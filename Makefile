@@ -74,6 +74,7 @@ plot: demo
 
 test: build
 	@sh .ci/lint.sh
+	@$(MAKE) --no-print-directory format-check
 	@$(MAKE) --no-print-directory tidy
 	ctest --test-dir build -j $(JOBS) --output-on-failure
 	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_SANITIZE=ON -DWAVTREX_WERROR=ON >/dev/null
@@ -128,6 +129,7 @@ format-check:
 
 lint:
 	@sh .ci/lint.sh
+	@$(MAKE) --no-print-directory format-check
 
 # The checks in .clang-tidy are errors; a few files at a time on $(JOBS) cores.
 tidy: build

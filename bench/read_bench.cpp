@@ -4,9 +4,8 @@
 //   read_bench [file] [--keep]
 // The file (default: in the temp folder) is generated, measured and deleted
 // unless --keep is given.
-#include <zlib.h>
-
 #include <sys/resource.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +25,9 @@ constexpr int kSignals = 1000;
 constexpr int kPoints = 100000;
 constexpr int kRuns = 2;
 
-double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 // Peak resident set so far, in bytes (VmHWM; ru_maxrss when /proc is absent).
 long long peakResident() {
@@ -64,7 +65,8 @@ double plainRead(const std::string& path, size_t size) {
     auto* buffer = static_cast<char*>(std::malloc(size + 1));
     size_t total = 0;
     int got = 0;
-    while (buffer != nullptr && (got = gzread(in, buffer + total, static_cast<unsigned>(size + 1 - total))) > 0) {
+    while (buffer != nullptr &&
+           (got = gzread(in, buffer + total, static_cast<unsigned>(size + 1 - total))) > 0) {
         total += static_cast<size_t>(got);
     }
     gzclose(in);
@@ -105,7 +107,8 @@ int main(int argc, char** argv) {
             path = argv[i];
         }
     }
-    if (path.empty()) path = (std::filesystem::temp_directory_path() / "wavtrex_read_bench.tr0").string();
+    if (path.empty())
+        path = (std::filesystem::temp_directory_path() / "wavtrex_read_bench.tr0").string();
 
     std::printf("read_bench: binary 9601 post file, %d signals x %d points\n", kSignals, kPoints);
     auto start = std::chrono::steady_clock::now();
@@ -138,9 +141,10 @@ int main(int argc, char** argv) {
 
     double memoryLimit = 1.1 * (floatBytes + 64e6);
     std::printf("  (a) gzread into one buffer: %.3f s\n", best[0]);
-    std::printf("  (b) open + read:            %.3f s (%u points), ratio %.2f (target <= 1.5)\n", best[1], points,
-                best[1] / best[0]);
-    std::printf("  peak resident %.1f MB; float data %.1f MB + 64 MB, x1.1 = %.1f MB (%s)\n", peak / 1e6,
-                floatBytes / 1e6, memoryLimit / 1e6, peak <= memoryLimit ? "within" : "over");
+    std::printf("  (b) open + read:            %.3f s (%u points), ratio %.2f (target <= 1.5)\n",
+                best[1], points, best[1] / best[0]);
+    std::printf("  peak resident %.1f MB; float data %.1f MB + 64 MB, x1.1 = %.1f MB (%s)\n",
+                peak / 1e6, floatBytes / 1e6, memoryLimit / 1e6,
+                peak <= memoryLimit ? "within" : "over");
     return 0;
 }

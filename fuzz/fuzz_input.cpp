@@ -121,7 +121,8 @@ bool sameSignals(const WaveformDataset* ds, const WaveformValues& all, const Wav
             }
         }
         const int64_t record = static_cast<int64_t>(ds->firstSignalIndex) + i;
-        const bool complex = record < ds->variableCount && ds->variables[record].kind == kKindComplex;
+        const bool complex =
+            record < ds->variableCount && ds->variables[record].kind == kKindComplex;
         if (!sameEntry(all.real, some.real, i, counts, kept) ||
             (complex && !sameEntry(all.imag, some.imag, i, counts, kept))) {
             return false;

@@ -109,9 +109,13 @@ int reportFailure(WaveformDataset* ds, Failure failure, const char* detail, int 
     return 0;
 }
 
-void clearMessage() { lastErrorText[0] = '\0'; }
+void clearMessage() {
+    lastErrorText[0] = '\0';
+}
 
-const char* wfxLastErrorText(void) { return lastErrorText; }
+const char* wfxLastErrorText(void) {
+    return lastErrorText;
+}
 
 void fatalError(const char* format, ...) {
     std::fputs("ERROR: ", stderr);

@@ -21,7 +21,9 @@ namespace {
 constexpr uint32_t kUndetected = 0xFFFFFFFFu;
 constexpr uint8_t kModeUndetermined = 255;
 
-bool inRange(unsigned char c, int low, int high) { return c >= low && c <= high; }
+bool inRange(unsigned char c, int low, int high) {
+    return c >= low && c <= high;
+}
 
 // 4 bytes equal to text at pos, when more than pos bytes were read.
 bool hasAt(const unsigned char* b, int n, int pos, const char* text) {
@@ -36,11 +38,14 @@ bool hasVersion(const unsigned char* b, int n, const char* version, int first) {
 }
 
 // Text keyword search stops at the first NUL, like a C string search.
-bool contains(const char* text, const char* keyword) { return std::strstr(text, keyword) != nullptr; }
+bool contains(const char* text, const char* keyword) {
+    return std::strstr(text, keyword) != nullptr;
+}
 
 bool hasQuotedKeyword(const char* text, const char* keyword) {
     size_t length = std::strlen(keyword);
-    for (const char* p = std::strstr(text, keyword); p != nullptr; p = std::strstr(p + 1, keyword)) {
+    for (const char* p = std::strstr(text, keyword); p != nullptr;
+         p = std::strstr(p + 1, keyword)) {
         if (p > text && p[-1] == '"' && p[length] == '"') return true;
     }
     return false;

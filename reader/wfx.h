@@ -131,9 +131,9 @@ typedef struct WaveformDataset {
     uint32_t lineNumber; /* text lines consumed, quoted in syntax messages */
 
     /* header description */
-    uint32_t dataFormat;   /* DataFormat */
-    uint32_t analysisKind; /* AnalysisKind */
-    int32_t signalCount;   /* dependent variables */
+    uint32_t dataFormat;        /* DataFormat */
+    uint32_t analysisKind;      /* AnalysisKind */
+    int32_t signalCount;        /* dependent variables */
     uint32_t blockContinuation; /* byte-framed record continues (0 or 2) */
     int32_t mainCount;          /* HSPICE main variable count, independent included */
     int32_t probeCount;
@@ -167,17 +167,17 @@ typedef struct WaveformDataset {
     int32_t savedLength;
 
     /* format readers' working state */
-    int64_t dataSize;       /* data section size (framed event, tagged record) */
-    uint32_t axisPending;   /* HSPICE data: next value is an independent value */
-    double runningValue;    /* tagged record running time */
-    int32_t* signalIdMap;   /* signal identifier -> position */
+    int64_t dataSize;     /* data section size (framed event, tagged record) */
+    uint32_t axisPending; /* HSPICE data: next value is an independent value */
+    double runningValue;  /* tagged record running time */
+    int32_t* signalIdMap; /* signal identifier -> position */
     int32_t signalIdMapSize;
-    int32_t* signalIdList;  /* grouped signals in header order */
+    int32_t* signalIdList; /* grouped signals in header order */
     int32_t signalIdListSize;
 
-    uint32_t lastError; /* DatasetError */
-    void* nameTree;     /* tagged record scope tree */
-    void* nameIndex;    /* exact name lookup beside symbolBuckets; owned */
+    uint32_t lastError;           /* DatasetError */
+    void* nameTree;               /* tagged record scope tree */
+    void* nameIndex;              /* exact name lookup beside symbolBuckets; owned */
     const uint8_t* wantedSignals; /* set by wfxReadSignals for its read, else NULL */
 } WaveformDataset;
 

@@ -161,7 +161,8 @@ int readCsdfHeaderKeys(WaveformDataset* ds, CsdfHeaderState* state) {
 
         result = csdfTakeKey(ds, line, "SWEEPVAR", false, value);
         if (result == KeyResult::kFailed) return 0;
-        if (result == KeyResult::kTaken) csdfCopyText(state->sweepVar, sizeof state->sweepVar, value);
+        if (result == KeyResult::kTaken)
+            csdfCopyText(state->sweepVar, sizeof state->sweepVar, value);
 
         result = csdfTakeKey(ds, line, "COMPLEXVALUES", true, value);
         if (result == KeyResult::kFailed) return 0;
@@ -291,8 +292,8 @@ struct CsdfSweepArrays {
 };
 
 bool csdfGrowArray(float** slot, int32_t oldCapacity, int32_t newCapacity) {
-    auto* grown = static_cast<float*>(
-        std::realloc(*slot, static_cast<size_t>(newCapacity) * sizeof(float)));
+    auto* grown =
+        static_cast<float*>(std::realloc(*slot, static_cast<size_t>(newCapacity) * sizeof(float)));
     if (grown == nullptr) return false;
     std::memset(grown + oldCapacity, 0,
                 static_cast<size_t>(newCapacity - oldCapacity) * sizeof(float));
@@ -392,9 +393,8 @@ int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32
         // In a swept file "#;" may have the next section's "#H" glued to it.
         if (swept && token[0] != '\0' && token[1] != '\0') token[2] = '\0';
         if (std::strcmp(token, "#;") == 0) {
-            out->counts[0][sweep] = count < static_cast<uint32_t>(point)
-                                        ? count
-                                        : static_cast<uint32_t>(point);
+            out->counts[0][sweep] =
+                count < static_cast<uint32_t>(point) ? count : static_cast<uint32_t>(point);
             return 1;
         }
         if (std::strcmp(token, "#C") == 0) {

@@ -9,11 +9,11 @@
 
 namespace {
 
-constexpr int kByteFramedMark = 0x4B;   // 'K': first byte of a byte-framed file
+constexpr int kByteFramedMark = 0x4B;    // 'K': first byte of a byte-framed file
 constexpr int kByteFramedPrefix = 0x04;  // first and sixth byte of a block prefix
 constexpr uint8_t kPostFramingValue = 4;
-constexpr int kContinuedPiece = 0x81;   // 128 bytes, another piece follows
-constexpr int kByteFramedEnd = 0x82;    // end of a byte-framed file
+constexpr int kContinuedPiece = 0x81;  // 128 bytes, another piece follows
+constexpr int kByteFramedEnd = 0x82;   // end of a byte-framed file
 constexpr int32_t kContinuedLength = 128;
 
 // Fields that span blocks are joined here. It starts at the block size and
@@ -54,13 +54,17 @@ char* outOfMemory(WaveformDataset* ds) {
     return nullptr;
 }
 
-int readByte(WaveformDataset* ds) { return gzgetc(ds->stream); }
+int readByte(WaveformDataset* ds) {
+    return gzgetc(ds->stream);
+}
 
 bool readExactly(WaveformDataset* ds, void* dest, unsigned n) {
     return gzread(ds->stream, dest, n) == static_cast<int>(n);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Copies n bytes to dest as readBlockField's arguments ask.
 char* deliver(char* source, char* dest, int32_t n, bool trim, bool inPlace) {
@@ -181,7 +185,8 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
 
     // The field runs into the following blocks: join it in the scratch area.
     scratch.used = 0;
-    if (left > 0 && !appendScratch(ds->blockBuffer + ds->blockPosition, static_cast<size_t>(left))) {
+    if (left > 0 &&
+        !appendScratch(ds->blockBuffer + ds->blockPosition, static_cast<size_t>(left))) {
         return outOfMemory(ds);
     }
     for (;;) {

@@ -19,7 +19,9 @@ constexpr int32_t kFirstSweepSlots = 16;
 constexpr size_t kTouchRows = 16384;
 constexpr size_t kFloatsPerPage = 1024;
 
-bool isText(const WaveformDataset* ds) { return (ds->fileMode & kModeText) != 0; }
+bool isText(const WaveformDataset* ds) {
+    return (ds->fileMode & kModeText) != 0;
+}
 
 int outOfMemoryMessage(WaveformDataset* ds) {
     return reportFailure(ds, Failure::kOutOfMemory);
@@ -46,7 +48,7 @@ T* allocSlots(int32_t slots) {
 struct TableReader {
     WaveformDataset* ds;
     WaveformValues* out;
-    int32_t columns = 0;    // values per row, the independent one included
+    int32_t columns = 0;         // values per row, the independent one included
     float*** holders = nullptr;  // per column: the slot array it is stored in
     float** rowDst = nullptr;    // per column: the array of the current sweep
     // Values per array of the sweep being read. Every sweep starts at the
@@ -67,7 +69,8 @@ struct TableReader {
     // per pointer it needs, so only runs of empty tables over many signals
     // pass this, and they are refused rather than allocated.
     bool slotsPlausible(int32_t wanted) const {
-        int64_t entries = static_cast<int64_t>(out->signalCount) * (out->imag != nullptr ? 2 : 1) + 3;
+        int64_t entries =
+            static_cast<int64_t>(out->signalCount) * (out->imag != nullptr ? 2 : 1) + 3;
         return entries * wanted * static_cast<int64_t>(sizeof(void*)) <= 8 * estimate + (1 << 20);
     }
 
@@ -142,7 +145,8 @@ struct TableReader {
         holders[c++] = out->axis[0];
         for (int32_t i = 0; i < out->signalCount; ++i) {
             holders[c++] = out->real[i];
-            if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
+            if (out->imag != nullptr &&
+                ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
                 holders[c++] = out->imag[i];
             }
         }
@@ -258,10 +262,12 @@ int readPostValue(WaveformDataset* ds, float* value) {
         *value = static_cast<float>(std::strtod(field, nullptr));
         return 1;
     }
-    bool wide = ds->dataFormat == kFormatPost2001 || (ds->dataFormat == kFormatPost2013 && ds->axisPending != 0);
+    bool wide = ds->dataFormat == kFormatPost2001 ||
+                (ds->dataFormat == kFormatPost2013 && ds->axisPending != 0);
     const char* field = blockFieldInPlace(ds, wide ? 8 : 4);
     if (field == nullptr) return 0;
-    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds))) : decodeFloat(field, blockSwapped(ds));
+    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds)))
+                  : decodeFloat(field, blockSwapped(ds));
     return 1;
 }
 
@@ -279,7 +285,8 @@ int prepareTables(TableReader& t, int64_t estimate) {
         const VariableRecord& v = ds->variables[ds->firstSignalIndex + i];
         t.columns += (out->imag != nullptr && v.kind == kKindComplex) ? 2 : 1;
     }
-    t.holders = static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
+    t.holders =
+        static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
     t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
     if (t.holders == nullptr || t.rowDst == nullptr) return outOfMemoryMessage(ds);
     t.firstCapacity = firstCapacity(ds, estimate, t.columns);

@@ -28,7 +28,9 @@ bool isNewVersion(const WaveformDataset* ds) {
     return ds->dataFormat == kFormatPost2001 || ds->dataFormat == kFormatPost2013;
 }
 
-bool isBinary(const WaveformDataset* ds) { return (ds->fileMode & kModeText) == 0 || ds->stream == nullptr; }
+bool isBinary(const WaveformDataset* ds) {
+    return (ds->fileMode & kModeText) == 0 || ds->stream == nullptr;
+}
 
 // Decimal as sscanf's %d takes it: blanks, an optional sign, at least one
 // digit; whatever follows the digits is ignored.
@@ -96,7 +98,8 @@ const char* readName(WaveformDataset* ds, char* field) {
 }
 
 uint32_t variableKind(const WaveformDataset* ds, int32_t position, uint32_t typeCode) {
-    if (ds->analysisKind != kAnalysisAc || position < 1 || position >= ds->mainCount) return kKindReal;
+    if (ds->analysisKind != kAnalysisAc || position < 1 || position >= ds->mainCount)
+        return kKindReal;
     return isComplexTypeCode(typeCode, true) ? kKindComplex : kKindReal;
 }
 
@@ -119,7 +122,8 @@ void moveLastVariableFirst(WaveformDataset* ds) {
     int32_t last = ds->variableCount - 1;
     if (last <= 0) return;
     VariableRecord sweep = ds->variables[last];
-    std::memmove(ds->variables + 1, ds->variables, static_cast<size_t>(last) * sizeof(VariableRecord));
+    std::memmove(ds->variables + 1, ds->variables,
+                 static_cast<size_t>(last) * sizeof(VariableRecord));
     ds->variables[0] = sweep;
     for (uint32_t i = 0; i < ds->symbolCount; ++i) {
         SymbolRecord& s = ds->symbols[i];
@@ -172,7 +176,8 @@ int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
     std::memcpy(ds->version, version, kCountWidth);
     ds->version[kCountWidth] = '\0';
 
-    if (!parseDecimal(fields[1], &counts->probes) || !parseDecimal(fields[2], &counts->sweepNames)) {
+    if (!parseDecimal(fields[1], &counts->probes) ||
+        !parseDecimal(fields[2], &counts->sweepNames)) {
         return malformed(ds);
     }
     if (newVersion) {
@@ -183,8 +188,8 @@ int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
     auto* mainBytes = reinterpret_cast<const unsigned char*>(fields[0]);
     if ((mainBytes[3] & 0x80u) != 0) {
         // The count escape: a little-endian word with its top bit cleared.
-        counts->main = static_cast<int32_t>(decodeWord(mainBytes, std::endian::native == std::endian::big) &
-                                            0x7FFFFFFFu);
+        counts->main = static_cast<int32_t>(
+            decodeWord(mainBytes, std::endian::native == std::endian::big) & 0x7FFFFFFFu);
     } else {
         if (!parseDecimal(fields[0], &counts->main)) return malformed(ds);
         if (!isAllSpaces(fields[3])) {
@@ -230,7 +235,8 @@ int readDescription(WaveformDataset* ds, Counts* counts) {
     char time[kTimeWidth + 1];
     if (readField(ds, title, kTitleWidth) == nullptr) return 0;
     trimInto(ds->title, sizeof ds->title, title);
-    if (readField(ds, date, kDateWidth) == nullptr || readField(ds, time, kTimeWidth) == nullptr) return 0;
+    if (readField(ds, date, kDateWidth) == nullptr || readField(ds, time, kTimeWidth) == nullptr)
+        return 0;
     std::snprintf(ds->date, sizeof ds->date, "%s%s", date, time);
 
     if (isBinary(ds)) {
@@ -271,7 +277,9 @@ int readTypeCodes(WaveformDataset* ds, TypeCodes* codes) {
 
 }  // namespace
 
-int readPostNames(WaveformDataset* ds, const uint32_t* typeCodes) { return addFileVariables(ds, typeCodes); }
+int readPostNames(WaveformDataset* ds, const uint32_t* typeCodes) {
+    return addFileVariables(ds, typeCodes);
+}
 
 int readPostNamesWithSweep(WaveformDataset* ds, const uint32_t* typeCodes, int32_t sweepNameCount,
                            int32_t sweepCount) {
@@ -290,8 +298,10 @@ int readPostNamesWithSweep(WaveformDataset* ds, const uint32_t* typeCodes, int32
             if (compound < 0) return 0;
             ds->types[compound].kind = kKindCompound;
             ds->types[compound].memberCount = sweepNameCount - 1;
-            if (addVariable(ds, typeName, static_cast<uint32_t>(compound), kKindCompound) < 0) return 0;
-            ds->variables[ds->variableCount - 1].memberCount = static_cast<uint32_t>(sweepNameCount - 1);
+            if (addVariable(ds, typeName, static_cast<uint32_t>(compound), kKindCompound) < 0)
+                return 0;
+            ds->variables[ds->variableCount - 1].memberCount =
+                static_cast<uint32_t>(sweepNameCount - 1);
         } else {
             int32_t member = addType(ds, name, compound);
             if (member < 0) return 0;
@@ -337,8 +347,12 @@ int readPostHeaderFields(WaveformDataset* ds) {
 
 }  // namespace
 
-int readBinaryPostHeader(WaveformDataset* ds) { return readPostHeaderFields(ds); }
-int readAsciiPostHeader(WaveformDataset* ds) { return readPostHeaderFields(ds); }
+int readBinaryPostHeader(WaveformDataset* ds) {
+    return readPostHeaderFields(ds);
+}
+int readAsciiPostHeader(WaveformDataset* ds) {
+    return readPostHeaderFields(ds);
+}
 
 int readPostHeader(WaveformDataset* ds) {
     if ((ds->fileMode & kModeText) != 0 && ds->stream != nullptr) return readAsciiPostHeader(ds);

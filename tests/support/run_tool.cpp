@@ -13,8 +13,8 @@ namespace testkit {
 ScratchDir::ScratchDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = std::filesystem::temp_directory_path() /
-                         ("wavtrex-test-" + std::to_string(random()));
+        auto candidate =
+            std::filesystem::temp_directory_path() / ("wavtrex-test-" + std::to_string(random()));
         if (std::filesystem::create_directory(candidate)) {
             path_ = candidate;
             return;

@@ -17,7 +17,7 @@ using writers::CsdfPoint;
 
 // An open dataset and the values read from it, released on destruction.
 class Opened {
-public:
+  public:
     explicit Opened(const std::string& path, uint32_t format = WFX_DETECT_FORMAT) {
         ds_ = wfxOpen(path.c_str(), format, WFX_DETECT_MODE, &status_);
         message_ = wfxLastErrorText();
@@ -68,7 +68,7 @@ public:
         return {v, v + values_.counts[0][sweep]};
     }
 
-private:
+  private:
     WaveformDataset* ds_ = nullptr;
     WaveformValues values_{};
     uint32_t status_ = 0;
@@ -76,7 +76,7 @@ private:
 };
 
 class CsdfTest : public testing::Test {
-protected:
+  protected:
     std::string write(const std::string& name, const CsdfFile& file, bool gzip = false) {
         auto path = (dir_ / name).string();
         writers::writeCsdf(path, file, gzip);
@@ -258,7 +258,8 @@ TEST_F(CsdfTest, HeaderKeyLines) {
         EXPECT_EQ(f.ds()->variableCount, 0);
         EXPECT_EQ(f.ds()->signalCount, 0);
         EXPECT_FALSE(f.read());
-        EXPECT_EQ(f.message(), "Error: File " + (dir_ / "nolist.csd").string() + " is incompleted !!");
+        EXPECT_EQ(f.message(),
+                  "Error: File " + (dir_ / "nolist.csd").string() + " is incompleted !!");
     }
     {  // Negative node counts mean no nodes; names keep 255 characters, and a
        // name without its closing quote runs to the end of its token.
@@ -267,7 +268,8 @@ TEST_F(CsdfTest, HeaderKeyLines) {
         EXPECT_EQ(f.names(), (std::vector<std::string>{""}));
         ASSERT_TRUE(f.read()) << f.message();
         EXPECT_EQ(f.axis(0), (std::vector<float>{1.0f}));
-        Opened g(text("long.csd", "#H\nNODES='2' \n#N '" + std::string(300, 'v') + "' 'open \n#;\n"));
+        Opened g(
+            text("long.csd", "#H\nNODES='2' \n#N '" + std::string(300, 'v') + "' 'open \n#;\n"));
         EXPECT_EQ(g.names(), (std::vector<std::string>{"", std::string(255, 'v'), "open"}));
     }
 }
@@ -275,7 +277,8 @@ TEST_F(CsdfTest, HeaderKeyLines) {
 TEST_F(CsdfTest, PointLayouts) {
     const std::string head = "#H\nNODES='2' \n#N 'v(a)' 'v(b)' ";
     {  // A whole point on one line; tokens after the values are skipped.
-        Opened f(text("one-line.csd", head + "\n#C 1.0e-09 2 0.5 1.2 junk more \n#C 2e-9 2 3 4 \n#;\n"));
+        Opened f(
+            text("one-line.csd", head + "\n#C 1.0e-09 2 0.5 1.2 junk more \n#C 2e-9 2 3 4 \n#;\n"));
         ASSERT_TRUE(f.read()) << f.message();
         EXPECT_EQ(f.axis(0), (std::vector<float>{1e-9f, 2e-9f}));
         EXPECT_EQ(f.real(0, 0), (std::vector<float>{0.5f, 3.0f}));
@@ -320,8 +323,9 @@ TEST_F(CsdfTest, PointLayouts) {
         EXPECT_EQ(f.real(0, 0), expected);
     }
     {  // "#;" glued to the next section's "#H" still ends a sweep.
-        Opened f(text("joined.csd", "#H\nNODES='1' \n#N 'v(a)' \n#C 0 1 4 \n#;\n#H\nNODES='1' \n"
-                                    "#N 'v(a)' \n#C 0 1 9 \n#;"));
+        Opened f(text("joined.csd",
+                      "#H\nNODES='1' \n#N 'v(a)' \n#C 0 1 4 \n#;\n#H\nNODES='1' \n"
+                      "#N 'v(a)' \n#C 0 1 9 \n#;"));
         EXPECT_EQ(f.ds()->sweepCount, 2);
         ASSERT_TRUE(f.read()) << f.message();
         EXPECT_EQ(f.real(0, 0), (std::vector<float>{4.0f}));
@@ -380,24 +384,26 @@ TEST_F(CsdfTest, MalformedFiles) {
                         "Incorrect header near line 3 in file <path> !! ");
         expectOpenFails("analysis.csd", "#H\nANALYSIS='NOISE' \nNODES='1' \n",
                         "Error:Unsupport analysis in csdf format NOISE !!");
-        expectOpenFails("keys-end.csd", "#H\nTITLE='t' \n",
-                        "Error: File <path> is incompleted !!");
+        expectOpenFails("keys-end.csd", "#H\nTITLE='t' \n", "Error: File <path> is incompleted !!");
         expectOpenFails("names-end.csd", "#H\nNODES='3' \n#N 'a' 'b' \n",
                         "Error: File <path> is incompleted !!");
     }
     {  // Data half.
         const std::string one = "#H\nNODES='1' \n#N 'v(a)' \n";
-        expectReadFails("no-end.csd", one + "#C 0 1 \n1 \n", "Error: File <path> is incompleted !!");
+        expectReadFails("no-end.csd", one + "#C 0 1 \n1 \n",
+                        "Error: File <path> is incompleted !!");
         expectReadFails("no-x.csd", one + "#C", "Error: File <path> is incompleted !!");
         expectReadFails("no-value.csd", "#H\nNODES='2' \n#N 'a' 'b' \n#C 0 2 \n1 \n",
                         "Error: File <path> is incompleted !!");
         expectReadFails("no-data.csd", one, "Error: File <path> is incompleted !!");
-        const std::string complex = "#H\nANALYSIS='AC' \nCOMPLEXVALUES='YES' \nNODES='1' \n#N 'v(a)' \n";
+        const std::string complex =
+            "#H\nANALYSIS='AC' \nCOMPLEXVALUES='YES' \nNODES='1' \n#N 'v(a)' \n";
         expectReadFails("no-slash.csd", complex + "#C 1 1 \n2.0 \n",
                         "Error: Syntax error near line 7 in <path> !!");
         expectReadFails("no-imag.csd", complex + "#C 1 1 \n2.0/ \n",
                         "Error: Syntax error near line 7 in <path> !!");
-        expectReadFails("long-real.csd", complex + "#C 1 1 \n" + std::string(300, '1') + "/2 \n#;\n",
+        expectReadFails("long-real.csd",
+                        complex + "#C 1 1 \n" + std::string(300, '1') + "/2 \n#;\n",
                         "Error: Syntax error near line 6 in <path> !!");
         expectReadFails("no-next.csd", one + "#C 0 1 1 \n#;\n#H \nNODES='1' \n",
                         "Error: File <path> is incompleted !!");

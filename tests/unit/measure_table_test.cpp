@@ -13,7 +13,7 @@ namespace {
 using writers::MeasureTable;
 
 class Table {
-public:
+  public:
     explicit Table(const std::string& path) {
         ds_ = wfxOpen(path.c_str(), kFormatMeasureTable, WFX_DETECT_MODE, &status_);
         message_ = wfxLastErrorText();
@@ -36,14 +36,14 @@ public:
         return all;
     }
 
-private:
+  private:
     WaveformDataset* ds_ = nullptr;
     uint32_t status_ = 0;
     std::string message_;
 };
 
 class MeasureTableTest : public testing::Test {
-protected:
+  protected:
     std::string write(const std::string& name, const MeasureTable& table, bool gzip = false) {
         auto path = (dir_ / name).string();
         writers::writeMeasureTable(path, table, gzip);

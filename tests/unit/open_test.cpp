@@ -13,7 +13,7 @@
 namespace {
 
 class OpenTest : public testing::Test {
-protected:
+  protected:
     std::string file(const std::string& name, const std::string& bytes) {
         auto path = (dir_ / name).string();
         testkit::writeFile(path, bytes);
@@ -80,9 +80,9 @@ TEST_F(OpenTest, Failures) {
 
 TEST_F(OpenTest, FormatsWithoutReaderFailWithStatus2AndNoMessage) {
     const std::string cases[] = {
-        "x \"QVKversion\" y",                 // property store
-        "radix here and #H too",              // radix wins over CSDF
-        "nothing but END",                    // end text
+        "x \"QVKversion\" y",                             // property store
+        "radix here and #H too",                          // radix wins over CSDF
+        "nothing but END",                                // end text
         std::string("\x07\0\0\0xxxx\x07\0\0\0yyyy", 16),  // framed by 7
     };
     for (const auto& bytes : cases) {

@@ -1,12 +1,13 @@
 // Block framing and field readers: joins across blocks, byte order, the
 // byte-framed variant, words, text fields and damaged blocks.
+#include "formats/post_block.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "formats/post_block.h"
 #include "internal.h"
 #include "post_writer.h"
 #include "run_tool.h"
@@ -14,7 +15,7 @@
 namespace {
 
 class PostBlockTest : public testing::Test {
-protected:
+  protected:
     // A dataset reading bytes from a file, as open leaves it for a binary post file.
     WaveformDataset* open(const std::string& bytes, uint8_t mode = kModeBinary) {
         close();

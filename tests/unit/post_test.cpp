@@ -15,24 +15,33 @@ using writers::PostFile;
 using writers::PostForm;
 using writers::PostVersion;
 
-const PostVersion kVersions[] = {PostVersion::v9007, PostVersion::v9601, PostVersion::v2001, PostVersion::v2013};
+const PostVersion kVersions[] = {PostVersion::v9007, PostVersion::v9601, PostVersion::v2001,
+                                 PostVersion::v2013};
 
 const char* versionName(PostVersion v) {
     switch (v) {
-        case PostVersion::v9007: return "9007";
-        case PostVersion::v9601: return "9601";
-        case PostVersion::v2001: return "2001";
-        case PostVersion::v2013: return "2013";
+        case PostVersion::v9007:
+            return "9007";
+        case PostVersion::v9601:
+            return "9601";
+        case PostVersion::v2001:
+            return "2001";
+        case PostVersion::v2013:
+            return "2013";
     }
     return "";
 }
 
 uint32_t formatCode(PostVersion v) {
     switch (v) {
-        case PostVersion::v9007: return kFormatPost9007;
-        case PostVersion::v9601: return kFormatPost9601;
-        case PostVersion::v2001: return kFormatPost2001;
-        case PostVersion::v2013: return kFormatPost2013;
+        case PostVersion::v9007:
+            return kFormatPost9007;
+        case PostVersion::v9601:
+            return kFormatPost9601;
+        case PostVersion::v2001:
+            return kFormatPost2001;
+        case PostVersion::v2013:
+            return kFormatPost2013;
     }
     return 0;
 }
@@ -40,7 +49,8 @@ uint32_t formatCode(PostVersion v) {
 // Values with few digits survive the 11-character text fields exactly.
 double sample(size_t table, size_t row, size_t column) {
     if (column == 0) return static_cast<double>(row) * 1e-9;
-    return 0.25 * static_cast<double>(column) - 0.5 * static_cast<double>(row) + static_cast<double>(table);
+    return 0.25 * static_cast<double>(column) - 0.5 * static_cast<double>(row) +
+           static_cast<double>(table);
 }
 
 // Fills each table with rows of sample values and the given parameters.
@@ -72,7 +82,7 @@ PostFile basicFile(PostVersion version, PostForm form, bool bigEndian = false) {
 }
 
 class PostTest : public testing::Test {
-protected:
+  protected:
     struct Opened {
         WaveformDataset* ds = nullptr;
         uint32_t status = 0;
@@ -123,7 +133,8 @@ protected:
                 EXPECT_EQ(v.axis[0][s][r], static_cast<float>(row[0])) << "row " << r;
                 size_t c = 1;
                 for (int32_t i = 0; i < ds->signalCount; ++i) {
-                    EXPECT_EQ(v.real[i][s][r], static_cast<float>(row[c++])) << "signal " << i << " row " << r;
+                    EXPECT_EQ(v.real[i][s][r], static_cast<float>(row[c++]))
+                        << "signal " << i << " row " << r;
                     if (ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
                         EXPECT_EQ(v.imag[i][s][r], static_cast<float>(row[c++])) << "signal " << i;
                     }
@@ -155,8 +166,8 @@ TEST_F(PostTest, EveryVariantReadsBack) {
         for (const Form& form : forms) {
             for (bool gzip : {false, true}) {
                 SCOPED_TRACE(std::string(versionName(version)) + " form " +
-                             std::to_string(static_cast<int>(form.form)) + (form.bigEndian ? " big" : "") +
-                             (gzip ? " gz" : ""));
+                             std::to_string(static_cast<int>(form.form)) +
+                             (form.bigEndian ? " big" : "") + (gzip ? " gz" : ""));
                 PostFile f = basicFile(version, form.form, form.bigEndian);
                 f.gzip = gzip;
                 Opened o = open(write(f, gzip ? "wave.tr0.gz" : "wave.tr0"));
@@ -225,8 +236,10 @@ TEST_F(PostTest, Sweeps) {
                 EXPECT_EQ(name(o.ds, 2), "v(in)");
                 // The symbols follow the records to their new positions.
                 int added = 0;
-                EXPECT_EQ(findOrAddName(o.ds, "temper", kVariableNameSpace, 0, &added)->ownerIndex, 0);
-                EXPECT_EQ(findOrAddName(o.ds, "v(out)", kVariableNameSpace, 0, &added)->ownerIndex, 3);
+                EXPECT_EQ(findOrAddName(o.ds, "temper", kVariableNameSpace, 0, &added)->ownerIndex,
+                          0);
+                EXPECT_EQ(findOrAddName(o.ds, "v(out)", kVariableNameSpace, 0, &added)->ownerIndex,
+                          3);
                 expectValues(f, o.ds, read(o.ds));
             }
             {
@@ -448,7 +461,8 @@ TEST_F(PostTest, MalformedHeaders) {
         f.headerPatches = patches;
         return write(f, "bad.tr0");
     };
-    auto text = [&](const std::vector<std::pair<size_t, std::string>>& patches, size_t truncate = SIZE_MAX) {
+    auto text = [&](const std::vector<std::pair<size_t, std::string>>& patches,
+                    size_t truncate = SIZE_MAX) {
         PostFile f = basicFile(PostVersion::v9601, PostForm::text);
         f.headerPatches = patches;
         f.truncateAt = truncate;
@@ -482,8 +496,10 @@ TEST_F(PostTest, MalformedHeaders) {
     }
     {
         // Binary files cut inside the header, and a block longer than the buffer.
-        std::string bytes = writers::buildPostFile(basicFile(PostVersion::v9601, PostForm::wordFramed));
-        for (size_t cut : {40, 100, 300, 330}) expectFailure(writeRaw(bytes.substr(0, cut), "bad.tr0"), malformed);
+        std::string bytes =
+            writers::buildPostFile(basicFile(PostVersion::v9601, PostForm::wordFramed));
+        for (size_t cut : {40, 100, 300, 330})
+            expectFailure(writeRaw(bytes.substr(0, cut), "bad.tr0"), malformed);
         PostFile big = basicFile(PostVersion::v9601, PostForm::wordFramed);
         big.title = std::string(64, 'T');
         big.headerBlockSize = 20000;
@@ -557,7 +573,8 @@ TEST_F(PostTest, HostileCounts) {
         EXPECT_EQ(o.ds->sweepCount, 9999);
         WaveformValues v{};
         EXPECT_EQ(wfxRead(o.ds, &v), 0);
-        EXPECT_EQ(std::string(wfxLastErrorText()), "Malformed data file " + (dir_ / "wave.tr0").string() + " !!");
+        EXPECT_EQ(std::string(wfxLastErrorText()),
+                  "Malformed data file " + (dir_ / "wave.tr0").string() + " !!");
         // The same tables over three signals are read.
         f.signals.resize(3);
         Opened small = open(write(f, "small.tr0"));

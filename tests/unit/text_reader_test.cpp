@@ -11,7 +11,7 @@ namespace {
 
 // Opens text as a gz stream through a scratch file.
 class TextStream {
-public:
+  public:
     explicit TextStream(const std::string& text) {
         testkit::writeFile(dir_ / "input.txt", text);
         stream_ = gzopen((dir_ / "input.txt").c_str(), "rb");
@@ -19,7 +19,7 @@ public:
     ~TextStream() { gzclose(stream_); }
     gzFile get() const { return stream_; }
 
-private:
+  private:
     testkit::ScratchDir dir_;
     gzFile stream_ = nullptr;
 };
@@ -28,7 +28,9 @@ struct Token {
     std::string text;
     uint32_t lines;
     bool operator==(const Token&) const = default;
-    friend void PrintTo(const Token& t, std::ostream* os) { *os << '"' << t.text << "\"/" << t.lines; }
+    friend void PrintTo(const Token& t, std::ostream* os) {
+        *os << '"' << t.text << "\"/" << t.lines;
+    }
 };
 
 std::vector<Token> allTokens(const std::string& input, const char* separators) {
@@ -49,8 +51,7 @@ TEST(TokenReader, SplitsJoinsAndCountsLines) {
     EXPECT_EQ(allTokens("ab\ncd ef", " "),
               (std::vector<Token>{{"abcd", 1}, {"ef", 0}, {"<none>", 0}}));
     // CR LF is one newline; a lone CR inside a token is dropped.
-    EXPECT_EQ(allTokens("a\rb\r\nc", " "),
-              (std::vector<Token>{{"abc", 1}, {"<none>", 0}}));
+    EXPECT_EQ(allTokens("a\rb\r\nc", " "), (std::vector<Token>{{"abc", 1}, {"<none>", 0}}));
     // Only separators and newlines: none, with every newline counted.
     EXPECT_EQ(allTokens(" \n \n\n ", " "), (std::vector<Token>{{"<none>", 3}}));
     // The default set splits on commas and tabs; a newline never ends a token,

@@ -1,7 +1,8 @@
 #include "csdf_writer.h"
-#include "file_bytes.h"
 
 #include <cstdio>
+
+#include "file_bytes.h"
 
 namespace writers {
 

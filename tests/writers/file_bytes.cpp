@@ -10,7 +10,8 @@ namespace writers {
 
 std::string gzipBytes(const std::string& bytes) {
     z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         throw std::runtime_error("deflateInit2 failed");
     }
     std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())) + 64, '\0');

@@ -1,9 +1,10 @@
 // See framed_event_writer.h.
 #include "framed_event_writer.h"
-#include "file_bytes.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "file_bytes.h"
 
 namespace writers {
 

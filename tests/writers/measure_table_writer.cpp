@@ -1,7 +1,8 @@
 #include "measure_table_writer.h"
-#include "file_bytes.h"
 
 #include <cstdio>
+
+#include "file_bytes.h"
 
 namespace writers {
 
@@ -9,8 +10,8 @@ std::string measureTableText(const MeasureTable& table) {
     std::string out = "$DATA1 SOURCE='wavtrex' VERSION='" + table.version + "' PARAM_COUNT=0\n";
     if (table.option) out += "$OPTION DELIMITER=' '\n";
     out += ".TITLE " + table.title + "\n";
-    size_t perLine = table.option || table.columnsPerLine == 0 ? table.columns.size() + 1
-                                                               : table.columnsPerLine;
+    size_t perLine =
+        table.option || table.columnsPerLine == 0 ? table.columns.size() + 1 : table.columnsPerLine;
     for (size_t i = 0; i < table.columns.size(); ++i) {
         out += table.columns[i] + " ";
         if ((i + 1) % perLine == 0 || i + 1 == table.columns.size()) out += "\n";

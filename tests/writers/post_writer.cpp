@@ -15,14 +15,20 @@ namespace {
 constexpr size_t kFixedHeaderSize = 264;
 constexpr size_t kDefaultHeaderBlock = 8000;
 
-bool isWordVersion(PostVersion v) { return v != PostVersion::v9007; }
+bool isWordVersion(PostVersion v) {
+    return v != PostVersion::v9007;
+}
 
 const char* versionText(PostVersion v) {
     switch (v) {
-        case PostVersion::v9007: return "9007";
-        case PostVersion::v9601: return "9601";
-        case PostVersion::v2001: return "2001";
-        case PostVersion::v2013: return "2013";
+        case PostVersion::v9007:
+            return "9007";
+        case PostVersion::v9601:
+            return "9601";
+        case PostVersion::v2001:
+            return "2001";
+        case PostVersion::v2013:
+            return "2013";
     }
     return "9601";
 }
@@ -69,7 +75,8 @@ std::string textNumber(double v, int width) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.*E", width - 7, v);
     std::string text = buffer;
-    if (text.size() < static_cast<size_t>(width)) text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+    if (text.size() < static_cast<size_t>(width))
+        text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
     return text;
 }
 
@@ -202,7 +209,8 @@ struct PostStreamWriter::Encoder {
     int fieldsOnLine = 0;
 
     Encoder(const PostFile& file, Sink out) : f(file), sink(std::move(out)) {
-        if (f.sweepCountField < 0) f.sweepCountField = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
+        if (f.sweepCountField < 0)
+            f.sweepCountField = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
         f.tables.clear();
         if (f.blockSize < 1) f.blockSize = 1;
     }
@@ -227,7 +235,8 @@ struct PostStreamWriter::Encoder {
             return;
         }
         if (f.form == PostForm::byteFramed) sink("K");
-        size_t limit = f.headerBlockSize > 0 ? static_cast<size_t>(f.headerBlockSize) : kDefaultHeaderBlock;
+        size_t limit =
+            f.headerBlockSize > 0 ? static_cast<size_t>(f.headerBlockSize) : kDefaultHeaderBlock;
         size_t from = 0;
         const std::string& h = header.bytes;
         while (h.size() - from > limit) {
@@ -299,7 +308,9 @@ std::string buildPostFile(const PostFile& f) {
         for (double p : table.params) encoder.number(p, encoder.valueWidth());
         size_t width = postRowWidth(f);
         for (size_t i = 0; i < table.values.size(); ++i) {
-            encoder.number(table.values[i], i % width == 0 ? encoder.axisWidth() : (f.version == PostVersion::v2001 ? 8 : 4));
+            encoder.number(table.values[i], i % width == 0
+                                                ? encoder.axisWidth()
+                                                : (f.version == PostVersion::v2001 ? 8 : 4));
         }
         if (table.marker) encoder.number(1e30, encoder.axisWidth());
     }
@@ -312,7 +323,8 @@ void writePostFile(const std::string& path, const PostFile& f) {
     writeBytes(path, buildPostFile(f), f.gzip);
 }
 
-std::string frameWordBlocks(const std::vector<std::string>& chunks, bool bigEndian, uint8_t framingValue) {
+std::string frameWordBlocks(const std::vector<std::string>& chunks, bool bigEndian,
+                            uint8_t framingValue) {
     std::string out;
     for (const std::string& chunk : chunks) {
         auto length = static_cast<uint32_t>(chunk.size());
@@ -361,10 +373,18 @@ PostStreamWriter::~PostStreamWriter() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-void PostStreamWriter::param(double v) { encoder_->number(v, encoder_->valueWidth()); }
-void PostStreamWriter::axis(double v) { encoder_->number(v, encoder_->axisWidth()); }
-void PostStreamWriter::value(double v) { encoder_->number(v, encoder_->valueWidth()); }
-void PostStreamWriter::endTable() { encoder_->number(1e30, encoder_->axisWidth()); }
+void PostStreamWriter::param(double v) {
+    encoder_->number(v, encoder_->valueWidth());
+}
+void PostStreamWriter::axis(double v) {
+    encoder_->number(v, encoder_->axisWidth());
+}
+void PostStreamWriter::value(double v) {
+    encoder_->number(v, encoder_->valueWidth());
+}
+void PostStreamWriter::endTable() {
+    encoder_->number(1e30, encoder_->axisWidth());
+}
 
 bool PostStreamWriter::finish() {
     encoder_->finish();

@@ -73,7 +73,7 @@ struct PostFile {
     std::vector<std::string> sweepNames;  // none: no outer sweep
     // -1: the number of tables when swept, else 0 (PostStreamWriter: set it)
     int sweepCountField = -1;
-    std::vector<PostTable> tables;        // one per sweep
+    std::vector<PostTable> tables;  // one per sweep
 
     // Binary only: write the main count with the top-bit escape instead of digits.
     bool countEscape = false;
@@ -87,9 +87,9 @@ struct PostFile {
     std::vector<size_t> textBreaks;
     int textValuesPerLine = 7;
 
-    bool endMark = true;          // byte-framed: close the file with 0x82
-    size_t truncateAt = SIZE_MAX; // keep only this many bytes (before gzip)
-    bool gzip = false;            // writePostFile compresses
+    bool endMark = true;           // byte-framed: close the file with 0x82
+    size_t truncateAt = SIZE_MAX;  // keep only this many bytes (before gzip)
+    bool gzip = false;             // writePostFile compresses
 };
 
 // Values per row of f: the independent value, one per signal, two per complex one.
@@ -119,7 +119,7 @@ std::string frameByteRecords(const std::vector<std::string>& records, bool endMa
 // Streams a post file to disk: the header from f (f.tables is ignored), then
 // the values as they are given. Not for truncated or patched files.
 class PostStreamWriter {
-public:
+  public:
     PostStreamWriter(const std::string& path, const PostFile& f);
     ~PostStreamWriter();
     PostStreamWriter(const PostStreamWriter&) = delete;
@@ -134,7 +134,7 @@ public:
 
     struct Encoder;  // shared with buildPostFile
 
-private:
+  private:
     Encoder* encoder_;
     std::FILE* file_;
     bool ok_ = true;

@@ -1,9 +1,10 @@
 // See tagged_record_writer.h.
 #include "tagged_record_writer.h"
-#include "file_bytes.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "file_bytes.h"
 
 namespace writers {
 
