@@ -57,8 +57,8 @@ TEST(Failures, EveryRowFormatsAndSetsItsCode) {
         EXPECT_EQ(reportFailure(ds, failure, "X", 42), 0);
         EXPECT_EQ(ds->lastError, row.lastError == kErrorUnchanged ? 77u : row.lastError);
         std::string text = row.text;
-        auto fill = [&](const std::string& spec, const std::string& value) {
-            text.replace(text.find(spec), spec.size(), value);
+        auto fill = [&](const std::string& conversion, const std::string& value) {
+            text.replace(text.find(conversion), conversion.size(), value);
         };
         switch (row.args) {
             case FailureArgs::kNone:
