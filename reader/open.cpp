@@ -232,6 +232,7 @@ void saveBlockState(WaveformDataset* ds) {
     std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
     ds->savedLength = ds->blockLength;
     ds->savedPosition = ds->blockPosition;
+    ds->savedFileMode = ds->fileMode;
 }
 
 }  // namespace

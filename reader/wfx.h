@@ -165,6 +165,7 @@ typedef struct WaveformDataset {
     uint8_t* savedBlock; /* blockBuffer as it stood right after the header */
     int32_t savedPosition;
     int32_t savedLength;
+    uint8_t savedFileMode; /* fileMode then: a swapped block met later holds for one read */
 
     /* format readers' working state */
     int64_t dataSize;     /* data section size (framed event, tagged record) */

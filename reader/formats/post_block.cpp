@@ -286,4 +286,7 @@ void restoreSavedBlock(WaveformDataset* ds) {
     ds->blockPosition = ds->savedPosition;
     if (ds->blockPosition < 0 || ds->blockPosition > length) ds->blockPosition = length;
     ds->blockContinuation = 0;
+    // A damaged block may have set the swapped flag during an earlier read;
+    // every read starts from the byte order the header left.
+    ds->fileMode = ds->savedFileMode;
 }
