@@ -164,7 +164,7 @@ class Waveform {
     }
 
     py::list read(const py::object& signals) {
-        std::vector<char> wanted(names_.size(), signals.is_none());
+        std::vector<uint8_t> wanted(names_.size(), signals.is_none() ? 1 : 0);
         if (!signals.is_none()) {
             py::object names = py::isinstance<py::str>(signals) ? py::make_tuple(signals) : signals;
             for (py::handle name : names) {
@@ -184,11 +184,16 @@ class Waveform {
             std::lock_guard<std::mutex> lock(mutex_);
             closed = ds_ == nullptr;
             if (!closed) {
-                ok = wfxRead(ds_, &values.v);
+                // A header whose names could not all be listed still has
+                // signalCount signals for the reader to look up.
+                const auto count = static_cast<size_t>(ds_->signalCount > 0 ? ds_->signalCount : 0);
+                if (wanted.size() < count) wanted.resize(count, signals.is_none() ? 1 : 0);
+                // A selection is decoded and held for the named signals only.
+                ok = signals.is_none() ? wfxRead(ds_, &values.v)
+                                       : wfxReadSignals(ds_, wanted.data(), &values.v);
                 lastError = ds_->lastError;
                 if (!ok) message = wfxLastErrorText();
             }
-            if (ok) releaseUnwanted(values.v, wanted);
         }
         if (closed) throw py::value_error("read of a closed waveform");
         if (!ok) raiseReaderError(lastError, message, path_);
@@ -256,21 +261,7 @@ class Waveform {
         }
     }
 
-    // Frees the arrays of signals nobody asked for before any array is handed out.
-    static void releaseUnwanted(WaveformValues& v, const std::vector<char>& wanted) {
-        for (int32_t i = 0; i < v.signalCount && static_cast<size_t>(i) < wanted.size(); ++i) {
-            if (wanted[static_cast<size_t>(i)]) continue;
-            for (float*** set : {v.real, v.imag}) {
-                if (set == nullptr || set[i] == nullptr) continue;
-                for (int32_t s = 0; s < v.sweepSlots; ++s) {
-                    std::free(set[i][s]);
-                    set[i][s] = nullptr;
-                }
-            }
-        }
-    }
-
-    py::list sweeps(WaveformValues& v, const std::vector<char>& wanted) const {
+    py::list sweeps(WaveformValues& v, const std::vector<uint8_t>& wanted) const {
         const bool perSignal = wfxTimesPerSignal(&v) != 0;
         const int32_t sweepCount = v.sweepCount < v.sweepSlots ? v.sweepCount : v.sweepSlots;
         const auto signals = static_cast<int32_t>(std::min<size_t>(names_.size(), v.signalCount));
@@ -422,8 +413,8 @@ context manager that closes itself.)")
         .def("read", &Waveform::read, py::arg("signals") = py::none(), R"(Reads the values.
 
 Returns a list with one Sweep per sweep. signals, a name or a list of names,
-keeps only those signals (KeyError for a name the file does not have); the
-others are released as soon as the file is decoded. Real values are the
+keeps only those signals (KeyError for a name the file does not have): only
+they are decoded and held, the others are skipped in the file. Real values are the
 reader's own arrays (no copy); complex values are copied once, since the
 reader keeps real and imaginary parts apart and complex64 interleaves them.
 The GIL is released while the file is read. Raises wavtrex.Error when the
