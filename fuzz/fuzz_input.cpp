@@ -158,13 +158,16 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
     (void)names;
     // The second read keeps every other signal: it must give exactly what
     // the full read gave for those, and nothing for the rest.
-    // A short file lowers sweepCount during a read; both reads start from
-    // the header's count.
+    // A short file lowers sweepCount during a read, and the tagged record
+    // reader's running time carries over from one read to the next; both
+    // reads start from the state the header left.
     const int32_t headerSweeps = ds->sweepCount;
+    const double startTime = ds->runningValue;
     WaveformValues all;
     std::memset(&all, 0, sizeof all);
     if (wfxRead(ds, &all) != 0) {
         ds->sweepCount = headerSweeps;
+        ds->runningValue = startTime;
         volatile float sum = sumValues(ds, all);
         (void)sum;
         std::vector<uint8_t> wanted(static_cast<size_t>(all.signalCount));

@@ -196,6 +196,10 @@ int64_t estimatedDataSize(const WaveformDataset* ds);
 // Failure::kEmptyData and returns 0: every data reader starts here.
 int64_t requireDataSize(WaveformDataset* ds);
 
+// Puts the block state back as it stood right after the header, for a data
+// read that starts again from dataOffset.
+void restoreSavedBlock(WaveformDataset* ds);
+
 // ---- the format table (format_table.cpp) ---------------------------------------
 
 // Reads the header into the dataset; 1, or 0 after reporting the failure.

@@ -277,16 +277,3 @@ bool isAllSpaces(const char* text) {
     }
     return true;
 }
-
-void restoreSavedBlock(WaveformDataset* ds) {
-    int32_t length = ds->savedLength;
-    if (length < 0 || length > WFX_BLOCK_SIZE || ds->blockBuffer == nullptr) length = 0;
-    if (length > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(length));
-    ds->blockLength = length;
-    ds->blockPosition = ds->savedPosition;
-    if (ds->blockPosition < 0 || ds->blockPosition > length) ds->blockPosition = length;
-    ds->blockContinuation = 0;
-    // A damaged block may have set the swapped flag during an earlier read;
-    // every read starts from the byte order the header left.
-    ds->fileMode = ds->savedFileMode;
-}

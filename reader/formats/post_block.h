@@ -104,8 +104,4 @@ char* readNumberField(WaveformDataset* ds, char* dest, int32_t n);
 // True when text is non-empty and made of blanks only (a tab does not count).
 bool isAllSpaces(const char* text);
 
-// Puts the block state back as it stood right after the header, for a data
-// read that starts again from dataOffset.
-void restoreSavedBlock(WaveformDataset* ds);
-
 #endif

@@ -637,10 +637,7 @@ int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
     out->sweepSlots = 0;
     out->sweepCount = 0;
     gzseek(ds->stream, ds->dataOffset, SEEK_SET);
-    if (ds->savedLength > 0)
-        std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(ds->savedLength));
-    ds->blockLength = ds->savedLength;
-    ds->blockPosition = ds->savedPosition;
+    restoreSavedBlock(ds);
 
     bool ok = taggedReadSweeps(read);
     std::free(read.rooms);
