@@ -51,6 +51,10 @@ struct TableReader {
     int32_t columns = 0;         // values per row, the independent one included
     float*** holders = nullptr;  // per column: the slot array it is stored in
     float** rowDst = nullptr;    // per column: the array of the current sweep
+    // The stored columns after the independent one, in row order: a
+    // selective read decodes only these and steps over the rest.
+    int32_t* kept = nullptr;
+    int32_t keptCount = 0;
     // Values per array of the sweep being read. Every sweep starts at the
     // first capacity and doubles on its own: a long table does not make every
     // short one before or after it as long, which could ask for far more
@@ -63,6 +67,7 @@ struct TableReader {
     ~TableReader() {
         std::free(holders);
         std::free(rowDst);
+        std::free(kept);
     }
 
     // Slot pointers a file may cost: a table with rows holds at least 4 bytes
@@ -150,6 +155,10 @@ struct TableReader {
                 holders[c++] = out->imag[i];
             }
         }
+        keptCount = 0;
+        for (c = 1; c < columns; ++c) {
+            if (holders[c] != nullptr) kept[keptCount++] = c;
+        }
     }
 
     void pointRowAt(int32_t s, size_t row) {
@@ -192,6 +201,8 @@ template <typename T, bool Swapped>
 int readBinaryRow(TableReader& t, size_t row) {
     WaveformDataset* ds = t.ds;
     constexpr int32_t width = sizeof(T);
+    const bool everyColumn = t.keptCount == t.columns - 1;
+    int32_t k = 0;  // the next kept column at or after c
     int32_t c = 1;
     while (c < t.columns) {
         int32_t left = ds->blockLength - ds->blockPosition;
@@ -199,9 +210,16 @@ int readBinaryRow(TableReader& t, size_t row) {
             int32_t n = (left - 1) / width;
             if (n > t.columns - c) n = t.columns - c;
             const uint8_t* p = ds->blockBuffer + ds->blockPosition;
-            float** dst = t.rowDst + c;
-            for (int32_t j = 0; j < n; ++j) {
-                if (dst[j] != nullptr) dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+            if (everyColumn) {
+                float** dst = t.rowDst + c;
+                for (int32_t j = 0; j < n; ++j)
+                    dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+            } else {
+                while (k < t.keptCount && t.kept[k] < c) ++k;
+                for (; k < t.keptCount && t.kept[k] < c + n; ++k) {
+                    const int32_t j = t.kept[k] - c;
+                    t.rowDst[t.kept[k]][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+                }
             }
             ds->blockPosition += n * width;
             c += n;
@@ -288,7 +306,9 @@ int prepareTables(TableReader& t, int64_t estimate) {
     t.holders =
         static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
     t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
-    if (t.holders == nullptr || t.rowDst == nullptr) return outOfMemoryMessage(ds);
+    t.kept = static_cast<int32_t*>(std::malloc(static_cast<size_t>(t.columns) * sizeof(int32_t)));
+    if (t.holders == nullptr || t.rowDst == nullptr || t.kept == nullptr)
+        return outOfMemoryMessage(ds);
     t.firstCapacity = firstCapacity(ds, estimate, t.columns);
     t.estimate = estimate;
 
