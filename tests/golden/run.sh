@@ -1,9 +1,11 @@
 #!/bin/sh
-# Golden runs of the converter. A case is a folder below tests/golden/cases/:
+# Golden runs of a program: the converter's cases are the folders below
+# tests/golden/cases/, wavtrex-info's those below tests/info/. A case holds:
 #   args    the command-line arguments, one per line (an empty line is "")
 #   in/     copied into a scratch working folder; setup (optional) is then run
 #           there with sh, for inputs a file cannot hold (empty folders, huge
-#           files, links); ulimit (optional) holds ulimit options for the run
+#           files, links, files of the fuzz seed corpus in $WAVTREX_CORPUS);
+#           ulimit (optional) holds ulimit options for the run
 #   expect/ every file the run creates or changes, by its path below the working
 #           folder; an empty folder holds a file ".empty"
 #   stdout, stderr, status   the console texts, exactly, and the exit status

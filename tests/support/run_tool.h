@@ -1,10 +1,9 @@
-// Runs the built wavtrex binary in a scratch folder and captures everything.
+// Scratch folders and whole-file reads and writes for the tests.
 #ifndef WAVTREX_TESTS_RUN_TOOL_H
 #define WAVTREX_TESTS_RUN_TOOL_H
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace testkit {
 
@@ -21,16 +20,6 @@ class ScratchDir {
   private:
     std::filesystem::path path_;
 };
-
-struct RunResult {
-    int status = -1;  // exit status; -1 when the process did not exit normally
-    std::string out;
-    std::string err;
-};
-
-// Runs binary with args (each passed as one argument, argv[0] = binary) in workDir.
-RunResult runTool(const std::string& binary, const std::vector<std::string>& args,
-                  const std::filesystem::path& workDir);
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

@@ -1,0 +1,16 @@
+<CurveExtraction FileName="C:\sim\run1.tr0"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="run2.tr0.gz"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="/tmp/a.b/run3"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="d:run4.tr0"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="dir\sub/file.x\run5"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn.tr0"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="run7.eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee"/>
+<VoltageCurveList OutputSubFolder="s">
+<CurveExtraction FileName="dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd/run8.tr0"/>
+<VoltageCurveList OutputSubFolder="s">
