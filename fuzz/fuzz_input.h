@@ -1,7 +1,6 @@
 // Shared driver of the fuzz targets: the reader opens files by path, so each
 // input is written to one scratch file per process and run through open,
-// read (twice, since a second read must start cleanly from the saved state),
-// release and close.
+// read, a selective read, release and close.
 #ifndef WAVTREX_FUZZ_INPUT_H
 #define WAVTREX_FUZZ_INPUT_H
 
@@ -13,13 +12,10 @@ namespace fuzzing {
 // Inputs above this size are ignored: they add run time, not coverage.
 constexpr size_t kMaxInput = 1u << 20;
 
-// Detect the file mode, as the converter does.
-constexpr uint8_t kDetectMode = 0;
-
-// Writes the bytes to the scratch file and runs them through the reader with
-// the given data format (WFX_DETECT_FORMAT for detection) and file mode.
-// Inputs that start with the gzip magic get a ".gz" name, which the readers
-// take into account when they size their arrays.
+// Runs the bytes through the reader with the given data format
+// (WFX_DETECT_FORMAT for detection) and file mode (0 detects). Inputs that
+// start with the gzip magic get a ".gz" name, which the readers take into
+// account when they size their arrays.
 void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode);
 
 }  // namespace fuzzing

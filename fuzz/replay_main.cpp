@@ -1,11 +1,10 @@
 // Stand-in for libFuzzer in ordinary builds: runs the target once on every
-// file named on the command line, or on every file inside a named folder, so
-// the seed corpora and the kept regression inputs replay under CTest. With
-// --damage each file is also run cut at every length and with every byte
-// flipped in turn: the seeds cover every format variant, so this is the
-// damaged-file test of every reader.
+// file named on the command line, or on every file inside a named folder
+// (names that do not exist are skipped), so the seed corpora and the kept
+// regression inputs replay under CTest. With --damage each file is also run
+// cut at every length and with every byte flipped in turn: the seeds cover
+// every format variant, so this is the damaged-file test of every reader.
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -18,56 +17,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-bool damage = false;
-
-void run(const std::vector<char>& bytes) {
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-}
-
-bool runFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path.string().c_str());
-        return false;
-    }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    run(bytes);
-    for (size_t at = 0; damage && at < bytes.size(); ++at) {
-        run(std::vector<char>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at)));
-        std::vector<char> flipped = bytes;
-        flipped[at] = static_cast<char>(~flipped[at]);
-        run(flipped);
-    }
-    return true;
+void run(const std::vector<char>& bytes, size_t size) {
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), size);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int inputs = 0;
-    bool ok = true;
+    namespace fs = std::filesystem;
+    bool damage = false;
+    std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
-        std::filesystem::path arg = argv[i];
-        if (arg == "--damage") {
-            damage = true;
-            continue;
-        }
         std::error_code error;
-        if (std::filesystem::is_directory(arg, error)) {
-            std::vector<std::filesystem::path> files;
-            for (const auto& entry : std::filesystem::directory_iterator(arg)) {
-                if (entry.is_regular_file()) files.push_back(entry.path());
+        if (std::string(argv[i]) == "--damage") {
+            damage = true;
+        } else if (fs::is_directory(argv[i], error)) {
+            std::vector<fs::path> inside;
+            for (const auto& entry : fs::directory_iterator(argv[i])) {
+                if (entry.is_regular_file()) inside.push_back(entry.path());
             }
-            std::sort(files.begin(), files.end());  // a stable order for reproducible logs
-            for (const auto& file : files) {
-                ok = runFile(file) && ok;
-                ++inputs;
-            }
-        } else if (std::filesystem::exists(arg, error)) {
-            ok = runFile(arg) && ok;
-            ++inputs;
+            std::sort(inside.begin(), inside.end());  // a stable order for reproducible logs
+            files.insert(files.end(), inside.begin(), inside.end());
+        } else if (fs::exists(argv[i], error)) {
+            files.emplace_back(argv[i]);
         }
     }
-    std::printf("%d inputs replayed\n", inputs);
-    return ok && inputs > 0 ? 0 : 1;
+    for (const fs::path& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        run(bytes, bytes.size());
+        for (size_t at = 0; damage && at < bytes.size(); ++at) {
+            run(bytes, at);
+            bytes[at] = static_cast<char>(~bytes[at]);
+            run(bytes, bytes.size());
+            bytes[at] = static_cast<char>(~bytes[at]);
+        }
+    }
+    std::printf("%zu inputs replayed\n", files.size());
+    return files.empty() ? 1 : 0;
 }
