@@ -1,7 +1,5 @@
 #include "fuzz_input.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,16 +14,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of this process's own under /dev/shm when there is one (no disk
-// traffic per input), else under the system temp folder; removed at exit.
+// A folder of this process's own, in memory under /dev/shm when there is one
+// (no disk traffic per input); removed at exit.
 struct ScratchFolder {
-    fs::path path;
+    std::string path =
+        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+        "wavtrex-fuzz-XXXXXX";
     ScratchFolder() {
-        std::error_code error;
-        const fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm")
-                                                                  : fs::temp_directory_path(error);
-        path = base / ("wavtrex-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(path, error);
+        if (mkdtemp(path.data()) == nullptr) std::abort();
     }
     ~ScratchFolder() {
         std::error_code error;
@@ -36,7 +32,7 @@ struct ScratchFolder {
 std::string writeInput(const uint8_t* data, size_t size) {
     static ScratchFolder scratch;
     const bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
-    const std::string path = (scratch.path / (gzip ? "input.gz" : "input.w")).string();
+    const std::string path = scratch.path + (gzip ? "/input.gz" : "/input.w");
     FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr || (size > 0 && std::fwrite(data, 1, size, out) != size)) std::abort();
     std::fclose(out);

@@ -5,6 +5,7 @@
 // cut at every length and with every byte flipped in turn: the seeds cover
 // every format variant, so this is the damaged-file test of every reader.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -15,14 +16,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
-
-void run(const std::vector<char>& bytes, size_t size) {
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), size);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     bool damage = false;
@@ -32,25 +25,27 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--damage") {
             damage = true;
         } else if (fs::is_directory(argv[i], error)) {
-            std::vector<fs::path> inside;
+            const auto first = static_cast<std::ptrdiff_t>(files.size());
             for (const auto& entry : fs::directory_iterator(argv[i])) {
-                if (entry.is_regular_file()) inside.push_back(entry.path());
+                if (entry.is_regular_file()) files.push_back(entry.path());
             }
-            std::sort(inside.begin(), inside.end());  // a stable order for reproducible logs
-            files.insert(files.end(), inside.begin(), inside.end());
+            std::sort(files.begin() + first, files.end());  // a stable order for reproducible logs
         } else if (fs::exists(argv[i], error)) {
             files.emplace_back(argv[i]);
         }
     }
+    std::vector<char> bytes;
+    auto run = [&bytes](size_t size) {
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), size);
+    };
     for (const fs::path& file : files) {
         std::ifstream in(file, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        run(bytes, bytes.size());
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        run(bytes.size());
         for (size_t at = 0; damage && at < bytes.size(); ++at) {
-            run(bytes, at);
+            run(at);
             bytes[at] = static_cast<char>(~bytes[at]);
-            run(bytes, bytes.size());
+            run(bytes.size());
             bytes[at] = static_cast<char>(~bytes[at]);
         }
     }

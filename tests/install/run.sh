@@ -3,14 +3,9 @@
 # against it through pkg-config and through find_package, and runs each.
 #   sh run.sh BUILD_DIR SCRATCH_DIR SAMPLE_WRITER C_COMPILER
 set -e
-build=$1
-scratch=$2
-sample=$3
-cc=$4
+build=$1 scratch=$2 sample=$3 cc=$4 prefix=$2/prefix
 here=$(cd "$(dirname "$0")" && pwd)
-rm -rf "$scratch"
-mkdir -p "$scratch"
-prefix=$scratch/prefix
+rm -rf "$scratch" && mkdir -p "$scratch"
 cmake --install "$build" --prefix "$prefix" >"$scratch/install.log"
 "$sample" "$scratch/sample.tr0"
 

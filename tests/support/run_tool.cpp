@@ -1,23 +1,16 @@
 #include "run_tool.h"
 
+#include <cstdlib>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace testkit {
 
 ScratchDir::ScratchDir() {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate =
-            std::filesystem::temp_directory_path() / ("wavtrex-test-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a scratch folder");
+    std::string pattern = (std::filesystem::temp_directory_path() / "wavtrex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
+    path_ = pattern;
 }
 
 ScratchDir::~ScratchDir() {
@@ -33,8 +26,7 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 }  // namespace testkit
