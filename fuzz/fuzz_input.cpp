@@ -121,7 +121,7 @@ size_t nameLengths(const WaveformDataset* ds) {
 }  // namespace
 
 void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) {
-    if (size > kMaxInput) return;
+    if (size > (1u << 20)) return;  // large inputs add run time, not coverage
     const std::string path = writeInput(data, size);
     uint32_t status = 0;
     WaveformDataset* ds = wfxOpen(path.c_str(), format, mode, &status);
@@ -136,8 +136,7 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
     // read starts from the state the header left.
     const int32_t headerSweeps = ds->sweepCount;
     const double startTime = ds->runningValue;
-    WaveformValues all;
-    std::memset(&all, 0, sizeof all);
+    WaveformValues all{};
     if (wfxRead(ds, &all) != 0) {
         // Reads of the odd and of the even signals compare every value.
         for (size_t odd : {1, 0}) {
@@ -145,8 +144,7 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
             ds->runningValue = startTime;
             std::vector<uint8_t> wanted(static_cast<size_t>(all.signalCount));
             for (size_t i = 0; i < wanted.size(); ++i) wanted[i] = i % 2 == odd;
-            WaveformValues some;
-            std::memset(&some, 0, sizeof some);
+            WaveformValues some{};
             if (wfxReadSignals(ds, wanted.data(), &some) == 0 ||
                 !sameSignals(ds, all, some, wanted)) {
                 std::abort();

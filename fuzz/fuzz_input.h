@@ -1,6 +1,6 @@
 // Shared driver of the fuzz targets: the reader opens files by path, so each
 // input is written to one scratch file per process and run through open,
-// read, a selective read, release and close.
+// read, selective reads of the odd and of the even signals, release and close.
 #ifndef WAVTREX_FUZZ_INPUT_H
 #define WAVTREX_FUZZ_INPUT_H
 
@@ -8,9 +8,6 @@
 #include <cstdint>
 
 namespace fuzzing {
-
-// Inputs above this size are ignored: they add run time, not coverage.
-constexpr size_t kMaxInput = 1u << 20;
 
 // Runs the bytes through the reader with the given data format
 // (WFX_DETECT_FORMAT for detection) and file mode (0 detects). Inputs that

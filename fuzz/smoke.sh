@@ -8,16 +8,14 @@ cd "$(dirname "$0")/.." || exit 1
 TARGETS=${FUZZ_TARGETS:-"open post csdf measure_table framed_event tagged_record"}
 BUILD=build-fuzz
 
-probe=$(mktemp -d)
+probe=$(mktemp -d) && trap 'rm -rf "$probe"' EXIT
 echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
     >"$probe/probe.cpp"
 if ! command -v clang >/dev/null 2>&1 ||
     ! clang++ -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1; then
-    rm -rf "$probe"
     echo "fuzz smoke: skipped (needs clang and libFuzzer: install clang and libclang-rt-dev)"
     exit 0
 fi
-rm -rf "$probe"
 
 CC=clang CXX=clang++ cmake -S . -B $BUILD -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_FUZZ=ON \
     -DWAVTREX_TESTS=OFF >/dev/null || exit 1
@@ -25,10 +23,9 @@ CC=clang CXX=clang++ cmake -S . -B $BUILD -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_FUZ
 cmake --build $BUILD -j "${FUZZ_JOBS:-2}" --target $(for t in $TARGETS; do echo "${t}_fuzzer"; done) \
     >$BUILD/build.log 2>&1 || { tail -n 40 $BUILD/build.log; exit 1; }
 
-mkdir -p $BUILD/work $BUILD/artifacts $BUILD/logs
 status=0
 for target in $TARGETS; do
-    mkdir -p "$BUILD/work/$target"
+    mkdir -p "$BUILD/work/$target" $BUILD/artifacts $BUILD/logs
     log=$BUILD/logs/$target.log
     # A single allocation above 256 MB is a finding: no input this small
     # justifies it. Leaks are reported by the sanitizer at the end of each input.
