@@ -61,7 +61,7 @@ Bytes postFile(const PostShape& shape) {
     return writers::buildPostFile(f);
 }
 
-// ---- CSDF files and measurement tables (the project's writers) -----------------------
+// ---- CSDF files and measurement tables (the project's writers) ----------------------
 
 Bytes csdfFile(bool complex, int sweeps) {
     writers::CsdfFile f;
@@ -83,38 +83,33 @@ Bytes csdfFile(bool complex, int sweeps) {
 }
 
 Bytes measureTable(bool option, size_t columnsPerLine) {
-    writers::MeasureTable table;
-    table.option = option;
-    table.columns = {"index", "delay", "power", "temper#", "alter#"};
-    table.rows = {{1, 2.1e-9, 3e-3, 25, 1}, {2, 2.2e-9, 3.1e-3, 25, 2}};
-    table.columnsPerLine = columnsPerLine;
-    return writers::measureTableText(table);
+    return writers::measureTableText({option,
+                                      {"index", "delay", "power", "temper#", "alter#"},
+                                      {{1, 2.1e-9, 3e-3, 25, 1}, {2, 2.2e-9, 3.1e-3, 25, 2}},
+                                      columnsPerLine});
 }
 
-// ---- framed event files (the project's writer) ------------------------------------------
+// ---- binary event files (the project's writers) --------------------------------------
 
-Bytes framedEvent(writers::FramedByteOrder order, int32_t blockSize) {
+Bytes framedEvent(bool big, size_t blockSize) {
     writers::FramedEventHeader header;
     header.extras = {"extra"};
     header.signals = {
         {true, 0, 0, "clk"}, {true, 0, 0, "data"}, {false, 7, 3, "out"}, {false, 9, 0, "  q  "}};
-    writers::FramedEventStream stream(order);
+    writers::FramedEventStream stream(big);
     writers::writeFramedEventHeader(stream, header);
     for (int r = 0; r < 4; ++r) {
         float t = static_cast<float>(r) * 1e-9f;
-        stream.group({static_cast<float>(r & 1), 1.0f - static_cast<float>(r & 1)}, t);
+        stream.uint32(writers::kFramedGroup);
+        stream.floats({static_cast<float>(r & 1), 1.0f - static_cast<float>(r & 1), t});
         // Bit 28 of a single record's tag is ignored.
         stream.single(r == 2 ? 0x10000007u : 7u, 0.25f * static_cast<float>(r), 1.5f * t);
         stream.single(9, 3.3f, 2.0f * t);
     }
-    stream.end();
-    return writers::frameFramedEvent(stream, blockSize);
+    return writers::frameFramedEvent(stream.end(), blockSize);
 }
 
-// ---- tagged record files (the project's writer) --------------------------------------
-
-Bytes taggedRecord(writers::TaggedByteOrder order, int32_t blockSize, int params, int sweeps,
-                   int analysis) {
+Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analysis) {
     writers::TaggedRecordHeader header;
     header.sweepCount = sweeps;
     for (int k = 0; k < params; ++k) header.sweepParameters.push_back("p" + std::to_string(k));
@@ -124,23 +119,22 @@ Bytes taggedRecord(writers::TaggedByteOrder order, int32_t blockSize, int params
                      {writers::kTaggedScopeWithoutText, ""},
                      {0x22, "top.x1."},
                      {0x33, "top.x1.x2."}};
-    writers::TaggedRecordStream stream(order);
+    writers::TaggedRecordStream stream(big);
     writers::writeTaggedHeader(stream, header);
     bool complex = analysis == 2;  // type codes 1 and 8 under AC are complex
     for (int s = 0; s < (sweeps > 0 ? sweeps : 1); ++s) {
-        std::vector<float> parameters;
-        for (int k = 0; k < params; ++k) parameters.push_back(25.0f + static_cast<float>(s + k));
-        if (params > 0) stream.sweepParameters(parameters);
-        stream.absoluteTime(1e-9 * s);
+        for (int k = 0; k < params; ++k) stream.float32(25.0f + static_cast<float>(s + k));
+        stream.uint32(writers::kTaggedTime).float64(1e-9 * s);
         stream.single(1, 1e-9f,
                       complex ? std::vector<float>{0.5f, 0.1f} : std::vector<float>{0.5f});
+        stream.uint32(writers::kTaggedGroup | 3).float32(2e-9f);
         if (complex) {
-            stream.groupAll(3, 2e-9f, {1.0f, -1.0f, 2.0f, -2.0f, 3.0f});
+            stream.floats({1.0f, -1.0f, 2.0f, -2.0f, 3.0f});
         } else {
-            stream.groupAll(3, 2e-9f, {1.0f, 2.0f, 3.0f});
+            stream.floats({1.0f, 2.0f, 3.0f});
         }
-        stream.groupPairs(1e-9f, {{2, {4.0f}}});
-        stream.emptyTag();
+        stream.uint32(writers::kTaggedGroup | 1).float32(1e-9f).int32(2).float32(4.0f);
+        stream.uint32(0x80000000u);  // a tag without payload
         stream.single(4, 1e-9f,
                       complex ? std::vector<float>{5.0f, 0.5f} : std::vector<float>{5.0f});
         stream.endSweep();
@@ -196,23 +190,22 @@ Corpus buildCorpus() {
     c.add("measure_table", measureTable(false, 2));
     c.add("measure_table", measureTable(true, 0));
     c.add("measure_table", writers::gzipBytes(measureTable(true, 0)));
-    for (auto order : {writers::FramedByteOrder::kLittle, writers::FramedByteOrder::kBig}) {
-        for (int32_t blockSize : {4096, 23}) {
-            Bytes file = framedEvent(order, blockSize);
+    for (bool big : {false, true}) {
+        for (size_t blockSize : {4096, 23}) {
+            Bytes file = framedEvent(big, blockSize);
             c.add("framed_event", file);
             c.add("open", file);
         }
     }
-    c.add("framed_event", writers::gzipBytes(framedEvent(writers::FramedByteOrder::kLittle, 4096)));
-    for (auto order : {writers::TaggedByteOrder::kLittle, writers::TaggedByteOrder::kBig}) {
-        Bytes file = taggedRecord(order, 4096, 0, 0, 1);
+    c.add("framed_event", writers::gzipBytes(framedEvent(false, 4096)));
+    for (bool big : {false, true}) {
+        Bytes file = taggedRecord(big, 4096, 0, 0, 1);
         c.add("tagged_record", file);
         c.add("open", file);
     }
-    c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 13, 1, 3, 1));
-    c.add("tagged_record", taggedRecord(writers::TaggedByteOrder::kLittle, 4096, 2, 2, 2));
-    c.add("tagged_record",
-          writers::gzipBytes(taggedRecord(writers::TaggedByteOrder::kBig, 64, 0, 0, 1)));
+    c.add("tagged_record", taggedRecord(false, 13, 1, 3, 1));
+    c.add("tagged_record", taggedRecord(false, 4096, 2, 2, 2));
+    c.add("tagged_record", writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)));
     return c;
 }
 

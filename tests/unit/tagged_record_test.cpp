@@ -1,440 +1,263 @@
-// Tagged record files through wfxOpen/wfxRead: layout, sweeps, complex values,
-// scopes, block joins, damaged headers and data, and cuts at every length.
+// Tagged record files through open and read: byte orders and block sizes,
+// sweeps, complex values, scopes, and the exact messages of damaged files.
 #include "formats/tagged_record.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
 #include <functional>
 #include <string>
-#include <vector>
+#include <tuple>
 
+#include "file_bytes.h"
 #include "reader_fixture.h"
-#include "run_tool.h"
 #include "tagged_record_writer.h"
-#include "wfx.h"
 
 namespace {
 
-using writers::TaggedByteOrder;
-using writers::TaggedRecordHeader;
-using writers::TaggedRecordStream;
+using TaggedRecordTest = testkit::ReaderFixture;
+using writers::kTaggedGroup;
+using writers::kTaggedSweepEnd;
+using Header = writers::TaggedRecordHeader;
+using Words = writers::TaggedRecordStream;
 
-class TaggedRecordTest : public testkit::ReaderFixture {
-  protected:
-    std::string save(const std::string& bytes, const std::string& name = "run.trn",
-                     bool gzip = false) {
-        std::string path = (dir_ / name).string();
-        writers::saveTaggedRecordFile(path, bytes, gzip);
-        return path;
-    }
-};
-
-// Two real signals with identifiers 4 and 7, two scopes, and every kind of
-// data record.
-std::string basicFile(TaggedByteOrder order, int32_t blockSize) {
-    TaggedRecordHeader header;
-    header.signals = {{4, 1, "top.v(a)"}, {7, 1, "top.x1.v(b)"}};
-    header.scopes = {{0x11, "top."}, {writers::kTaggedScopeWithoutText, ""}, {0x22, "top.x1."}};
-    TaggedRecordStream stream(order);
-    writers::writeTaggedHeader(stream, header);
-    stream.groupAll(2, 0.0f, {1.0f, 2.0f});
-    stream.single(4, 1.0f, {1.5f});
-    stream.emptyTag(5);
-    stream.absoluteTime(10.0);
-    stream.single(7, 0.5f, {2.5f});
-    stream.groupPairs(0.25f, {{7, {3.0f}}});
-    stream.groupPairs(0.0f, {{4, {4.0f}}});
-    stream.groupPairs(1.0f, {});
-    stream.single(4, 0.25f, {5.0f});
-    stream.endSweep();
-    return writers::frameTaggedRecord(stream, blockSize);
+std::string tagged(const Header& header, const std::function<void(Words&)>& data, bool big = false,
+                   size_t blockSize = 4096) {
+    Words w(big);
+    writers::writeTaggedHeader(w, header);
+    data(w);
+    return writers::frameTaggedRecord(w, blockSize);
 }
 
-TEST_F(TaggedRecordTest, ReadsBothByteOrdersAndAnyBlockSize) {
-    struct Variant {
-        TaggedByteOrder order;
-        int32_t blockSize;
-        bool gzip;
-    };
-    const Variant variants[] = {{TaggedByteOrder::kLittle, 4096, false},
-                                {TaggedByteOrder::kBig, 4096, false},
-                                {TaggedByteOrder::kLittle, 7, false},
-                                {TaggedByteOrder::kBig, 3, true},
-                                {TaggedByteOrder::kLittle, 8196, true}};
-    for (const Variant& v : variants) {
-        SCOPED_TRACE(v.blockSize);
-        std::string path =
-            save(basicFile(v.order, v.blockSize), v.gzip ? "run.trn.gz" : "run.trn", v.gzip);
-        ASSERT_EQ(open(path), static_cast<uint32_t>(kOpenOk)) << message();
-        EXPECT_EQ(ds_->dataFormat, static_cast<uint32_t>(kFormatTaggedRecord));
-        EXPECT_EQ(ds_->fileMode,
-                  v.order == TaggedByteOrder::kBig ? kModeBinary | kModeSwapped : kModeBinary);
-        EXPECT_EQ(ds_->analysisKind, 1u);
-        EXPECT_EQ(ds_->signalCount, 2);
-        EXPECT_EQ(ds_->sweepCount, 1);
-        EXPECT_EQ(ds_->firstSignalIndex, 1);
-        EXPECT_EQ(std::string(ds_->version), "tr 1.0");
-        EXPECT_EQ(std::string(ds_->date), "06/12/2026");
-        EXPECT_EQ(std::string(ds_->title), "tagged record test");
-        EXPECT_EQ(name(0), "TIME");
-        EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindTaggedAxis));
-        EXPECT_EQ(signalName(0), "top.v(a)");
-        EXPECT_EQ(signalName(1), "top.x1.v(b)");
-        EXPECT_EQ(ds_->variables[2].identifier, 7);
-        ASSERT_EQ(ds_->signalIdMapSize, 8);
-        EXPECT_EQ(ds_->signalIdMap[4], 0);
-        EXPECT_EQ(ds_->signalIdMap[7], 1);
+// Two signals with identifiers 4 and 7, scopes, and every kind of record.
+std::string basicFile(bool big, size_t blockSize) {
+    Header h;
+    h.signals = {{4, 1, "top.v(a)"}, {7, 1, "top.x1.v(b)"}};
+    h.scopes = {{0x11, "top."}, {writers::kTaggedScopeWithoutText, ""}, {0x22, "top.x1."}};
+    return tagged(
+        h,
+        [](Words& w) {
+            w.uint32(kTaggedGroup | 2)
+                .floats({0, 1, 2})
+                .uint32(4)
+                .floats({1, 1.5})
+                .uint32(0x80000005u);
+            w.uint32(writers::kTaggedTime).float64(10.0).uint32(7).floats({0.5, 2.5});
+            w.uint32(kTaggedGroup | 1).float32(0.25).uint32(7).float32(3);
+            w.uint32(kTaggedGroup | 1)
+                .float32(0)
+                .uint32(4)
+                .float32(4)
+                .uint32(kTaggedGroup)
+                .float32(1);
+            w.uint32(4).floats({0.25, 5}).uint32(kTaggedSweepEnd);
+        },
+        big, blockSize);
+}
+
+TEST_F(TaggedRecordTest, ByteOrdersAndBlockSizes) {
+    const std::tuple<bool, int, bool> variants[] = {
+        {false, 4096, false}, {true, 4096, false}, {false, 7, false}, {true, 3, true}};
+    for (auto [big, blockSize, gzip] : variants) {
+        SCOPED_TRACE(blockSize);
+        const std::string bytes = basicFile(big, static_cast<size_t>(blockSize));
+        expectRun(gzip ? writers::gzipBytes(bytes) : bytes,
+                  "TIME:1:11 top.v(a):1:9 top.x1.v(b):1:9 | 0=1 1=1.5 10.75=4 12=5; 0=2 10.5=2.5 "
+                  "10.75=3");
+        EXPECT_EQ(header(), std::string(big ? "13 6" : "13 2") +
+                                " 1 1 1|tr 1.0|tagged record test|06/12/2026");
         EXPECT_EQ(describeScopeTree(ds_), "top 11\n  top.x1 22\n");
-
-        ASSERT_EQ(read(), 1) << message();
-        ASSERT_EQ(values_.holderCount, 2);
-        EXPECT_EQ(values_.imag, nullptr);
-        EXPECT_EQ(values_.sweepValues, nullptr);
-        EXPECT_EQ(points(0), "0=1 1=1.5 10.75=4 12=5");
-        EXPECT_EQ(points(1), "0=2 10.5=2.5 10.75=3");
-
-        // The running time is kept across reads, so deltas before the first
+        ASSERT_EQ(ds_->signalIdMapSize, 8);
+        EXPECT_EQ(ds_->signalIdMap[4] * 10 + ds_->signalIdMap[7], 1);
+        // The running time is kept across reads: deltas before the first
         // absolute time land later the second time round.
         ASSERT_EQ(read(), 1);
         EXPECT_EQ(points(0), "12=1 13=1.5 10.75=4 12=5");
     }
 }
 
-TEST_F(TaggedRecordTest, SweepsWithOneOrMoreParameters) {
-    {
-        TaggedRecordHeader header;
-        header.sweepCount = 3;
-        header.sweepParameters = {"temp"};
-        header.signals = {{0, 1, "v(out)"}};
-        TaggedRecordStream stream;
-        writers::writeTaggedHeader(stream, header);
-        for (int s = 0; s < 3; ++s) {
-            stream.sweepParameters({25.0f + 10.0f * s});
-            if (s == 0) stream.absoluteTime(1.0);
-            for (int k = 0; k <= s; ++k) stream.single(0, 1.0f, {static_cast<float>(10 * s + k)});
-            stream.endSweep();
-        }
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream, 64))),
-                  static_cast<uint32_t>(kOpenOk))
-            << message();
-        EXPECT_EQ(ds_->sweepCount, 3);
-        EXPECT_EQ(ds_->sweepParamCount, 1);
-        EXPECT_EQ(ds_->firstSignalIndex, 2);
-        EXPECT_EQ(name(0), "temp");
-        EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindReal));
-        EXPECT_EQ(ds_->variables[0].typeCode, 0u);
-        EXPECT_EQ(name(1), "TIME");
-        EXPECT_EQ(signalName(0), "v(out)");
-        ASSERT_EQ(read(), 1) << message();
-        ASSERT_EQ(values_.sweepCount, 3);
-        ASSERT_EQ(values_.sweepSlots, 3);
-        EXPECT_EQ(values_.sweepValues[0][0], 25.0f);
-        EXPECT_EQ(values_.sweepValues[2][0], 45.0f);
-        // Time is not reset between sweeps.
-        EXPECT_EQ(points(0, 0), "2=0");
-        EXPECT_EQ(points(0, 1), "3=10 4=11");
-        EXPECT_EQ(points(0, 2), "5=20 6=21 7=22");
-    }
-    {
-        TaggedRecordHeader header;
-        header.sweepCount = 1;
-        header.sweepParameters = {"temp", "vdd"};
-        header.signals = {{0, 1, "v(a)"}, {1, 1, "v(b)"}};
-        TaggedRecordStream stream;
-        writers::writeTaggedHeader(stream, header);
-        stream.sweepParameters({27.0f, 1.8f});
-        stream.single(1, 0.0f, {0.5f});
-        stream.endSweep();
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
-            << message();
-        EXPECT_EQ(name(0), "outer");
-        EXPECT_EQ(ds_->variables[0].kind, static_cast<uint32_t>(kKindCompound));
-        EXPECT_EQ(ds_->variables[0].memberCount, 2u);
-        ASSERT_EQ(ds_->typeCount, 3);
-        EXPECT_EQ(ds_->variables[0].typeCode, 0u);
-        EXPECT_EQ(ds_->types[0].kind, kKindCompound);
-        EXPECT_EQ(ds_->types[0].memberCount, 2);
-        EXPECT_EQ(wfxName(ds_, ds_->types[2].nameOffset), std::string("vdd"));
-        EXPECT_EQ(ds_->types[2].parentType, 0);
-        EXPECT_EQ(ds_->types[2].kind, kKindReal);
-        ASSERT_EQ(read(), 1) << message();
-        EXPECT_EQ(values_.sweepValues[0][1], 1.8f);
-        // A signal without points in a sweep has no arrays there.
-        EXPECT_EQ(values_.counts[0][0], 0u);
-        EXPECT_EQ(values_.real[0][0], nullptr);
-        EXPECT_EQ(points(1), "0=0.5");
-    }
-    {
-        // Parameters without a sweep count: one sweep, and the signals still
-        // start behind the sweep variable and the independent variable.
-        TaggedRecordHeader header;
-        header.sweepParameters = {"temp"};
-        header.signals = {{0, 1, "v(a)"}};
-        TaggedRecordStream stream;
-        writers::writeTaggedHeader(stream, header);
-        stream.sweepParameters({27.0f}).single(0, 1.0f, {3.0f}).endSweep();
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
-            << message();
-        EXPECT_EQ(ds_->sweepCount, 1);
-        EXPECT_EQ(ds_->firstSignalIndex, 2);
-        EXPECT_EQ(signalName(0), "v(a)");
-        ASSERT_EQ(read(), 1) << message();
-        EXPECT_EQ(values_.sweepValues[0][0], 27.0f);
-    }
-}
-
-TEST_F(TaggedRecordTest, ComplexSignalsInAcFiles) {
-    for (int32_t axisType : {2, 1}) {
-        SCOPED_TRACE(axisType);
-        TaggedRecordHeader header;
-        header.axisType = axisType;
-        header.axisName = "HERTZ";
-        header.signals = {{0, 8, "v(c)"}, {1, 23, "i(d)"}, {2, 2, "p(e)"}};
-        TaggedRecordStream stream(TaggedByteOrder::kBig);
-        writers::writeTaggedHeader(stream, header);
-        bool ac = axisType == 2;
-        std::vector<float> first = ac ? std::vector<float>{1.0f, -1.0f} : std::vector<float>{1.0f};
-        std::vector<float> all = first;
-        all.insert(all.end(), {2.0f, 3.0f});
-        stream.groupAll(3, 100.0f, all);
-        stream.single(0, 100.0f, ac ? std::vector<float>{4.0f, -4.0f} : std::vector<float>{4.0f});
-        stream.groupPairs(
-            100.0f,
-            {{0, ac ? std::vector<float>{5.0f, -5.0f} : std::vector<float>{5.0f}}, {2, {6.0f}}});
-        stream.endSweep();
-        ASSERT_EQ(open(save(writers::frameTaggedRecord(stream, 5))), static_cast<uint32_t>(kOpenOk))
-            << message();
-        EXPECT_EQ(ds_->analysisKind, static_cast<uint32_t>(axisType));
-        EXPECT_EQ(ds_->variables[1].kind, ac ? 10u : 9u);
-        EXPECT_EQ(ds_->variables[2].kind, 13u);
-        EXPECT_EQ(ds_->variables[3].kind, 9u);
-        ASSERT_EQ(read(), 1) << message();
-        EXPECT_EQ(points(0), "100=1 200=4 300=5");
-        EXPECT_EQ(points(1), "100=2");
-        EXPECT_EQ(points(2), "100=3 300=6");
-        if (ac) {
-            ASSERT_NE(values_.imag, nullptr);
-            EXPECT_EQ(values_.imag[0][0][0], -1.0f);
-            EXPECT_EQ(values_.imag[0][0][2], -5.0f);
-            EXPECT_EQ(values_.imag[1], nullptr);
-        } else {
-            EXPECT_EQ(values_.imag, nullptr);
-        }
-    }
-}
-
-TEST_F(TaggedRecordTest, LongSignalsGrowTheirArrays) {
-    TaggedRecordHeader header;
-    header.signals = {{0, 1, "v(a)"}, {1, 1, "v(b)"}};
-    TaggedRecordStream stream;
-    writers::writeTaggedHeader(stream, header);
-    // The first room is sized from the file, which the one busy signal
-    // outgrows many times over.
-    for (int k = 0; k < 3000; ++k) stream.single(0, 1.0f, {static_cast<float>(k)});
-    stream.single(1, 1.0f, {-1.0f});
-    stream.endSweep();
-    ASSERT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk))
-        << message();
-    ASSERT_EQ(read(), 1) << message();
-    ASSERT_EQ(values_.counts[0][0], 3000u);
-    for (uint32_t k = 0; k < 3000; ++k) {
-        ASSERT_EQ(values_.real[0][0][k], static_cast<float>(k));
-        ASSERT_EQ(values_.axis[0][0][k], static_cast<float>(k + 1));
-    }
-    EXPECT_EQ(points(1), "3001=-1");
-}
-
-TEST_F(TaggedRecordTest, DamagedHeaders) {
-    auto openHeader = [&](const TaggedRecordHeader& header,
-                          TaggedByteOrder order = TaggedByteOrder::kLittle) {
-        TaggedRecordStream stream(order);
-        writers::writeTaggedHeader(stream, header);
-        return open(save(writers::frameTaggedRecord(stream)));
+TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
+    Header one;  // one parameter, three sweeps; time is not reset between sweeps
+    one.sweepCount = 3;
+    one.sweepParameters = {"temp"};
+    one.signals = {{0, 1, "v(out)"}};
+    Header two;  // two parameters make a compound sweep variable
+    two.sweepCount = 1;
+    two.sweepParameters = {"temp", "vdd"};
+    two.signals = {{0, 1, "v(a)"}, {1, 1, "v(b)"}};
+    Header noCount = one;  // parameters without a sweep count: one sweep
+    noCount.sweepCount = 0;
+    Header ac;
+    ac.axisType = 2;
+    ac.axisName = "HERTZ";
+    ac.signals = {{0, 8, "v(c)"}, {1, 23, "i(d)"}, {2, 2, "p(e)"}};
+    Header busy;  // one signal outgrows its first arrays
+    busy.signals = {{0, 1, "v(a)"}, {1, 1, "v(b)"}};
+    const struct {
+        Header header;
+        std::function<void(Words&)> data;
+        std::string expected;
+    } rows[] = {
+        {one,
+         [](Words& w) {
+             for (int s = 0; s < 3; ++s) {
+                 w.float32(25.0f + 10.0f * s);
+                 if (s == 0) w.uint32(writers::kTaggedTime).float64(1.0);
+                 for (int k = 0; k <= s; ++k)
+                     w.uint32(0).floats({1, static_cast<float>(10 * s + k)});
+                 w.uint32(kTaggedSweepEnd);
+             }
+         },
+         "temp:0:9 TIME:1:11 v(out):1:9 | 2=0 / 3=10 4=11 / 5=20 6=21 7=22"},
+        {two,
+         [](Words& w) {
+             w.floats({27, 1.8f}).uint32(1).floats({0, 0.5}).uint32(kTaggedSweepEnd);
+         },
+         "outer:0:16 TIME:1:11 v(a):1:9 v(b):1:9 | ; 0=0.5"},
+        {noCount,
+         [](Words& w) {
+             w.float32(27).uint32(0).floats({1, 3}).uint32(kTaggedSweepEnd);
+         },
+         "temp:0:9 TIME:1:11 v(out):1:9 | 1=3"},
+        {ac,
+         [](Words& w) {
+             w.uint32(kTaggedGroup | 3).floats({100, 1, -1, 2, 3}).uint32(0).floats({100, 4, -4});
+             w.uint32(kTaggedGroup | 2)
+                 .floats({100})
+                 .uint32(0)
+                 .floats({5, -5})
+                 .uint32(2)
+                 .float32(6);
+             w.uint32(kTaggedSweepEnd);
+         },
+         "HERTZ:2:11 v(c):8:10 i(d):23:13 p(e):2:9 | 100=1,-1 200=4,-4 300=5,-5; 100=2; 100=3 "
+         "300=6"},
+        {busy,
+         [](Words& w) {
+             for (int k = 0; k < 40; ++k) w.uint32(0).floats({1, static_cast<float>(k)});
+             w.uint32(1).floats({1, -1}).uint32(kTaggedSweepEnd);
+         },
+         "*39=38 40=39; 41=-1"},
     };
-    const std::string path = (dir_ / "run.trn").string();
-    const uint32_t failed = kOpenNoReader;
-    TaggedRecordHeader good;
-    good.signals = {{0, 1, "v(a)"}};
-    {
+    for (const auto& row : rows) {
+        expectRun(tagged(row.header, row.data, true, 5), row.expected);
+    }
+    ASSERT_EQ(run(tagged(two, rows[1].data)), rows[1].expected);
+    ASSERT_EQ(ds_->typeCount, 3);
+    EXPECT_EQ(ds_->types[0].kind * 100 + ds_->types[0].memberCount, kKindCompound * 100 + 2);
+    EXPECT_EQ(wfxName(ds_, ds_->types[2].nameOffset) + std::to_string(ds_->types[2].parentType),
+              "vdd0");
+    EXPECT_EQ(values_.sweepValues[0][1], 1.8f);
+}
+
+TEST_F(TaggedRecordTest, DamagedFiles) {
+    Header good;
+    good.signals = {{1, 1, "v(a)"}, {3, 1, "v(b)"}};
+    const auto end = [](Words& w) { w.uint32(kTaggedSweepEnd); };
+    const auto edited = [&](const std::function<void(Header&)>& edit,
+                            const std::function<void(Words&)>& data) {
+        Header h = good;
+        edit(h);
+        return tagged(h, data);
+    };
+    const auto header = [&](const std::function<void(Header&)>& edit) { return edited(edit, end); };
+    Words plain;
+    writers::writeTaggedHeader(plain, good);
+    const std::string framed = writers::frameTaggedRecord(plain, 16);
+    std::string badMarker = framed;
+    badMarker[24] = 8;
+    std::string huge = framed.substr(0, 24);
+    huge[7] = 0x7F;
+    std::string longBlock = framed.substr(0, 8) + std::string(8210, '\0');  // 8197 bytes
+    longBlock[4] = 0x05;
+    longBlock[5] = 0x20;
+    longBlock[6] = 0;
+    std::string zeroLength = framed;
+    zeroLength[28] = 0;
+    const std::string malformed = "open 2: Malformed data file @ !!";
+    const std::string variables = "TIME:1:11 v(a):1:9 v(b):1:9 | ";
+    expectRows({
         // Names below 1024 bytes and titles below 100 are fine; at the limit
-        // they fail before a byte of them is stored, without a message.
-        TaggedRecordHeader header = good;
-        header.signals[0].name = std::string(1023, 'n');
-        header.title = std::string(99, 't');
-        ASSERT_EQ(openHeader(header), static_cast<uint32_t>(kOpenOk));
-        EXPECT_EQ(signalName(0).size(), 1023u);
-        EXPECT_EQ(std::string(ds_->title).size(), 99u);
-        header.signals[0].name = std::string(1024, 'n');
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "");
-        header = good;
-        header.title = std::string(100, 't');
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "");
-        header = good;
-        header.axisName = std::string(5000, 'x');
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "");
-    }
-    {
-        // Counts and identifiers the file cannot back.
-        TaggedRecordHeader header = good;
-        header.declaredSignalCount = 0x7FFFFFFF;
-        EXPECT_EQ(openHeader(header, TaggedByteOrder::kBig), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        header.declaredSignalCount.reset();
-        header.signals[0].identifier = 1 << 28;
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        header.signals[0].identifier = -3;
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        header = good;
-        header.declaredSignalCount = -2;
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        header = good;
-        header.sweepCount = -1;
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-    }
-    {
+        // they fail without a message.
+        {header([](auto& h) {
+             h.signals[0].name = std::string(1023, 'n'), h.title = std::string(99, 't');
+         }),
+         "*n:1:9 v(b):1:9 | ; "},
+        {header([](auto& h) { h.signals[0].name = std::string(1024, 'n'); }), "open 2: "},
+        {header([](auto& h) { h.title = std::string(100, 't'); }), "open 2: "},
+        {header([](auto& h) { h.axisName = std::string(5000, 'x'); }), "open 2: "},
+        {header([](auto& h) { h.declaredSignalCount = 0x7FFFFFFF; }), malformed},
+        {header([](auto& h) { h.declaredSignalCount = -2; }), malformed},
+        {header([](auto& h) { h.sweepCount = -1; }), malformed},
+        {header([](auto& h) { h.signals[0].identifier = 1 << 28; }), malformed},
+        {header([](auto& h) { h.signals[0].identifier = -3; }), malformed},
         // Scopes: a parent must come first; a record without "." fails.
-        TaggedRecordHeader header = good;
-        header.scopes = {{1, "top."}, {2, "x9.y."}};
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Error: Intenal Error");
-        header.scopes = {{1, "top"}};
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "");
-        header.scopes = {{1, "a."}, {2, "a.b."}, {3, "a.b.c.x"}, {4, "a."}, {5, "a.d."}};
-        ASSERT_EQ(openHeader(header), static_cast<uint32_t>(kOpenOk));
-        // A scope declared again gets a new item; later children hang under it.
-        EXPECT_EQ(describeScopeTree(ds_), "a 1\n  a.b 2\n    a.b.c 3\na 4\n  a.d 5\n");
-    }
-    {
-        TaggedRecordHeader header = good;
-        header.sweepParameters = {"temp", "temp"};
-        EXPECT_EQ(openHeader(header), failed);
-        EXPECT_EQ(message(), "Error: Duplicate type defintion temp !!");
-    }
-    {
-        // Block framing: a bad marker, a block far longer than the file, a
-        // block with less data than it declares.
-        TaggedRecordStream stream;
-        writers::writeTaggedHeader(stream, good);
-        std::string bytes = writers::frameTaggedRecord(stream, 16);
-        std::string badMarker = bytes;
-        badMarker[24] = 8;
-        EXPECT_EQ(open(save(badMarker)), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        std::string huge = bytes.substr(0, 24);
-        huge[4] = huge[5] = huge[6] = 0;
-        huge[7] = 0x7F;
-        EXPECT_EQ(open(save(huge)), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        std::string longBlock = bytes.substr(0, 24);
-        longBlock[4] = 0x05;
-        longBlock[5] = 0x20;  // 8197 bytes: one more than a block may hold
-        longBlock += std::string(8200, '\0');
-        EXPECT_EQ(open(save(longBlock)), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        std::string zeroLength = bytes;
-        zeroLength[28] = 0;
-        EXPECT_EQ(open(save(zeroLength)), failed);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-    }
-}
-
-TEST_F(TaggedRecordTest, DamagedData) {
-    TaggedRecordHeader header;
-    header.signals = {{1, 1, "v(a)"}, {3, 1, "v(b)"}};
-    auto openData = [&](const std::function<void(TaggedRecordStream&)>& data) {
-        TaggedRecordStream stream;
-        writers::writeTaggedHeader(stream, header);
-        data(stream);
-        EXPECT_EQ(open(save(writers::frameTaggedRecord(stream))), static_cast<uint32_t>(kOpenOk));
-        return read();
-    };
-    const std::string path = (dir_ / "run.trn").string();
-    {
-        // An undeclared identifier inside the map goes to the first signal.
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.single(2, 1.0f, {7.0f}).endSweep(); }), 1);
-        EXPECT_EQ(points(0), "1=7");
-    }
-    {
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.single(4, 1.0f, {7.0f}).endSweep(); }), 0);
-        EXPECT_EQ(message(), "Error: malformed data file");
-        EXPECT_EQ(openData([](TaggedRecordStream& s) {
-                      s.groupPairs(1.0f, {{0x3FFFFFFF, {1.0f}}}).endSweep();
-                  }),
-                  0);
-        EXPECT_EQ(message(), "Error: malformed data file");
-        EXPECT_EQ(openData([](TaggedRecordStream& s) {
-                      s.groupAll(3, 1.0f, {1, 2, 3}).endSweep();
-                  }),
-                  0);
-        EXPECT_EQ(message(), "Error: malformed data file");
-    }
-    {
-        // A sweep that never ends, and sweeps the header promised but the
-        // file does not hold.
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.single(1, 1.0f, {7.0f}); }), 0);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        header.sweepCount = 0x7FFFFFFF;
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.single(1, 1.0f, {7.0f}).endSweep(); }), 0);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        EXPECT_EQ(ds_->lastError, 0u);
-        EXPECT_EQ(values_.real, nullptr);
-        // Empty sweeps cost far less file than the slots they would need.
-        header.signals.resize(200, {1, 1, "v(x)"});
-        for (size_t i = 0; i < header.signals.size(); ++i)
-            header.signals[i].identifier = static_cast<int32_t>(i);
-        EXPECT_EQ(openData([](TaggedRecordStream& s) {
-                      for (int k = 0; k < 1000; ++k) s.endSweep();
-                  }),
-                  0);
-        EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-    }
-    {
-        header = {};
-        EXPECT_EQ(openData([](TaggedRecordStream& s) { s.endSweep(); }), 0);
-        EXPECT_EQ(message(), "Error: Empty file " + path + " !!");
-    }
-}
-
-TEST_F(TaggedRecordTest, CutAtEveryLength) {
-    TaggedRecordHeader header;
-    header.sweepCount = 2;
-    header.sweepParameters = {"temp"};
-    header.signals = {{0, 8, "v(a)"}, {1, 2, "i(b)"}};
-    header.axisType = 2;
-    header.scopes = {{1, "a."}, {2, "a.b."}};
-    TaggedRecordStream stream(TaggedByteOrder::kBig);
-    writers::writeTaggedHeader(stream, header);
-    for (int s = 0; s < 2; ++s) {
-        stream.sweepParameters({1.0f * s}).absoluteTime(1.0);
-        stream.groupAll(2, 1.0f, {1, 2, 3})
-            .single(1, 1.0f, {4})
-            .groupPairs(1.0f, {{0, {5, 6}}})
-            .endSweep();
-    }
-    const std::string full = writers::frameTaggedRecord(stream, 11);
-    const std::string path = (dir_ / "run.trn").string();
-    for (size_t cut = 0; cut <= full.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        uint32_t status = open(save(full.substr(0, cut)));
-        if (status != kOpenOk) {
-            EXPECT_EQ(ds_, nullptr);
-            continue;
-        }
-        int ok = read();
-        EXPECT_EQ(ok == 1, cut == full.size()) << message();
-        if (!ok) {
-            EXPECT_EQ(message(), "Malformed data file " + path + " !!");
-        }
-    }
+        {header([](auto& h) {
+             h.scopes = {{1, "top."}, {2, "x9.y."}};
+         }),
+         "open 2: Error: Intenal Error"},
+        {header([](auto& h) {
+             h.scopes = {{1, "top"}};
+         }),
+         "open 2: "},
+        {header([](auto& h) {
+             h.sweepParameters = {"temp", "temp"};
+         }),
+         "open 2: Error: Duplicate type defintion temp !!"},
+        // Block framing: a bad marker, blocks longer than the file or than a
+        // block may be, a block of length 0.
+        {badMarker, malformed},
+        {huge, malformed},
+        {longBlock, malformed},
+        {zeroLength, malformed},
+        // Data: an undeclared identifier inside the map goes to the first
+        // signal; past the map, or a group too large, fails.
+        {tagged(good,
+                [](Words& w) {
+                    w.uint32(2).floats({1, 7}).uint32(kTaggedSweepEnd);
+                }),
+         variables + "1=7; "},
+        {tagged(good,
+                [](Words& w) {
+                    w.uint32(4).floats({1, 7}).uint32(kTaggedSweepEnd);
+                }),
+         variables + "read 0: Error: malformed data file"},
+        {tagged(
+             good,
+             [](Words& w) { w.uint32(kTaggedGroup | 1).float32(1).uint32(0x3FFFFFFF).float32(1); }),
+         variables + "read 0: Error: malformed data file"},
+        {tagged(good,
+                [](Words& w) {
+                    w.uint32(kTaggedGroup | 3).floats({1, 1, 2, 3});
+                }),
+         variables + "read 0: Error: malformed data file"},
+        // A sweep that never ends; sweeps the header promised but the file
+        // lacks, one or a thousand empty ones.
+        {tagged(good,
+                [](Words& w) {
+                    w.uint32(1).floats({1, 7});
+                }),
+         variables + "read 0: Malformed data file @ !!"},
+        {edited([](auto& h) { h.sweepCount = 0x7FFFFFFF; },
+                [](Words& w) {
+                    w.uint32(1).floats({1, 7}).uint32(kTaggedSweepEnd);
+                }),
+         variables + "read 0: Malformed data file @ !!"},
+        {edited(
+             [](auto& h) {
+                 h.sweepCount = 0x7FFFFFFF;
+                 h.signals.resize(200, {0, 1, "v(x)"});
+                 for (int i = 0; i < 200; ++i) h.signals[static_cast<size_t>(i)].identifier = i;
+             },
+             [](Words& w) {
+                 for (int k = 0; k < 1000; ++k) w.uint32(kTaggedSweepEnd);
+             }),
+         "*v(x):1:9 | read 0: Malformed data file @ !!"},
+        {tagged({}, end), " | read 0: Error: Empty file @ !!"},
+    });
+    // A scope declared again gets a new item; later children hang under it.
+    ASSERT_EQ(run(header([](auto& h) {
+                  h.scopes = {{1, "a."}, {2, "a.b."}, {3, "a.b.c.x"}, {4, "a."}, {5, "a.d."}};
+              })),
+              variables + "; ");
+    EXPECT_EQ(describeScopeTree(ds_), "a 1\n  a.b 2\n    a.b.c 3\na 4\n  a.d 5\n");
 }
 
 }  // namespace
