@@ -74,7 +74,7 @@ TEST_F(CsdfTest, WrittenFiles) {
 
 TEST_F(CsdfTest, Quirks) {
     const std::string one = "#H\nNODES='1' \n#N 'v(a)' \n";
-    const std::string two = "#H\nNODES='2' \n#N 'v(a)' 'v(b)' \n";
+    const std::string two = "#H\nNODES='2' \n#N 'v(a)' 'v(a)' \n";  // a name twice
     const std::string complex =
         "#H\nANALYSIS='AC' \nCOMPLEXVALUES='YES' \nNODES='1' \n#N 'v(a)' \n";
     std::string names;  // hundreds of nodes against hundreds of empty sections
@@ -116,14 +116,14 @@ TEST_F(CsdfTest, Quirks) {
          ":2:9 a:78:10 b:78:10 c:78:10 | 1=1.5,2.5; 1=3.5,4.5; 1=5.5,6.5"},
         // A point on one line, tokens after its values skipped.
         {two + "\n#C 1.0e-09 2 0.5 1.2 junk more \n#C 2e-9 2 3 4 \n#;\n",
-         ":0:9 v(a):1:0 v(b):1:0 | 1e-09=0.5 2e-09=3; 1e-09=1.2 2e-09=4"},
+         ":0:9 v(a):1:0 v(a):1:0 | 1e-09=0.5 2e-09=3; 1e-09=1.2 2e-09=4"},
         // The count glued to the first value by a bare line break.
-        {two + "\n#C 1 2\n1.0 7 8 \n#;\n", ":0:9 v(a):1:0 v(b):1:0 | 1=7; 1=8"},
+        {two + "\n#C 1 2\n1.0 7 8 \n#;\n", ":0:9 v(a):1:0 v(a):1:0 | 1=7; 1=8"},
         // The last name glued to the first "#C": that marker is lost and its
         // values still take point 0; the count holds marked points only.
         {"#H\nNODES='1' \n#N 'v(a)'\n#C 1 1 \n5 \n#C 2 1 6 \n#;\n", ":0:9 v(a):1:0 | 0=5"},
         // Markers without values never count more points than were read.
-        {two + "\n#C 1 #C 2 2 5 6 #C 3 #;\n", ":0:9 v(a):1:0 v(b):1:0 | 2=5; 2=6"},
+        {two + "\n#C 1 #C 2 2 5 6 #C 3 #;\n", ":0:9 v(a):1:0 v(a):1:0 | 2=5; 2=6"},
         {one + decimal + "#;\n",
          ":0:9 v(a):1:0 | 0=0 -0=-0 0=0 0=0 0=0 0=0 1500=1500 0.5=0.5 -0.0025=-0.0025 1=1 12=12 "
          "inf=inf"},
@@ -145,7 +145,7 @@ TEST_F(CsdfTest, Quirks) {
         // Malformed data.
         {one + "#C 0 1 \n1 \n", ":0:9 v(a):1:0 | read 0: Error: File @ is incompleted !!"},
         {one + "#C", ":0:9 v(a):1:0 | read 0: Error: File @ is incompleted !!"},
-        {two + "#C 0 2 \n1 \n", ":0:9 v(a):1:0 v(b):1:0 | read 0: Error: File @ is incompleted !!"},
+        {two + "#C 0 2 \n1 \n", ":0:9 v(a):1:0 v(a):1:0 | read 0: Error: File @ is incompleted !!"},
         {one, ":0:9 v(a):1:0 | read 0: Error: File @ is incompleted !!"},
         {complex + "#C 1 1 \n2.0 \n",
          ":2:9 v(a):1:10 | read 0: Error: Syntax error near line 7 in @ !!"},
