@@ -27,6 +27,7 @@ struct PostShape {
     writers::PostForm form = writers::PostForm::wordFramed;
     bool bigEndian = false;
     int blockSize = 4000;
+    int headerBlockSize = 8000;
     bool ac = false;
     std::vector<std::string> sweepNames;  // empty: no sweep
     bool countEscape = false;
@@ -38,6 +39,8 @@ Bytes postFile(const PostShape& shape) {
     f.form = shape.form;
     f.bigEndian = shape.bigEndian;
     f.blockSize = shape.blockSize;
+    f.headerBlockSize = shape.headerBlockSize;
+    f.dataInNewBlock = shape.headerBlockSize == 8000;
     f.countEscape = shape.countEscape;
     f.axisTypeCode = shape.ac ? 2 : 1;
     f.axisName = shape.ac ? "HERTZ" : "TIME";
@@ -178,6 +181,11 @@ Corpus buildCorpus() {
             if (variant == 0) c.add("open", writers::gzipBytes(file));
         }
     }
+    // Header blocks cut among the names, the data starting in the last of them.
+    PostShape split;
+    split.headerBlockSize = 150;
+    split.blockSize = 201;
+    c.add("post", Bytes(1, 0) + postFile(split));
     for (int sections : {1, 3}) {
         for (bool complex : {false, true}) {
             Bytes file = csdfFile(complex, sections);

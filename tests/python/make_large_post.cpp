@@ -1,5 +1,5 @@
-// Writes a binary 9601 transient post file of the given size for the Python
-// module's memory check: make_large_post FILE SIGNALS POINTS.
+// Writes a binary 9601 transient post file for the Python module's memory
+// check: make_large_post FILE SIGNALS POINTS.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,9 +21,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < signals; ++i) out.value(i + 1e-3 * p);
     }
     out.endTable();
-    if (!out.finish()) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    bool written = out.finish();
+    if (!written) std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    return written ? 0 : 1;
 }

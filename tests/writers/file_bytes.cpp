@@ -10,29 +10,26 @@ namespace writers {
 
 std::string gzipBytes(const std::string& bytes) {
     z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-        throw std::runtime_error("deflateInit2 failed");
-    }
-    std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())) + 64, '\0');
+    std::string out(compressBound(static_cast<uLong>(bytes.size())) + 64, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
     z.avail_in = static_cast<uInt>(bytes.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
     z.avail_out = static_cast<uInt>(out.size());
-    int result = deflate(&z, Z_FINISH);
+    // Window bits 15 + 16: a gzip wrapper instead of zlib's.
+    bool ok = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) ==
+                  Z_OK &&
+              deflate(&z, Z_FINISH) == Z_STREAM_END;
+    if (deflateEnd(&z) != Z_OK || !ok) throw std::runtime_error("deflate failed");
     out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END) throw std::runtime_error("deflate failed");
     return out;
 }
 
 void writeBytes(const std::string& path, const std::string& bytes, bool gzip) {
     std::string data = gzip ? gzipBytes(bytes) : bytes;
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) throw std::runtime_error("cannot write " + path);
-    size_t written = std::fwrite(data.data(), 1, data.size(), file);
-    bool closed = std::fclose(file) == 0;
-    if (written != data.size() || !closed) throw std::runtime_error("cannot write " + path);
+    bool ok = file != nullptr && std::fwrite(data.data(), 1, data.size(), file) == data.size();
+    if (file != nullptr && std::fclose(file) != 0) ok = false;
+    if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace writers

@@ -4,16 +4,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 
 namespace writers {
 
 namespace {
-
-bool isNewVersion(PostVersion v) {
-    return v == PostVersion::v2001 || v == PostVersion::v2013;
-}
 
 std::string fitted(const std::string& text, size_t width) {
     std::string out = text.substr(0, width);
@@ -51,7 +46,8 @@ std::string buildHeader(const PostFile& f, size_t* namesBegin) {
         f.countEscape && !text ? word(main | 0x80000000u, false) : number("%04d", main % 10000);
     h += number("%04d", probes % 10000) + number("%04d", static_cast<int>(f.sweepNames.size()));
     h += main >= 10000 && !f.countEscape ? number("%04d", main / 10000) : text ? "0000" : "    ";
-    h += isNewVersion(f.version) ? number("%04d", probes / 10000) + version : version + "    ";
+    h += f.version >= PostVersion::v2001 ? number("%04d", probes / 10000) + version
+                                         : version + "    ";
     h += fitted(f.title, 64) + "12/06/2602:30:00        " + std::string(72, ' ');
     int sweeps = f.sweepCountField;
     if (sweeps < 0) sweeps = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
@@ -80,25 +76,22 @@ size_t postRowWidth(const PostFile& f) {
     return width;
 }
 
-// Turns the header and the values into framed bytes, handed to a sink in pieces.
+// Turns the header and the values into framed bytes.
 struct PostStreamWriter::Encoder {
     PostFile f;
-    std::function<void(const std::string&)> sink;
-    std::string pending;  // binary data not yet framed, or text not yet written
+    std::string out;      // bytes ready for the file
+    std::string pending;  // binary data not yet framed
     int onLine = 0;       // text values on the current line
 
-    Encoder(const PostFile& file, std::function<void(const std::string&)> out)
-        : f(file), sink(std::move(out)) {
-        if (f.sweepCountField < 0)
-            f.sweepCountField = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
-        f.tables.clear();
+    explicit Encoder(const PostFile& file) : f(file) {
         size_t namesBegin = 0;
         const std::string h = buildHeader(f, &namesBegin);
+        f.tables.clear();
         if (f.form == PostForm::text) {
-            sink(h);
+            out = h;
             return;
         }
-        if (f.form == PostForm::byteFramed) sink("K");
+        if (f.form == PostForm::byteFramed) out = "K";
         auto limit = static_cast<size_t>(f.headerBlockSize);
         size_t from = 0;
         for (size_t cut = from + limit; h.size() - from > limit; from = cut, cut = from + limit) {
@@ -107,22 +100,17 @@ struct PostStreamWriter::Encoder {
             frame(h.substr(from, cut - from));
         }
         pending = h.substr(from);
-        if (f.dataInNewBlock || f.form == PostForm::byteFramed) {
-            frame(pending);
-            pending.clear();
-        }
+        if (f.dataInNewBlock || f.form == PostForm::byteFramed) flush(pending.size());
     }
 
     // One block: word-framed, or a byte-framed record in pieces of 128 bytes
     // (0x81 where another piece follows).
     void frame(const std::string& data) {
-        if (data.empty()) return;
-        std::string out;
         auto length = static_cast<uint32_t>(data.size());
         if (f.form == PostForm::wordFramed) {
             bool big = f.bigEndian;
-            out = word(4, big) + word(0, big) + word(4, big) + word(length, big) + data +
-                  word(length, big);
+            out += word(4, big) + word(0, big) + word(4, big) + word(length, big) + data +
+                   word(length, big);
         }
         for (size_t from = 0; f.form == PostForm::byteFramed && from < data.size(); from += 128) {
             if (from == 0) out += std::string("\x04\0\0\0\0\x04", 6);
@@ -130,16 +118,14 @@ struct PostStreamWriter::Encoder {
             char mark = static_cast<char>(data.size() - from > 128 ? 0x81 : piece);
             out += mark + data.substr(from, piece) + mark;
         }
-        sink(out);
     }
 
-    // Frames the pending data in blocks while at least `least` bytes are left.
-    void flush(size_t least) {
-        size_t size = std::max<size_t>(least, static_cast<size_t>(std::max(f.blockSize, 1)));
+    // Frames the pending data in blocks of `size` while at least `size` bytes are left.
+    void flush(size_t size) {
         size_t from = 0;
-        for (; from < pending.size() && pending.size() - from >= least; from += size)
-            frame(pending.substr(from, std::min(size, pending.size() - from)));
-        pending.erase(0, std::min(from, pending.size()));
+        for (; size > 0 && pending.size() - from >= size; from += size)
+            frame(pending.substr(from, size));
+        pending.erase(0, from);
     }
 
     void put(double v, bool axis) {
@@ -147,15 +133,11 @@ struct PostStreamWriter::Encoder {
             int width = f.version == PostVersion::v2001 ? 13 : 11;
             char field[64];
             std::snprintf(field, sizeof field, "%*.*E", width, width - 7, v);
-            pending += field;
-            if (++onLine == 7) {
-                sink(pending + "\n");
-                pending.clear();
-                onLine = 0;
-            }
+            out += field;
+            if (++onLine % 7 == 0) out += "\n";
             return;
         }
-        bool wide = f.version == PostVersion::v2001 || (axis && isNewVersion(f.version));
+        bool wide = f.version == PostVersion::v2001 || (axis && f.version >= PostVersion::v2001);
         auto narrowed = static_cast<float>(v);
         std::string bytes(wide ? 8 : 4, '\0');
         std::memcpy(bytes.data(), wide ? static_cast<const void*>(&v) : &narrowed, bytes.size());
@@ -166,19 +148,14 @@ struct PostStreamWriter::Encoder {
     }
 
     void finish() {
-        if (f.form == PostForm::text) {
-            if (!pending.empty()) sink(pending + "\n");
-        } else {
-            flush(1);
-            if (f.form == PostForm::byteFramed) sink("\x82");
-        }
-        pending.clear();
+        if (f.form == PostForm::text && onLine % 7 != 0) out += "\n";
+        flush(pending.size());
+        if (f.form == PostForm::byteFramed) out += "\x82";
     }
 };
 
 std::string buildPostFile(const PostFile& f) {
-    std::string out;
-    PostStreamWriter::Encoder encoder(f, [&out](const std::string& bytes) { out += bytes; });
+    PostStreamWriter::Encoder encoder(f);
     size_t width = postRowWidth(f);
     for (const PostTable& table : f.tables) {
         for (double p : table.params) encoder.put(p, false);
@@ -187,33 +164,29 @@ std::string buildPostFile(const PostFile& f) {
         if (table.marker) encoder.put(1e30, true);
     }
     encoder.finish();
-    return out;
+    return encoder.out;
 }
 
 PostStreamWriter::PostStreamWriter(const std::string& path, const PostFile& f)
-    : file_(std::fopen(path.c_str(), "wb")) {
+    : file_(std::fopen(path.c_str(), "wb")), encoder_(std::make_unique<Encoder>(f)) {
     if (file_ == nullptr) throw std::runtime_error("cannot write " + path);
-    encoder_ = std::make_unique<Encoder>(f, [this](const std::string& bytes) {
-        if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) ok_ = false;
-    });
 }
 
 PostStreamWriter::~PostStreamWriter() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-void PostStreamWriter::axis(double v) {
-    encoder_->put(v, true);
-}
-void PostStreamWriter::value(double v) {
-    encoder_->put(v, false);
-}
-void PostStreamWriter::endTable() {
-    encoder_->put(1e30, true);
+void PostStreamWriter::put(double v, bool axis, size_t least) {
+    if (least > 0) encoder_->put(v, axis);
+    std::string& out = encoder_->out;
+    if (out.size() < least) return;
+    ok_ = std::fwrite(out.data(), 1, out.size(), file_) == out.size() && ok_;
+    out.clear();
 }
 
 bool PostStreamWriter::finish() {
     encoder_->finish();
+    put(0, false, 0);
     bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     return ok_ && closed;

@@ -19,10 +19,9 @@
 
 namespace writers {
 
-enum class PostVersion { v9007, v9601, v2001, v2013 };
+enum class PostVersion { v9007, v9601, v2001, v2013 };  // 2001 on: wider header and axis
 
-// Text, word-framed binary blocks, or the byte-framed variant starting with 'K'.
-enum class PostForm { text, wordFramed, byteFramed };
+enum class PostForm { text, wordFramed, byteFramed };  // byte-framed files start with 'K'
 
 struct PostVariable {
     std::string name;
@@ -39,13 +38,10 @@ struct PostTable {
 struct PostFile {
     PostVersion version = PostVersion::v9601;
     PostForm form = PostForm::wordFramed;
-    bool bigEndian = false;  // word-framed only
-    // Data bytes per block (byte-framed: per record, cut into pieces of 128).
-    int blockSize = 4000;
-    // Header bytes per block; a cut among the names moves back after a blank.
-    int headerBlockSize = 8000;
-    // Word-framed only: false starts the data in the header's last block.
-    bool dataInNewBlock = true;
+    bool bigEndian = false;      // word-framed only
+    int blockSize = 4000;        // data bytes per block (byte-framed: per record)
+    int headerBlockSize = 8000;  // header bytes per block; names are never cut
+    bool dataInNewBlock = true;  // false: the data starts in the header's last block
     std::string title = "wavtrex test circuit";
     int axisTypeCode = 1;  // 1 transient, 2 AC, 3 to 7 DC sweep
     std::string axisName = "TIME";
@@ -56,11 +52,8 @@ struct PostFile {
     bool countEscape = false;  // binary: the main count as a word with the top bit set
 };
 
-// Values per row of f.
-size_t postRowWidth(const PostFile& f);
-
-// The complete file bytes.
-std::string buildPostFile(const PostFile& f);
+size_t postRowWidth(const PostFile& f);        // values per row
+std::string buildPostFile(const PostFile& f);  // the file's bytes
 
 // Streams the header of f (not its tables) and then the values given to a file.
 class PostStreamWriter {
@@ -70,14 +63,16 @@ class PostStreamWriter {
     PostStreamWriter(const PostStreamWriter&) = delete;
     PostStreamWriter& operator=(const PostStreamWriter&) = delete;
 
-    void axis(double v);   // the independent value that starts a row
-    void value(double v);  // a signal value (or real or imaginary part)
-    void endTable();       // the end marker
-    bool finish();         // flushes the last block; false on a write error
+    void axis(double v) { put(v, true); }    // the independent value that starts a row
+    void value(double v) { put(v, false); }  // a signal value (or real or imaginary part)
+    void endTable() { put(1e30, true); }     // the end marker
+    bool finish();                           // false on a write error
 
     struct Encoder;  // shared with buildPostFile
 
   private:
+    // Encodes v (unless least is 0), then writes once at least `least` bytes wait.
+    void put(double v, bool axis, size_t least = size_t{1} << 20);
     std::FILE* file_;
     bool ok_ = true;
     std::unique_ptr<Encoder> encoder_;
