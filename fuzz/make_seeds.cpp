@@ -10,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "csdf_writer.h"
-#include "framed_event_writer.h"
-#include "measure_table_writer.h"
+#include "event_writer.h"
 #include "post_writer.h"
-#include "tagged_record_writer.h"
+#include "text_writer.h"
 
 namespace {
 
@@ -64,7 +62,7 @@ Bytes postFile(const PostShape& shape) {
     return writers::buildPostFile(f);
 }
 
-// ---- CSDF files and measurement tables (the project's writers) ----------------------
+// ---- CSDF files and measurement tables (the project's writer) -----------------------
 
 Bytes csdfFile(bool complex, int sweeps) {
     writers::CsdfFile f;
@@ -92,28 +90,27 @@ Bytes measureTable(bool option, size_t columnsPerLine) {
                                       columnsPerLine});
 }
 
-// ---- binary event files (the project's writers) --------------------------------------
+// ---- binary event files (the project's writer) ---------------------------------------
 
 Bytes framedEvent(bool big, size_t blockSize) {
-    writers::FramedEventHeader header;
+    writers::FramedHeader header;
     header.extras = {"extra"};
     header.signals = {
         {true, 0, 0, "clk"}, {true, 0, 0, "data"}, {false, 7, 3, "out"}, {false, 9, 0, "  q  "}};
-    writers::FramedEventStream stream(big);
-    writers::writeFramedEventHeader(stream, header);
+    writers::Words data(big);
     for (int r = 0; r < 4; ++r) {
         float t = static_cast<float>(r) * 1e-9f;
-        stream.uint32(writers::kFramedGroup);
-        stream.floats({static_cast<float>(r & 1), 1.0f - static_cast<float>(r & 1), t});
+        data.record(writers::kFramedGroup,
+                    {static_cast<float>(r & 1), 1.0f - static_cast<float>(r & 1), t});
         // Bit 28 of a single record's tag is ignored.
-        stream.single(r == 2 ? 0x10000007u : 7u, 0.25f * static_cast<float>(r), 1.5f * t);
-        stream.single(9, 3.3f, 2.0f * t);
+        data.record(r == 2 ? 0x10000007u : 7u, {0.25f * static_cast<float>(r), 1.5f * t});
+        data.record(9, {3.3f, 2.0f * t});
     }
-    return writers::frameFramedEvent(stream.end(), blockSize);
+    return writers::framedFile(header, data.uint32(writers::kFramedEnd), blockSize);
 }
 
 Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analysis) {
-    writers::TaggedRecordHeader header;
+    writers::TaggedHeader header;
     header.sweepCount = sweeps;
     for (int k = 0; k < params; ++k) header.sweepParameters.push_back("p" + std::to_string(k));
     header.axisType = analysis;
@@ -122,27 +119,22 @@ Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analy
                      {writers::kTaggedScopeWithoutText, ""},
                      {0x22, "top.x1."},
                      {0x33, "top.x1.x2."}};
-    writers::TaggedRecordStream stream(big);
-    writers::writeTaggedHeader(stream, header);
+    writers::Words data(big);
     bool complex = analysis == 2;  // type codes 1 and 8 under AC are complex
     for (int s = 0; s < (sweeps > 0 ? sweeps : 1); ++s) {
-        for (int k = 0; k < params; ++k) stream.float32(25.0f + static_cast<float>(s + k));
-        stream.uint32(writers::kTaggedTime).float64(1e-9 * s);
-        stream.single(1, 1e-9f,
-                      complex ? std::vector<float>{0.5f, 0.1f} : std::vector<float>{0.5f});
-        stream.uint32(writers::kTaggedGroup | 3).float32(2e-9f);
+        for (int k = 0; k < params; ++k) data.float32(25.0f + static_cast<float>(s + k));
+        data.uint32(writers::kTaggedTime).float64(1e-9 * s).record(1, {1e-9f, 0.5f});
         if (complex) {
-            stream.floats({1.0f, -1.0f, 2.0f, -2.0f, 3.0f});
+            data.float32(0.1f).record(writers::kTaggedGroup | 3, {2e-9f, 1, -1, 2, -2, 3});
         } else {
-            stream.floats({1.0f, 2.0f, 3.0f});
+            data.record(writers::kTaggedGroup | 3, {2e-9f, 1, 2, 3});
         }
-        stream.uint32(writers::kTaggedGroup | 1).float32(1e-9f).int32(2).float32(4.0f);
-        stream.uint32(0x80000000u);  // a tag without payload
-        stream.single(4, 1e-9f,
-                      complex ? std::vector<float>{5.0f, 0.5f} : std::vector<float>{5.0f});
-        stream.endSweep();
+        data.record(writers::kTaggedGroup | 1, {1e-9f}).record(2, {4});
+        data.uint32(0x80000000u).record(4, {1e-9f, 5});  // a tag without payload, a value
+        if (complex) data.float32(0.5f);
+        data.uint32(writers::kTaggedSweepEnd);
     }
-    return writers::frameTaggedRecord(stream, blockSize);
+    return writers::taggedFile(header, data, blockSize);
 }
 
 // ---- corpus layout ------------------------------------------------------------------

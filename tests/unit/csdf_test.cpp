@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "csdf_writer.h"
 #include "file_bytes.h"
 #include "reader_fixture.h"
+#include "text_writer.h"
 
 namespace {
 

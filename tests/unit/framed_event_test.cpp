@@ -3,8 +3,8 @@
 #include <string>
 #include <tuple>
 
+#include "event_writer.h"
 #include "file_bytes.h"
-#include "framed_event_writer.h"
 #include "reader_fixture.h"
 
 // Headers name only the fields they change; the rest keep their defaults.
@@ -13,23 +13,24 @@
 namespace {
 
 using FramedEventTest = testkit::ReaderFixture;
-using Words = writers::FramedEventStream;
+using writers::Words;
 
-std::string framed(const writers::FramedEventHeader& header, bool big = false,
-                   size_t blockSize = 64) {
+// Files of four signals hold every kind of record; others end at once.
+std::string framed(const writers::FramedHeader& header, bool big = false, size_t blockSize = 64) {
     Words w(big);
-    writers::writeFramedEventHeader(w, header);
-    if (header.signals.size() != 4) return writers::frameFramedEvent(w.end(), blockSize);
-    w.uint32(writers::kFramedGroup).floats({1, 2, 0});
-    w.single(0x10000007u, 3, 1);  // bits 28 to 30 are not part of the identifier
-    w.uint32(0xFFFFFFFFu).floats({4, 5, 2}).single(9, 6, 3);
-    w.single(8, 99, 4).single(1000, 99, 5);  // no signal has these identifiers
-    return writers::frameFramedEvent(w.single(7, 7, 6).end().single(9, 99, 7), blockSize);
+    if (header.signals.size() == 4) {
+        w.record(writers::kFramedGroup, {1, 2, 0});
+        w.record(0x10000007u, {3, 1});  // bits 28 to 30 are not part of the identifier
+        w.record(0xFFFFFFFFu, {4, 5, 2}).record(9, {6, 3});
+        w.record(8, {99, 4}).record(1000, {99, 5});  // no signal has these identifiers
+        w.record(7, {7, 6});
+    }
+    return writers::framedFile(header, w.uint32(writers::kFramedEnd).record(9, {99, 7}), blockSize);
 }
 
-const std::vector<writers::FramedEventSignal> kFour = {
+const std::vector<writers::FramedSignal> kFour = {
     {true, 0, 0, "v(a)"}, {false, 7, 3, "out"}, {true, 0, 0, "v(b)"}, {false, 9, 0, " v(c)\t"}};
-const std::vector<writers::FramedEventSignal> kTwo = {{true, 0, 0, "v(a)"}, {false, 1, 0, "v"}};
+const std::vector<writers::FramedSignal> kTwo = {{true, 0, 0, "v(a)"}, {false, 1, 0, "v"}};
 
 TEST_F(FramedEventTest, ByteOrdersAndBlockSizes) {
     const std::tuple<bool, int, bool> variants[] = {
@@ -56,8 +57,7 @@ TEST_F(FramedEventTest, DamagedHeaders) {
     std::string badWord = framed({.signals = kTwo});
     badWord[84] = 6;  // the second block's first framing word
     auto named = [](int32_t prefix, size_t length) {
-        return std::vector<writers::FramedEventSignal>{
-            {false, 1, prefix, std::string(length, 'n')}};
+        return std::vector<writers::FramedSignal>{{false, 1, prefix, std::string(length, 'n')}};
     };
     const std::string malformed = "open 2: Malformed data file @ !!";
     expectRows({

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "file_bytes.h"
-#include "measure_table_writer.h"
 #include "reader_fixture.h"
+#include "text_writer.h"
 
 namespace {
 

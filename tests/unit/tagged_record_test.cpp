@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "event_writer.h"
 #include "file_bytes.h"
 #include "reader_fixture.h"
-#include "tagged_record_writer.h"
 
 // Headers name only the fields they change; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -15,18 +15,12 @@
 namespace {
 
 using TaggedRecordTest = testkit::ReaderFixture;
-using Words = writers::TaggedRecordStream;
 using writers::kTaggedGroup;
+using writers::Words;
 
-// The header, then the data records, in data's byte order.
-std::string tagged(const writers::TaggedRecordHeader& header, const Words& data,
-                   size_t blockSize = 4096) {
-    Words w(data.big());
-    writers::writeTaggedHeader(w, header);
-    return writers::frameTaggedRecord(w.raw(data.bytes()), blockSize);
-}
-
-const Words kEnd = Words().endSweep();
+using writers::taggedFile;
+constexpr uint32_t kSweepEnd = writers::kTaggedSweepEnd;
+const Words kEnd = Words().uint32(kSweepEnd);
 const std::vector<writers::TaggedSignal> kTwo = {{1, 1, "v(a)"}, {3, 1, "v(b)"}};
 
 TEST_F(TaggedRecordTest, ByteOrdersAndBlockSizes) {
@@ -35,14 +29,14 @@ TEST_F(TaggedRecordTest, ByteOrdersAndBlockSizes) {
     for (auto [big, blockSize, gzip] : variants) {
         // Every kind of record: all signals, one, no payload, absolute time, pairs.
         Words d(big);
-        d.uint32(kTaggedGroup | 2).floats({0, 1, 2}).single(1, 1, {1.5}).uint32(0x80000005u);
-        d.uint32(writers::kTaggedTime).float64(10.0).single(3, 0.5f, {2.5});
-        d.uint32(kTaggedGroup | 1).float32(0.25).uint32(3).float32(3);
-        d.uint32(kTaggedGroup | 1).float32(0).uint32(1).float32(4);
-        d.uint32(kTaggedGroup).float32(1).single(1, 0.25f, {5}).endSweep();
-        const std::string bytes =
-            tagged({.signals = kTwo, .scopes = {{0x11, "a."}, {0x10000000, ""}, {0x22, "a.b."}}}, d,
-                   static_cast<size_t>(blockSize));
+        d.record(kTaggedGroup | 2, {0, 1, 2}).record(1, {1, 1.5}).uint32(0x80000005u);
+        d.uint32(writers::kTaggedTime).float64(10.0).record(3, {0.5f, 2.5});
+        d.record(kTaggedGroup | 1, {0.25}).record(3, {3});
+        d.record(kTaggedGroup | 1, {0}).record(1, {4});
+        d.record(kTaggedGroup, {1}).record(1, {0.25f, 5}).uint32(kSweepEnd);
+        const std::string bytes = taggedFile(
+            {.signals = kTwo, .scopes = {{0x11, "a."}, {0x10000000, ""}, {0x22, "a.b."}}}, d,
+            static_cast<size_t>(blockSize));
         expectRows({{gzip ? writers::gzipBytes(bytes) : bytes,
                      "TIME:1:11 v(a):1:9 v(b):1:9 | 0=1 1=1.5 10.75=4 12=5; 0=2 10.5=2.5 10.75=3",
                      (big ? "13 6" : "13 2") +
@@ -57,26 +51,32 @@ TEST_F(TaggedRecordTest, ByteOrdersAndBlockSizes) {
 
 TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
     Words sweeps(true);  // the time goes on from sweep to sweep
-    sweeps.float32(25).uint32(writers::kTaggedTime).float64(1.0).single(1, 1, {0}).endSweep();
-    sweeps.float32(35).single(1, 1, {10}).single(1, 1, {11}).endSweep();
+    sweeps.float32(25)
+        .uint32(writers::kTaggedTime)
+        .float64(1.0)
+        .record(1, {1, 0})
+        .uint32(kSweepEnd);
+    sweeps.float32(35).record(1, {1, 10}).record(1, {1, 11}).uint32(kSweepEnd);
     Words ac(true);
-    ac.uint32(kTaggedGroup | 3).floats({100, 1, -1, 2, 3}).single(0, 100, {4, -4});
-    ac.uint32(kTaggedGroup | 2).floats({100, 0, 5, -5}).uint32(2).float32(6).endSweep();
+    ac.record(kTaggedGroup | 3, {100, 1, -1, 2, 3}).record(0, {100, 4, -4});
+    ac.record(kTaggedGroup | 2, {100}).record(0, {5, -5}).record(2, {6}).uint32(kSweepEnd);
     Words busy(true);  // one signal outgrows its first arrays
-    for (int k = 0; k < 40; ++k) busy.single(1, 1, {static_cast<float>(k)});
+    for (int k = 0; k < 40; ++k) busy.record(1, {1, static_cast<float>(k)});
     expectRows({
-        {tagged({.sweepCount = 2, .sweepParameters = {"temp"}, .signals = kTwo}, sweeps, 5),
+        {taggedFile({.sweepCount = 2, .sweepParameters = {"temp"}, .signals = kTwo}, sweeps, 5),
          "temp:0:9 TIME:1:11 v(a):1:9 v(b):1:9 | 2=0 / 3=10 4=11;  / "},
         // Parameters without a sweep count: one sweep.
-        {tagged({.sweepParameters = {"temp"}, .signals = kTwo},
-                Words().float32(27).single(1, 1, {3}).endSweep()),
+        {taggedFile({.sweepParameters = {"temp"}, .signals = kTwo},
+                    Words().float32(27).record(1, {1, 3}).uint32(kSweepEnd)),
          "temp:0:9 TIME:1:11 v(a):1:9 v(b):1:9 | 1=3; "},
-        {tagged({.axisType = 2, .signals = {{0, 8, "v(c)"}, {1, 23, "i(d)"}, {2, 2, "p"}}}, ac, 5),
+        {taggedFile({.axisType = 2, .signals = {{0, 8, "v(c)"}, {1, 23, "i(d)"}, {2, 2, "p"}}}, ac,
+                    5),
          "TIME:2:11 v(c):8:10 i(d):23:13 p:2:9 | 100=1,-1 200=4,-4 300=5,-5; 100=2; 100=3 300=6"},
-        {tagged({.signals = kTwo}, busy.single(3, 1, {-1}).endSweep()), "*39=38 40=39; 41=-1"},
+        {taggedFile({.signals = kTwo}, busy.record(3, {1, -1}).uint32(kSweepEnd)),
+         "*39=38 40=39; 41=-1"},
         // Two parameters make a compound sweep variable.
-        {tagged({.sweepCount = 1, .sweepParameters = {"outer", "vdd"}, .signals = kTwo},
-                Words(true).floats({27, 1.8f}).single(3, 0, {0.5}).endSweep(), 5),
+        {taggedFile({.sweepCount = 1, .sweepParameters = {"outer", "vdd"}, .signals = kTwo},
+                    Words(true).float32(27).float32(1.8f).record(3, {0, 0.5}).uint32(kSweepEnd), 5),
          "outer:0:16 TIME:1:11 v(a):1:9 v(b):1:9 | ; 0=0.5"},
     });
     ASSERT_EQ(ds_->typeCount, 3);
@@ -86,9 +86,7 @@ TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
 }
 
 TEST_F(TaggedRecordTest, DamagedFiles) {
-    Words plain;
-    writers::writeTaggedHeader(plain, {.signals = kTwo});
-    const std::string framed = writers::frameTaggedRecord(plain, 16);
+    const std::string framed = taggedFile({.signals = kTwo}, Words(), 16);
     std::string badMarker = framed;
     badMarker[24] = 8;
     std::string huge = framed.substr(0, 24);
@@ -101,7 +99,7 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
     std::vector<writers::TaggedSignal> many(200, {0, 1, "v(x)"});
     for (size_t i = 0; i < many.size(); ++i) many[i].identifier = static_cast<int32_t>(i);
     Words empties;
-    for (int k = 0; k < 1000; ++k) empties.endSweep();
+    for (int k = 0; k < 1000; ++k) empties.uint32(kSweepEnd);
     const std::string malformed = "open 2: Malformed data file @ !!";
     const std::string ok = "TIME:1:11 v(a):1:9 v(b):1:9 | ";
     const std::string badRecord = ok + "read 0: Error: malformed data file";
@@ -109,20 +107,21 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
     expectRows({
         // Names below 1024 bytes and titles below 100 are fine; at the limit
         // they fail without a message.
-        {tagged({.title = std::string(99, 't'), .signals = {{1, 1, n1023}}}, kEnd), "*n:1:9 | "},
-        {tagged({.signals = {{1, 1, n1023 + "n"}}}, kEnd), "open 2: "},
-        {tagged({.title = std::string(100, 't'), .signals = kTwo}, kEnd), "open 2: "},
-        {tagged({.axisName = std::string(5000, 'x'), .signals = kTwo}, kEnd), "open 2: "},
-        {tagged({.signals = kTwo, .declaredSignalCount = 0x7FFFFFFF}, kEnd), malformed},
-        {tagged({.signals = kTwo, .declaredSignalCount = -2}, kEnd), malformed},
-        {tagged({.sweepCount = -1, .signals = kTwo}, kEnd), malformed},
-        {tagged({.signals = {{1 << 28, 1, "v"}}}, kEnd), malformed},
-        {tagged({.signals = {{-3, 1, "v"}}}, kEnd), malformed},
+        {taggedFile({.title = std::string(99, 't'), .signals = {{1, 1, n1023}}}, kEnd),
+         "*n:1:9 | "},
+        {taggedFile({.signals = {{1, 1, n1023 + "n"}}}, kEnd), "open 2: "},
+        {taggedFile({.title = std::string(100, 't'), .signals = kTwo}, kEnd), "open 2: "},
+        {taggedFile({.axisName = std::string(5000, 'x'), .signals = kTwo}, kEnd), "open 2: "},
+        {taggedFile({.signals = kTwo, .declaredSignalCount = 0x7FFFFFFF}, kEnd), malformed},
+        {taggedFile({.signals = kTwo, .declaredSignalCount = -2}, kEnd), malformed},
+        {taggedFile({.sweepCount = -1, .signals = kTwo}, kEnd), malformed},
+        {taggedFile({.signals = {{1 << 28, 1, "v"}}}, kEnd), malformed},
+        {taggedFile({.signals = {{-3, 1, "v"}}}, kEnd), malformed},
         // Scopes: a parent must come first; a record without "." fails.
-        {tagged({.signals = kTwo, .scopes = {{1, "a."}, {2, "x9.y."}}}, kEnd),
+        {taggedFile({.signals = kTwo, .scopes = {{1, "a."}, {2, "x9.y."}}}, kEnd),
          "open 2: Error: Intenal Error"},
-        {tagged({.signals = kTwo, .scopes = {{1, "top"}}}, kEnd), "open 2: "},
-        {tagged({.sweepParameters = {"temp", "temp"}, .signals = kTwo}, kEnd),
+        {taggedFile({.signals = kTwo, .scopes = {{1, "top"}}}, kEnd), "open 2: "},
+        {taggedFile({.sweepParameters = {"temp", "temp"}, .signals = kTwo}, kEnd),
          "open 2: Error: Duplicate type defintion temp !!"},
         // Blocks: a bad marker, longer than the file or than a block may be, empty.
         {badMarker, malformed},
@@ -131,25 +130,25 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
         {zeroLength, malformed},
         // An undeclared identifier inside the map goes to the first signal;
         // past the map, or a group too large, fails.
-        {tagged({.signals = kTwo}, Words().single(2, 1, {7}).endSweep()), ok + "1=7; "},
-        {tagged({.signals = kTwo}, Words().single(4, 1, {7})), badRecord},
-        {tagged({.signals = kTwo},
-                Words().uint32(kTaggedGroup | 1).float32(1).int32(-1).float32(1)),
+        {taggedFile({.signals = kTwo}, Words().record(2, {1, 7}).uint32(kSweepEnd)), ok + "1=7; "},
+        {taggedFile({.signals = kTwo}, Words().record(4, {1, 7})), badRecord},
+        {taggedFile({.signals = kTwo},
+                    Words().record(kTaggedGroup | 1, {1}).record(0xFFFFFFFF, {1})),
          badRecord},
-        {tagged({.signals = kTwo}, Words().uint32(kTaggedGroup | 3).floats({1, 1, 2, 3})),
-         badRecord},
+        {taggedFile({.signals = kTwo}, Words().record(kTaggedGroup | 3, {1, 1, 2, 3})), badRecord},
         // A sweep that never ends; sweeps promised but missing, or empty.
-        {tagged({.signals = kTwo}, Words().single(1, 1, {7})),
+        {taggedFile({.signals = kTwo}, Words().record(1, {1, 7})),
          ok + "read 0: Malformed data file @ !!"},
-        {tagged({.sweepCount = 0x7FFFFFFF, .signals = kTwo}, Words().single(1, 1, {7}).endSweep()),
+        {taggedFile({.sweepCount = 0x7FFFFFFF, .signals = kTwo},
+                    Words().record(1, {1, 7}).uint32(kSweepEnd)),
          ok + "read 0: Malformed data file @ !!"},
-        {tagged({.sweepCount = 0x7FFFFFFF, .signals = many}, empties),
+        {taggedFile({.sweepCount = 0x7FFFFFFF, .signals = many}, empties),
          "*v(x):1:9 | read 0: Malformed data file @ !!"},
-        {tagged({}, kEnd), " | read 0: Error: Empty file @ !!"},
+        {taggedFile({}, kEnd), " | read 0: Error: Empty file @ !!"},
         // A scope declared again gets a new item; later children hang under it.
-        {tagged({.signals = kTwo,
-                 .scopes = {{1, "a."}, {2, "a.b."}, {3, "a.b.c.x"}, {4, "a."}, {5, "a.d."}}},
-                kEnd),
+        {taggedFile({.signals = kTwo,
+                     .scopes = {{1, "a."}, {2, "a.b."}, {3, "a.b.c.x"}, {4, "a."}, {5, "a.d."}}},
+                    kEnd),
          ok + "; "},
     });
     EXPECT_EQ(describeScopeTree(ds_), "a 1\n  a.b 2\n    a.b.c 3\na 4\n  a.d 5\n");

@@ -1,0 +1,95 @@
+// Binary event files for the tests and the fuzz seeds: tagged records (format
+// 13) and framed events (format 11). A file is a stream of 32-bit words in one
+// byte order, cut into blocks afterwards; tests damage either string. Records
+// are a tag and floats:
+//   tagged: identifier delta value(s) | kTaggedGroup+n delta, then n values or
+//           n identifier-value pairs | kTaggedTime double | 0x80000000 | kTaggedSweepEnd
+//   framed: kFramedGroup grouped-values time | identifier value time | kFramedEnd
+#ifndef WAVTREX_TESTS_WRITERS_EVENT_WRITER_H
+#define WAVTREX_TESTS_WRITERS_EVENT_WRITER_H
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace writers {
+
+constexpr uint32_t kTaggedGroup = 0x40000000u;
+constexpr uint32_t kTaggedTime = 0xC0000000u;
+constexpr uint32_t kTaggedSweepEnd = 0xC0000001u;
+constexpr uint32_t kTaggedScopeWithoutText = 0x10000000u;
+constexpr uint32_t kFramedGroup = 0x80000000u;
+constexpr uint32_t kFramedEnd = 0x20000000u;
+
+// Every add returns the stream, so calls chain.
+class Words {
+  public:
+    explicit Words(bool big = false) : big_(big) {}
+    bool big() const { return big_; }
+    const std::string& bytes() const { return bytes_; }
+    Words& uint32(uint32_t value);
+    Words& int32(int32_t value) { return uint32(static_cast<uint32_t>(value)); }
+    Words& float32(float value);
+    Words& float64(double value);
+    Words& record(uint32_t tag, std::initializer_list<float> values);
+    Words& raw(const std::string& text);
+    Words& counted(const std::string& text);                         // an int length, then the text
+    Words& padded(const std::string& text, size_t width, char pad);  // cut or padded to width
+
+    // Blocks of at most size bytes, each behind the head words and its length,
+    // and followed by its length again when tail is set.
+    std::string blocks(size_t size, std::initializer_list<uint32_t> head, bool tail) const;
+
+  private:
+    bool big_;
+    std::string bytes_;
+};
+
+struct TaggedSignal {
+    int32_t identifier;
+    int32_t typeCode;
+    std::string name;
+};
+
+// Version "tr 1.0", date "06/12/2026".
+struct TaggedHeader {
+    int32_t sweepCount = 0;
+    std::vector<std::string> sweepParameters;
+    int32_t axisType = 1;  // also the analysis kind
+    std::string axisName = "TIME";
+    std::string title = "tagged record test";
+    std::vector<TaggedSignal> signals;
+    std::vector<std::pair<uint32_t, std::string>>
+        scopes;                                  // tag, text (none for kTaggedScopeWithoutText)
+    std::optional<int32_t> declaredSignalCount;  // written in place of the number listed
+};
+
+// The header, then data (in its byte order), in blocks of marker 9 and length.
+std::string taggedFile(const TaggedHeader& header, const Words& data, size_t blockSize = 4096);
+
+struct FramedSignal {
+    bool grouped;
+    uint32_t identifier;  // low 28 bits used for signals that are not grouped
+    int32_t prefix;       // above 0: the name reads "prefix:name"
+    std::string name;
+};
+
+// Date "06-Dec-2026".
+struct FramedHeader {
+    std::string title = "  framed event test";
+    std::vector<std::string> extras;  // records nobody reads
+    std::vector<FramedSignal> signals;
+    std::optional<int32_t> declaredSignalCount;  // written in place of the numbers listed
+    std::optional<int32_t> declaredGroupCount;
+};
+
+// The header, then data (in its byte order), in blocks of 5, 0, 5, length,
+// data, length.
+std::string framedFile(const FramedHeader& header, const Words& data, size_t blockSize = 4096);
+
+}  // namespace writers
+
+#endif
