@@ -1,4 +1,5 @@
-// Token and line readers over gzip streams, and the fatal reporter.
+// The token reader over gzip streams, and the fatal reporter. (The line
+// reader is read through measurement tables.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,20 +47,6 @@ TEST(TokenReader, SplitsJoinsAndCountsLines) {
         {std::string(301, 'q') + " z", " ", std::string(301, 'q') + "/0 z/0 -/0 "},
     };
     for (const auto& row : rows) EXPECT_EQ(tokens(row.input, row.separators), row.expected);
-}
-
-TEST(LineReader, ReturnsWholeLinesOnly) {
-    testkit::ScratchDir dir;
-    testkit::writeFile(dir / "in", "a\n" + std::string(2000, 'x') + "\r\nb");
-    gzFile stream = gzopen((dir / "in").c_str(), "rb");
-    for (const std::string& expected : {std::string("a\n"), std::string(2000, 'x') + "\r\n"}) {
-        char* line = nextLine(stream);
-        ASSERT_NE(line, nullptr);
-        EXPECT_EQ(line, expected);
-        free(line);
-    }
-    EXPECT_EQ(nextLine(stream), nullptr);
-    gzclose(stream);
 }
 
 TEST(DiagnosticsDeathTest, FatalErrorPrintsAndExits) {

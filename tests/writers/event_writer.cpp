@@ -1,7 +1,7 @@
 #include "event_writer.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 
 namespace writers {
 
@@ -11,14 +11,11 @@ Words& Words::uint32(uint32_t value) {
 }
 
 Words& Words::float32(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return uint32(bits);
+    return uint32(std::bit_cast<uint32_t>(value));
 }
 
 Words& Words::float64(double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
+    auto bits = std::bit_cast<uint64_t>(value);
     auto low = static_cast<uint32_t>(bits);
     auto high = static_cast<uint32_t>(bits >> 32);
     return big_ ? uint32(high).uint32(low) : uint32(low).uint32(high);
@@ -27,11 +24,6 @@ Words& Words::float64(double value) {
 Words& Words::record(uint32_t tag, std::initializer_list<float> values) {
     uint32(tag);
     for (float v : values) float32(v);
-    return *this;
-}
-
-Words& Words::raw(const std::string& text) {
-    bytes_ += text;
     return *this;
 }
 

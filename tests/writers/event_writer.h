@@ -35,7 +35,10 @@ class Words {
     Words& float32(float value);
     Words& float64(double value);
     Words& record(uint32_t tag, std::initializer_list<float> values);
-    Words& raw(const std::string& text);
+    Words& raw(const std::string& text) {
+        bytes_ += text;
+        return *this;
+    }
     Words& counted(const std::string& text);                         // an int length, then the text
     Words& padded(const std::string& text, size_t width, char pad);  // cut or padded to width
 
@@ -49,8 +52,7 @@ class Words {
 };
 
 struct TaggedSignal {
-    int32_t identifier;
-    int32_t typeCode;
+    int32_t identifier, typeCode;
     std::string name;
 };
 
@@ -62,8 +64,8 @@ struct TaggedHeader {
     std::string axisName = "TIME";
     std::string title = "tagged record test";
     std::vector<TaggedSignal> signals;
-    std::vector<std::pair<uint32_t, std::string>>
-        scopes;                                  // tag, text (none for kTaggedScopeWithoutText)
+    // Tag and text; kTaggedScopeWithoutText has no text.
+    std::vector<std::pair<uint32_t, std::string>> scopes;
     std::optional<int32_t> declaredSignalCount;  // written in place of the number listed
 };
 
