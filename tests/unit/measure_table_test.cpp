@@ -24,8 +24,6 @@ TEST_F(MeasureTableTest, Headers) {
         {
             {measureTableText(plain), "index:9:9 delay:9:9 power:9:9 temper#:9:9 | read 0: ",
              "4 1 9 1 1|2013.03|'generated measurements'\n|"},
-            {writers::gzipBytes(measureTableText(plain)),
-             "index:9:9 delay:9:9 power:9:9 temper#:9:9 | read 0: "},
             {measureTableText(lines), "index:9:9 delay:9:9 power:9:9 alter#:9:9 | read 0: "},
             {writers::gzipBytes(measureTableText(option)), "*column299:9:9 last#:9:9 | read 0: "},
             // A bare line break glues a name to the next line's first; the title

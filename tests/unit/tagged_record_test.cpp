@@ -51,11 +51,8 @@ TEST_F(TaggedRecordTest, ByteOrdersAndBlockSizes) {
 
 TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
     Words sweeps(true);  // the time goes on from sweep to sweep
-    sweeps.float32(25)
-        .uint32(writers::kTaggedTime)
-        .float64(1.0)
-        .record(1, {1, 0})
-        .uint32(kSweepEnd);
+    sweeps.float32(25).uint32(writers::kTaggedTime).float64(1.0);
+    sweeps.record(1, {1, 0}).uint32(kSweepEnd);
     sweeps.float32(35).record(1, {1, 10}).record(1, {1, 11}).uint32(kSweepEnd);
     Words ac(true);
     ac.record(kTaggedGroup | 3, {100, 1, -1, 2, 3}).record(0, {100, 4, -4});
