@@ -58,7 +58,7 @@ TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
     ac.record(kTaggedGroup | 3, {100, 1, -1, 2, 3}).record(0, {100, 4, -4});
     ac.record(kTaggedGroup | 2, {100}).record(0, {5, -5}).record(2, {6}).uint32(kSweepEnd);
     Words busy(true);  // one signal outgrows its first arrays
-    for (int k = 0; k < 40; ++k) busy.record(1, {1, static_cast<float>(k)});
+    for (int k = 0; k < 400; ++k) busy.record(1, {1, static_cast<float>(k)});
     expectRows({
         {taggedFile({.sweepCount = 2, .sweepParameters = {"temp"}, .signals = kTwo}, sweeps, 5),
          "temp:0:9 TIME:1:11 v(a):1:9 v(b):1:9 | 2=0 / 3=10 4=11;  / "},
@@ -70,7 +70,7 @@ TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
                     5),
          "TIME:2:11 v(c):8:10 i(d):23:13 p:2:9 | 100=1,-1 200=4,-4 300=5,-5; 100=2; 100=3 300=6"},
         {taggedFile({.signals = kTwo}, busy.record(3, {1, -1}).uint32(kSweepEnd)),
-         "*39=38 40=39; 41=-1"},
+         "*399=398 400=399; 401=-1"},
         // Two parameters make a compound sweep variable.
         {taggedFile({.sweepCount = 1, .sweepParameters = {"outer", "vdd"}, .signals = kTwo},
                     Words(true).float32(27).float32(1.8f).record(3, {0, 0.5}).uint32(kSweepEnd), 5),
@@ -100,6 +100,7 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
     const std::string malformed = "open 2: Malformed data file @ !!";
     const std::string ok = "TIME:1:11 v(a):1:9 v(b):1:9 | ";
     const std::string badRecord = ok + "read 0: Error: malformed data file";
+    const std::string cut = ok + "read 0: Malformed data file @ !!";
     const std::string n1023(1023, 'n');
     expectRows({
         // Names below 1024 bytes and titles below 100 are fine; at the limit
@@ -134,14 +135,18 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
          badRecord},
         {taggedFile({.signals = kTwo}, Words().record(kTaggedGroup | 3, {1, 1, 2, 3})), badRecord},
         // A sweep that never ends; sweeps promised but missing, or empty.
-        {taggedFile({.signals = kTwo}, Words().record(1, {1, 7})),
-         ok + "read 0: Malformed data file @ !!"},
+        {taggedFile({.signals = kTwo}, Words().record(1, {1, 7})), cut},
         {taggedFile({.sweepCount = 0x7FFFFFFF, .signals = kTwo},
                     Words().record(1, {1, 7}).uint32(kSweepEnd)),
-         ok + "read 0: Malformed data file @ !!"},
+         cut},
         {taggedFile({.sweepCount = 0x7FFFFFFF, .signals = many}, empties),
          "*v(x):1:9 | read 0: Malformed data file @ !!"},
         {taggedFile({}, kEnd), " | read 0: Error: Empty file @ !!"},
+        // Cut in the header's second block, in a pair, in a complex value.
+        {taggedFile({.signals = kTwo}, kEnd, 12).substr(0, 20), malformed},
+        {taggedFile({.signals = kTwo}, Words().record(kTaggedGroup | 1, {1})), cut},
+        {taggedFile({.axisType = 2, .signals = {{1, 1, "v(a)"}}}, Words().record(1, {1, 2})),
+         "TIME:2:11 v(a):1:10 | read 0: Malformed data file @ !!"},
         // A scope declared again gets a new item; later children hang under it.
         {taggedFile({.signals = kTwo,
                      .scopes = {{1, "a."}, {2, "a.b."}, {3, "a.b.c.x"}, {4, "a."}, {5, "a.d."}}},
