@@ -24,11 +24,12 @@ CurvePool::~CurvePool() {
 void CurvePool::write(const WaveformDataset& ds, const std::string& name, int32_t signal,
                       const CurveSamples& samples, const std::string& path, bool refused) {
     std::unique_lock<std::mutex> lock(mutex_);
-    // A path naming a file still being written (the same name twice, or two
-    // spellings of one file) waits for it: the later curve must replace it.
+    // A path naming a file still to be written or being written (the same
+    // name twice, or two spellings of one file) waits for it: the later curve
+    // must replace it.
     std::error_code error;
     for (const auto& job : jobs_) {
-        if (job->file->opened() && std::filesystem::equivalent(path, job->file->path(), error)) {
+        if (!job->done && std::filesystem::equivalent(path, job->file->path(), error)) {
             finishDone(lock, true);
             break;
         }
