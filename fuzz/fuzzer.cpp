@@ -1,9 +1,7 @@
-// The fuzz targets, one build of this file each. WAVTREX_FUZZ_FORMAT is the
-// data format forced on the reader, so header and data are reached without
-// passing detection; the open target passes WFX_DETECT_FORMAT and reaches
-// every reader. The post target (no WAVTREX_FUZZ_FORMAT) takes the format code
-// (low two bits) and the file mode (next two: detect, text, binary, detect)
-// from the first input byte; the rest is the file.
+// The fuzz targets, one build of this file each with the data format forced
+// on the reader in WAVTREX_FUZZ_FORMAT (WFX_DETECT_FORMAT: detection too).
+// Without it, the post target: the first input byte picks the format code (low
+// two bits) and the file mode (next two: detect, text, binary, detect).
 #include <cstddef>
 #include <cstdint>
 

@@ -1,9 +1,7 @@
-// Stand-in for libFuzzer in ordinary builds: runs the target once on every
-// file named on the command line, or on every file inside a named folder
-// (names that do not exist are skipped), so the seed corpora and the kept
-// regression inputs replay under CTest. With --damage each file is also run
-// cut at every length and with every byte flipped in turn: the seeds cover
-// every format variant, so this is the damaged-file test of every reader.
+// Stand-in for libFuzzer in ordinary builds: runs the target on every named
+// file and every file in a named folder (missing names are skipped). With
+// --damage each file is also run cut at every length and with every byte
+// flipped in turn: over the seeds, the damaged-file test of every reader.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -152,9 +152,9 @@ def test_memory_is_the_float_data(tmp_path):
 
 def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
     """The later curve replaces the earlier one, even while that is being written."""
+    curves = [("a", "x.cur"), ("b", "./x.cur"), ("b", "b.cur")]
     (tmp_path / "r.tcc").write_text(f'<CurveExtraction FileName="{long_csdf}">\n' + "".join(
-        f'<Curve Node="{n}" CurveFileName="{f}"/>\n' for n, f in
-        [("a", "x.cur"), ("b", "./x.cur"), ("b", "b.cur")]))
+        f'<Curve Node="{n}" CurveFileName="{f}"/>\n' for n, f in curves))
     for _ in range(10):
         subprocess.run([os.environ["WAVTREX_BINARY"], "r.tcc"], cwd=tmp_path, check=True)
         assert (tmp_path / "long/x.cur").read_bytes() == (tmp_path / "long/b.cur").read_bytes()
