@@ -111,7 +111,8 @@ coverage:
 	find build-cov -name '*.gcda' -delete
 	ctest --test-dir build-cov -j $(JOBS) --timeout 600 --output-on-failure \
 	  -E '^(install_consumer|golden_post-file-size-limit)$$'
-	gcovr -r . --object-directory build-cov --filter 'reader/' --filter 'tool/' \
+	gcovr -r . --object-directory build-cov --exclude-directories 'build-windows' \
+	  --filter 'reader/' --filter 'tool/' \
 	  --exclude-throw-branches --exclude-unreachable-branches --print-summary -o build-cov/coverage.txt
 
 windows:
