@@ -20,34 +20,13 @@ using Bytes = std::string;
 
 // ---- HSPICE post files (the project's writer) -------------------------------------
 
-struct PostShape {
-    writers::PostVersion version = writers::PostVersion::v9601;
-    writers::PostForm form = writers::PostForm::wordFramed;
-    bool bigEndian = false;
-    int blockSize = 4000;
-    int headerBlockSize = 8000;
-    bool ac = false;
-    std::vector<std::string> sweepNames;  // empty: no sweep
-    bool countEscape = false;
-};
-
-Bytes postFile(const PostShape& shape) {
-    writers::PostFile f;
-    f.version = shape.version;
-    f.form = shape.form;
-    f.bigEndian = shape.bigEndian;
-    f.blockSize = shape.blockSize;
-    f.headerBlockSize = shape.headerBlockSize;
-    f.dataInNewBlock = shape.headerBlockSize == 8000;
-    f.countEscape = shape.countEscape;
-    f.axisTypeCode = shape.ac ? 2 : 1;
-    f.axisName = shape.ac ? "HERTZ" : "TIME";
+// f with the seeds' signals and tables: one, or two when swept, of three rows.
+Bytes postFile(writers::PostFile f) {
+    f.axisName = f.axisTypeCode == 2 ? "HERTZ" : "TIME";
     f.signals = {{"v(in)"}, {"v(out)"}, {"i(vdd)", 8}, {"p1", 9, true}};
-    f.sweepNames = shape.sweepNames;
     size_t width = writers::postRowWidth(f);
-    size_t tables = shape.sweepNames.empty() ? 1 : 2;
-    size_t params =
-        shape.sweepNames.size() > 1 ? shape.sweepNames.size() - 1 : shape.sweepNames.size();
+    size_t tables = f.sweepNames.empty() ? 1 : 2;
+    size_t params = f.sweepNames.size() > 1 ? f.sweepNames.size() - 1 : f.sweepNames.size();
     for (size_t t = 0; t < tables; ++t) {
         writers::PostTable table;
         for (size_t k = 0; k < params; ++k)
@@ -139,14 +118,9 @@ Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analy
 
 // ---- corpus layout ------------------------------------------------------------------
 
-struct Corpus {
-    std::map<std::string, std::vector<Bytes>> seeds;
-
-    void add(const std::string& target, const Bytes& bytes) { seeds[target].push_back(bytes); }
-};
-
-Corpus buildCorpus() {
-    Corpus c;
+// The seed files of every fuzz target.
+std::map<std::string, std::vector<Bytes>> buildCorpus() {
+    std::map<std::string, std::vector<Bytes>> c;
     // Post files: the first byte of a post_fuzzer input picks the version
     // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
     using writers::PostForm;
@@ -157,55 +131,56 @@ Corpus buildCorpus() {
                                                      {PostVersion::v2013, 3}};
     for (const auto& [version, selector] : versions) {
         for (int variant = 0; variant < 7; ++variant) {
-            PostShape p;
+            writers::PostFile p;
             p.version = version;
             p.form = variant == 1 ? PostForm::text
                                   : (variant == 3 ? PostForm::byteFramed : PostForm::wordFramed);
             p.bigEndian = variant == 2;
             p.blockSize = variant == 4 ? 37 : 4000;
-            p.ac = variant == 5;
+            p.axisTypeCode = variant == 5 ? 2 : 1;
             if (variant == 5) p.sweepNames = {"tab", "w", "l"};
             if (variant == 1) p.sweepNames = {"temper"};
             p.countEscape = variant == 6;
             Bytes file = postFile(p);
-            c.add("post", Bytes(1, selector) + file);
-            c.add("open", file);
-            if (variant == 0) c.add("open", writers::gzipBytes(file));
+            c["post"].push_back(Bytes(1, selector) + file);
+            c["open"].push_back(file);
+            if (variant == 0) c["open"].push_back(writers::gzipBytes(file));
         }
     }
     // Header blocks cut among the names, the data starting in the last of them.
-    PostShape split;
+    writers::PostFile split;
     split.headerBlockSize = 150;
     split.blockSize = 201;
-    c.add("post", Bytes(1, 0) + postFile(split));
+    split.dataInNewBlock = false;
+    c["post"].push_back(Bytes(1, 0) + postFile(split));
     for (int sections : {1, 3}) {
         for (bool complex : {false, true}) {
             Bytes file = csdfFile(complex, sections);
-            c.add("csdf", file);
-            c.add("open", file);
+            c["csdf"].push_back(file);
+            c["open"].push_back(file);
         }
     }
-    c.add("csdf", writers::gzipBytes(csdfFile(false, 2)));
-    c.add("measure_table", measureTable(false, 0));
-    c.add("measure_table", measureTable(false, 2));
-    c.add("measure_table", measureTable(true, 0));
-    c.add("measure_table", writers::gzipBytes(measureTable(true, 0)));
+    c["csdf"].push_back(writers::gzipBytes(csdfFile(false, 2)));
+    c["measure_table"].push_back(measureTable(false, 0));
+    c["measure_table"].push_back(measureTable(false, 2));
+    c["measure_table"].push_back(measureTable(true, 0));
+    c["measure_table"].push_back(writers::gzipBytes(measureTable(true, 0)));
     for (bool big : {false, true}) {
         for (size_t blockSize : {4096, 23}) {
             Bytes file = framedEvent(big, blockSize);
-            c.add("framed_event", file);
-            c.add("open", file);
+            c["framed_event"].push_back(file);
+            c["open"].push_back(file);
         }
     }
-    c.add("framed_event", writers::gzipBytes(framedEvent(false, 4096)));
+    c["framed_event"].push_back(writers::gzipBytes(framedEvent(false, 4096)));
     for (bool big : {false, true}) {
         Bytes file = taggedRecord(big, 4096, 0, 0, 1);
-        c.add("tagged_record", file);
-        c.add("open", file);
+        c["tagged_record"].push_back(file);
+        c["open"].push_back(file);
     }
-    c.add("tagged_record", taggedRecord(false, 13, 1, 3, 1));
-    c.add("tagged_record", taggedRecord(false, 4096, 2, 2, 2));
-    c.add("tagged_record", writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)));
+    c["tagged_record"].push_back(taggedRecord(false, 13, 1, 3, 1));
+    c["tagged_record"].push_back(taggedRecord(false, 4096, 2, 2, 2));
+    c["tagged_record"].push_back(writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)));
     return c;
 }
 
@@ -217,8 +192,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::filesystem::path root = argv[1];
-    Corpus corpus = buildCorpus();
-    for (const auto& [target, files] : corpus.seeds) {
+    for (const auto& [target, files] : buildCorpus()) {
         std::filesystem::path folder = root / target;
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_bytes.h"
 #include "run_tool.h"
 #include "wfx.h"
 
@@ -40,7 +41,6 @@ class ReaderFixture : public testing::Test {
     std::string name(int32_t position) const {
         return wfxName(ds_, ds_->variables[position].nameOffset);
     }
-    std::string signalName(int32_t i) const { return name(ds_->firstSignalIndex + i); }
     std::string message() const { return wfxLastErrorText(); }
 
     // Points of signal i in sweep s as "time=value" (complex: "time=re,im").
@@ -79,7 +79,7 @@ class ReaderFixture : public testing::Test {
     // or " | <curves>". The file's path reads "@".
     std::string run(const std::string& bytes, uint32_t format = WFX_DETECT_FORMAT) {
         const std::string path = (dir_ / "in").string();
-        writeFile(path, bytes);
+        writers::writeBytes(path, bytes, false);
         const uint32_t status = open(path, format);
         std::string text =
             status != kOpenOk ? "open " + std::to_string(status) + ": " + message() : "";

@@ -25,8 +25,4 @@ std::string readFile(const std::filesystem::path& path) {
     return bytes.str();
 }
 
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 }  // namespace testkit

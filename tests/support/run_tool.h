@@ -1,4 +1,4 @@
-// Scratch folders and whole-file reads and writes for the tests.
+// Scratch folders and whole-file reads for the tests (writes: file_bytes.h).
 #ifndef WAVTREX_TESTS_RUN_TOOL_H
 #define WAVTREX_TESTS_RUN_TOOL_H
 
@@ -22,7 +22,6 @@ class ScratchDir {
 };
 
 std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace testkit
 

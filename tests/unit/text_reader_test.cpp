@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "file_bytes.h"
 #include "internal.h"
 #include "run_tool.h"
 
@@ -12,7 +13,7 @@ namespace {
 // Every token of input as "text/lines", then "-/lines" for the end.
 std::string tokens(const std::string& input, const char* separators) {
     testkit::ScratchDir dir;
-    testkit::writeFile(dir / "in", input);
+    writers::writeBytes((dir / "in").string(), input, false);
     gzFile stream = gzopen((dir / "in").c_str(), "rb");
     std::string all;
     for (;;) {

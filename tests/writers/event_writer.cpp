@@ -67,7 +67,9 @@ std::string framedFile(const FramedHeader& h, const Words& data, size_t blockSiz
     auto grouped = std::count_if(h.signals.begin(), h.signals.end(),
                                  [](const FramedSignal& s) { return s.grouped; });
     Words w(data.big());
-    w.padded("framed event", 16, ' ').padded("06-Dec-2026", 16, ' ').padded(h.title, 100, ' ');
+    w.padded("framed event", 16, ' ')
+        .padded("06-Dec-2026", 16, ' ')
+        .padded("  framed event test", 100, ' ');
     w.int32(h.declaredSignalCount.value_or(static_cast<int32_t>(h.signals.size())));
     w.int32(h.declaredGroupCount.value_or(static_cast<int32_t>(grouped)));
     w.int32(static_cast<int32_t>(h.extras.size()));

@@ -79,9 +79,8 @@ struct FramedSignal {
     std::string name;
 };
 
-// Date "06-Dec-2026".
+// Title "  framed event test", date "06-Dec-2026".
 struct FramedHeader {
-    std::string title = "  framed event test";
     std::vector<std::string> extras;  // records nobody reads
     std::vector<FramedSignal> signals;
     std::optional<int32_t> declaredSignalCount;  // written in place of the numbers listed

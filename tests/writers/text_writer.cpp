@@ -15,7 +15,7 @@ std::string number(double value) {
 }  // namespace
 
 std::string csdfText(const CsdfFile& file) {
-    const bool complex = file.complexValues != "NO" && !file.complexValues.empty();
+    const bool complex = file.complexValues != "NO";
     const std::string count = std::to_string(file.nodes.size());
     std::string out;
     for (const auto& points : file.sweeps) {
@@ -26,8 +26,7 @@ std::string csdfText(const CsdfFile& file) {
         out += "SWEEPVAR='" + file.sweepVar + "' XBEGIN='" +
                number(points.empty() ? 0 : points.front().x) + "' XEND='" +
                number(points.empty() ? 0 : points.back().x) + "' \n";
-        if (!file.complexValues.empty()) out += "COMPLEXVALUES='" + file.complexValues + "' \n";
-        out += "NODES='" + count + "' \n#N ";
+        out += "COMPLEXVALUES='" + file.complexValues + "' \nNODES='" + count + "' \n#N ";
         for (const std::string& node : file.nodes) out += "'" + node + "' ";
         out += "\n";
         for (const CsdfPoint& point : points) {

@@ -20,7 +20,7 @@ struct CsdfPoint {
 struct CsdfFile {
     std::string analysis = "TR";
     std::string sweepVar = "TIME";
-    std::string complexValues = "NO";  // empty: no key; other than "NO": re/im values
+    std::string complexValues = "NO";  // other than "NO": re/im values
     std::vector<std::string> nodes;
     std::vector<std::vector<CsdfPoint>> sweeps{{}};
 };
