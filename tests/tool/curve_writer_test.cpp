@@ -34,7 +34,8 @@ TEST(CurveFile, MissingArraysAndForeignTimes) {
     samples.counts = counts;
     samples.sweepCount = 2;
     float* otherAxis[] = {v1};
-    const AxisText foreign(otherAxis, counts, 1);
+    const uint32_t otherCounts[] = {1};
+    const AxisText foreign(otherAxis, otherCounts, 1);
     samples.axisText = &foreign;  // made from other arrays: not used
     EXPECT_EQ(sampleLines(samples), "1 3\n5 6\n2 4\n");
     values[0] = nullptr;
