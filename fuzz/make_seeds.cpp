@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -118,21 +117,24 @@ Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analy
 
 // ---- corpus layout ------------------------------------------------------------------
 
-// The seed files of every fuzz target.
+// The seed files of every fuzz target; the open target gets each format's
+// first files too.
 std::map<std::string, std::vector<Bytes>> buildCorpus() {
     std::map<std::string, std::vector<Bytes>> c;
+    auto add = [&c](const char* target, const Bytes& file, bool open) {
+        c[target].push_back(file);
+        if (open) c["open"].push_back(file);
+    };
     // Post files: the first byte of a post_fuzzer input picks the version
     // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
     using writers::PostForm;
-    using writers::PostVersion;
-    const std::pair<PostVersion, char> versions[] = {{PostVersion::v9601, 0},
-                                                     {PostVersion::v9007, 1},
-                                                     {PostVersion::v2001, 2},
-                                                     {PostVersion::v2013, 3}};
-    for (const auto& [version, selector] : versions) {
+    const writers::PostVersion versions[] = {
+        writers::PostVersion::v9601, writers::PostVersion::v9007, writers::PostVersion::v2001,
+        writers::PostVersion::v2013};
+    for (char selector = 0; selector < 4; ++selector) {
         for (int variant = 0; variant < 7; ++variant) {
             writers::PostFile p;
-            p.version = version;
+            p.version = versions[static_cast<int>(selector)];
             p.form = variant == 1 ? PostForm::text
                                   : (variant == 3 ? PostForm::byteFramed : PostForm::wordFramed);
             p.bigEndian = variant == 2;
@@ -154,33 +156,20 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
     split.dataInNewBlock = false;
     c["post"].push_back(Bytes(1, 0) + postFile(split));
     for (int sections : {1, 3}) {
-        for (bool complex : {false, true}) {
-            Bytes file = csdfFile(complex, sections);
-            c["csdf"].push_back(file);
-            c["open"].push_back(file);
-        }
+        for (bool complex : {false, true}) add("csdf", csdfFile(complex, sections), true);
     }
-    c["csdf"].push_back(writers::gzipBytes(csdfFile(false, 2)));
-    c["measure_table"].push_back(measureTable(false, 0));
-    c["measure_table"].push_back(measureTable(false, 2));
-    c["measure_table"].push_back(measureTable(true, 0));
-    c["measure_table"].push_back(writers::gzipBytes(measureTable(true, 0)));
+    add("csdf", writers::gzipBytes(csdfFile(false, 2)), false);
+    for (size_t perLine : {0, 2}) add("measure_table", measureTable(false, perLine), false);
+    add("measure_table", measureTable(true, 0), false);
+    add("measure_table", writers::gzipBytes(measureTable(true, 0)), false);
     for (bool big : {false, true}) {
-        for (size_t blockSize : {4096, 23}) {
-            Bytes file = framedEvent(big, blockSize);
-            c["framed_event"].push_back(file);
-            c["open"].push_back(file);
-        }
+        for (size_t blockSize : {4096, 23}) add("framed_event", framedEvent(big, blockSize), true);
     }
-    c["framed_event"].push_back(writers::gzipBytes(framedEvent(false, 4096)));
-    for (bool big : {false, true}) {
-        Bytes file = taggedRecord(big, 4096, 0, 0, 1);
-        c["tagged_record"].push_back(file);
-        c["open"].push_back(file);
-    }
-    c["tagged_record"].push_back(taggedRecord(false, 13, 1, 3, 1));
-    c["tagged_record"].push_back(taggedRecord(false, 4096, 2, 2, 2));
-    c["tagged_record"].push_back(writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)));
+    add("framed_event", writers::gzipBytes(framedEvent(false, 4096)), false);
+    for (bool big : {false, true}) add("tagged_record", taggedRecord(big, 4096, 0, 0, 1), true);
+    add("tagged_record", taggedRecord(false, 13, 1, 3, 1), false);
+    add("tagged_record", taggedRecord(false, 4096, 2, 2, 2), false);
+    add("tagged_record", writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)), false);
     return c;
 }
 
@@ -191,21 +180,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_seeds <corpus folder>\n");
         return 2;
     }
-    std::filesystem::path root = argv[1];
     for (const auto& [target, files] : buildCorpus()) {
-        std::filesystem::path folder = root / target;
+        std::filesystem::path folder = std::filesystem::path(argv[1]) / target;
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
-        int n = 0;
-        for (const auto& bytes : files) {
+        for (size_t n = 0; n < files.size(); ++n) {
             char name[32];
-            std::snprintf(name, sizeof name, "seed-%03d", n++);
-            std::ofstream out(folder / name, std::ios::binary);
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            if (!out) {
-                std::fprintf(stderr, "cannot write %s\n", (folder / name).string().c_str());
-                return 1;
-            }
+            std::snprintf(name, sizeof name, "seed-%03zu", n);
+            writers::writeBytes((folder / name).string(), files[n], false);  // throws on failure
         }
     }
     return 0;
