@@ -1,7 +1,7 @@
 // Writes the seed corpus of every fuzz target: one folder per target under
 // the folder named on the command line, each file one small valid (or nearly
-// valid) waveform file, plus gzip-compressed copies of some of them. Formats
-// come from the project's test-file writers.
+// valid) waveform file, plus gzip-compressed copies of some of them. Binary
+// formats come from the project's test-file writers.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +11,6 @@
 
 #include "event_writer.h"
 #include "post_writer.h"
-#include "text_writer.h"
 
 namespace {
 
@@ -40,32 +39,46 @@ Bytes postFile(writers::PostFile f) {
     return writers::buildPostFile(f);
 }
 
-// ---- CSDF files and measurement tables (the project's writer) -----------------------
+// ---- CSDF files and measurement tables -----------------------------------------------
+// Lines end in a blank before the line break: the readers split tokens at
+// blanks only, so a bare line break would glue two items together.
 
-Bytes csdfFile(bool complex, int sweeps) {
-    writers::CsdfFile f;
-    f.analysis = complex ? "AC" : "TR";
-    f.sweepVar = complex ? "HERTZ" : "TIME";
-    f.complexValues = complex ? "YES" : "NO";
-    f.nodes = {"v(in)", "v(out)", "i(vdd)"};
-    f.sweeps.assign(static_cast<size_t>(sweeps), {});
-    for (int s = 0; s < sweeps; ++s) {
-        for (int r = 0; r < 3; ++r) {
-            writers::CsdfPoint point;
-            point.x = complex ? 1e3 * (r + 1) : r * 1e-9;
-            point.real = {0.5 + r, 1.5 + r + s, 1e-3 * r};
-            if (complex) point.imag = {-0.1 * r, 0.2, 0.0};
-            f.sweeps[static_cast<size_t>(s)].push_back(point);
-        }
-    }
-    return writers::csdfText(f);
+std::string number(double value) {  // 9 significant digits: floats read back exactly
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    return text;
 }
 
-Bytes measureTable(bool option, size_t columnsPerLine) {
-    return writers::measureTableText({option,
-                                      {"index", "delay", "power", "temper#", "alter#"},
-                                      {{1, 2.1e-9, 3e-3, 25, 1}, {2, 2.2e-9, 3.1e-3, 25, 2}},
-                                      columnsPerLine});
+// One section ("#H" ... "#;") per sweep, of three points.
+Bytes csdfFile(bool complex, int sweeps) {
+    Bytes out;
+    for (int s = 0; s < sweeps; ++s) {
+        out +=
+            "#H\nSOURCE='wavtrex' VERSION='2001.2' \nTITLE='* generated circuit' \n"
+            "DATE='12/06/2026 10:00:00' \nANALYSIS='" +
+            Bytes(complex ? "AC' SERIALNO='1' \nSWEEPVAR='HERTZ' XBEGIN='1000' XEND='3000' \n"
+                          : "TR' SERIALNO='1' \nSWEEPVAR='TIME' XBEGIN='0' XEND='2e-09' \n") +
+            "COMPLEXVALUES='" + (complex ? "YES" : "NO") +
+            "' \nNODES='3' \n#N 'v(in)' 'v(out)' 'i(vdd)' \n";
+        for (int r = 0; r < 3; ++r) {
+            out += "#C " + number(complex ? 1e3 * (r + 1) : r * 1e-9) + " 3 \n";
+            const double real[] = {0.5 + r, 1.5 + r + s, 1e-3 * r}, imag[] = {-0.1 * r, 0.2, 0};
+            for (int i = 0; i < 3; ++i)
+                out += number(real[i]) + (complex ? "/" + number(imag[i]) : "") + " ";
+            out += "\n";
+        }
+        out += "#;\n";
+    }
+    return out;
+}
+
+// Names all on one line, or two to a line; $OPTION when asked.
+Bytes measureTable(bool option, bool twoPerLine) {
+    return "$DATA1 SOURCE='wavtrex' VERSION='2013.03' PARAM_COUNT=0\n" +
+           Bytes(option ? "$OPTION DELIMITER=' '\n" : "") + ".TITLE 'generated measurements'\n" +
+           (twoPerLine ? "index delay \npower temper# \nalter# \n"
+                       : "index delay power temper# alter# \n") +
+           "1 2.1e-09 0.003 25 1 \n2 2.2e-09 0.0031 25 2 \n";
 }
 
 // ---- binary event files (the project's writer) ---------------------------------------
@@ -159,9 +172,10 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
         for (bool complex : {false, true}) add("csdf", csdfFile(complex, sections), true);
     }
     add("csdf", writers::gzipBytes(csdfFile(false, 2)), false);
-    for (size_t perLine : {0, 2}) add("measure_table", measureTable(false, perLine), false);
-    add("measure_table", measureTable(true, 0), false);
-    add("measure_table", writers::gzipBytes(measureTable(true, 0)), false);
+    for (bool twoPerLine : {false, true})
+        add("measure_table", measureTable(false, twoPerLine), false);
+    add("measure_table", measureTable(true, false), false);
+    add("measure_table", writers::gzipBytes(measureTable(true, false)), false);
     for (bool big : {false, true}) {
         for (size_t blockSize : {4096, 23}) add("framed_event", framedEvent(big, blockSize), true);
     }

@@ -4,28 +4,28 @@
 
 #include "file_bytes.h"
 #include "reader_fixture.h"
-#include "text_writer.h"
 
 namespace {
 
 using MeasureTableTest = testkit::ReaderFixture;
 
 TEST_F(MeasureTableTest, Headers) {
-    // The names stop at temper#: alter# on the same line is not taken.
-    writers::MeasureTable plain{
-        false, {"index", "delay", "power", "temper#", "alter#"}, {{1, 2, 3, 4, 1}}, 0};
-    writers::MeasureTable lines{false, {"index", "delay", "power", "alter#"}, {{1, 2, 3, 1}}, 2};
-    // The first name never ends an $OPTION list; the whole long line is read.
-    writers::MeasureTable option{true, {"first#"}, {}, 0};
-    for (int i = 0; i < 300; ++i) option.columns.push_back("column" + std::to_string(i));
-    option.columns.insert(option.columns.end(), {"last#", "ignored"});
     const std::string v = "VERSION='1'\n";
+    const std::string head = "$DATA1 SOURCE='x' VERSION='2013.03' PARAM_COUNT=0\n";
+    const std::string title = ".TITLE 'generated measurements'\n";
+    // The first name never ends an $OPTION list; the whole long line is read.
+    std::string option = head + "$OPTION DELIMITER=' '\n" + title + "first# ";
+    for (int i = 0; i < 300; ++i) option += "column" + std::to_string(i) + " ";
     expectRows(
         {
-            {measureTableText(plain), "index:9:9 delay:9:9 power:9:9 temper#:9:9 | read 0: ",
+            // The names stop at temper#: alter# on the same line is not taken.
+            {head + title + "index delay power temper# alter# \n1 2 3 4 1 \n",
+             "index:9:9 delay:9:9 power:9:9 temper#:9:9 | read 0: ",
              "4 1 9 1 1|2013.03|'generated measurements'\n|"},
-            {measureTableText(lines), "index:9:9 delay:9:9 power:9:9 alter#:9:9 | read 0: "},
-            {writers::gzipBytes(measureTableText(option)), "*column299:9:9 last#:9:9 | read 0: "},
+            {head + title + "index delay \npower alter# \n1 2 3 1 \n",
+             "index:9:9 delay:9:9 power:9:9 alter#:9:9 | read 0: "},
+            {writers::gzipBytes(option + "last# ignored \n"),
+             "*column299:9:9 last#:9:9 | read 0: "},
             // A bare line break glues a name to the next line's first; the title
             // line may come later, and keeps 99 characters.
             {v + "not yet\n.TITLE " + std::string(150, 't') + "\nindex delay\npower alter# \n0\n",
