@@ -24,31 +24,16 @@ constexpr uint32_t kTaggedScopeWithoutText = 0x10000000u;
 constexpr uint32_t kFramedGroup = 0x80000000u;
 constexpr uint32_t kFramedEnd = 0x20000000u;
 
-// Every add returns the stream, so calls chain.
-class Words {
-  public:
-    explicit Words(bool big = false) : big_(big) {}
-    bool big() const { return big_; }
-    const std::string& bytes() const { return bytes_; }
+// 32-bit words in one byte order; every add returns the stream, so calls chain.
+struct Words {
+    explicit Words(bool bigEndian = false) : big(bigEndian) {}
     Words& uint32(uint32_t value);
     Words& int32(int32_t value) { return uint32(static_cast<uint32_t>(value)); }
     Words& float32(float value);
     Words& float64(double value);
     Words& record(uint32_t tag, std::initializer_list<float> values);
-    Words& raw(const std::string& text) {
-        bytes_ += text;
-        return *this;
-    }
-    Words& counted(const std::string& text);                         // an int length, then the text
-    Words& padded(const std::string& text, size_t width, char pad);  // cut or padded to width
-
-    // Blocks of at most size bytes, each behind the head words and its length,
-    // and followed by its length again when tail is set.
-    std::string blocks(size_t size, std::initializer_list<uint32_t> head, bool tail) const;
-
-  private:
-    bool big_;
-    std::string bytes_;
+    bool big;
+    std::string bytes;
 };
 
 struct TaggedSignal {
