@@ -106,6 +106,53 @@ bool sameSignals(const WaveformDataset* ds, const WaveformValues& all, const Wav
     return true;
 }
 
+// The rows a streamed read hands over, joined again column by column: the
+// times, then every signal's values and, when complex, imaginary parts.
+struct Joined {
+    const WaveformDataset* ds;
+    std::vector<std::vector<float>> columns;
+};
+
+bool complexAt(const WaveformDataset* ds, int32_t i) {
+    const int64_t record = static_cast<int64_t>(ds->firstSignalIndex) + i;
+    return record < ds->variableCount && ds->variables[record].kind == kKindComplex;
+}
+
+int joinRows(const WaveformValues* rows, void* context) {
+    auto& joined = *static_cast<Joined*>(context);
+    const uint32_t n = rows->counts[0][0];
+    if (n == 0 || n > 3) std::abort();
+    joined.columns.resize(1 + 2 * static_cast<size_t>(rows->signalCount));
+    auto add = [&](size_t c, const float* from) {
+        if (from != nullptr) joined.columns[c].insert(joined.columns[c].end(), from, from + n);
+    };
+    add(0, arrayAt(rows->axis, 0, 0));
+    for (int32_t i = 0; i < rows->signalCount; ++i) {
+        add(1 + 2 * static_cast<size_t>(i), arrayAt(rows->real, i, 0));
+        if (complexAt(joined.ds, i)) add(2 + 2 * static_cast<size_t>(i), arrayAt(rows->imag, i, 0));
+    }
+    return 1;
+}
+
+// True when a streamed read of ds, three rows a piece, gives the rows of all.
+bool sameStreamed(WaveformDataset* ds, const WaveformValues& all) {
+    Joined joined{ds, {}};
+    if (wfxStreamSignals(ds, nullptr, 3, joinRows, &joined) == 0) return false;
+    const uint32_t n = countAt(all, 0, 0);
+    auto same = [&](size_t c, const float* expected) {
+        if (expected == nullptr || n == 0)
+            return c >= joined.columns.size() || joined.columns[c].empty();
+        return c < joined.columns.size() && joined.columns[c].size() == n &&
+               std::memcmp(joined.columns[c].data(), expected, n * sizeof(float)) == 0;
+    };
+    bool ok = same(0, arrayAt(all.axis, 0, 0));
+    for (int32_t i = 0; i < all.signalCount; ++i) {
+        ok = ok && same(1 + 2 * static_cast<size_t>(i), arrayAt(all.real, i, 0)) &&
+             (!complexAt(ds, i) || same(2 + 2 * static_cast<size_t>(i), arrayAt(all.imag, i, 0)));
+    }
+    return ok;
+}
+
 }  // namespace
 
 void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) {
@@ -146,6 +193,8 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
             }
             wfxReleaseValues(&some);
         }
+        ds->sweepCount = headerSweeps;
+        if (wfxCanStream(ds) && !sameStreamed(ds, all)) std::abort();
         wfxReleaseValues(&all);
     }
     wfxClose(ds);

@@ -200,6 +200,15 @@ int64_t requireDataSize(WaveformDataset* ds);
 // read that starts again from dataOffset.
 void restoreSavedBlock(WaveformDataset* ds);
 
+// A streamed read in progress (wfxStreamSignals): the data reader hands its
+// rows to sink a piece at a time instead of keeping them.
+struct RowStream {
+    WfxRowSink sink;
+    void* context;
+    uint32_t rowsPerPiece;
+    bool stopped = false;  // the sink ended the read
+};
+
 // ---- the format table (format_table.cpp) ---------------------------------------
 
 // Reads the header into the dataset; 1, or 0 after reporting the failure.

@@ -363,6 +363,24 @@ int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* o
     return 1;
 }
 
+int wfxCanStream(const WaveformDataset* ds) {
+    return ds != nullptr && ds->dataFormat < 32 &&
+           ((WFX_POST_FORMAT_MASK >> ds->dataFormat) & 1u) != 0 && ds->sweepCount == 1 &&
+           ds->sweepParamCount == 0;
+}
+
+int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_t rowsPerPiece,
+                     WfxRowSink sink, void* context) {
+    if (!wfxCanStream(ds) || sink == nullptr || rowsPerPiece == 0) return 0;
+    RowStream stream{sink, context, rowsPerPiece};
+    ds->rowStream = &stream;
+    WaveformValues piece;
+    const int ok = wfxReadSignals(ds, wanted, &piece);
+    ds->rowStream = nullptr;
+    wfxReleaseValues(&piece);
+    return ok;
+}
+
 void wfxReleaseValues(WaveformValues* values) {
     if (values == nullptr) return;
     // Data readers may leave any entry NULL; every sweep slot is freed.

@@ -180,6 +180,7 @@ typedef struct WaveformDataset {
     void* nameTree;               /* tagged record scope tree */
     void* nameIndex;              /* exact name lookup beside symbolBuckets; owned */
     const uint8_t* wantedSignals; /* set by wfxReadSignals for its read, else NULL */
+    void* rowStream;              /* set by wfxStreamSignals for its read, else NULL */
 } WaveformDataset;
 
 /* The sample values returned by read. Every array is malloc'ed and owned by
@@ -231,6 +232,27 @@ WFX_API int wfxRead(WaveformDataset* ds, WaveformValues* out);
  * while decoding, so memory follows the signals kept; the other formats read
  * everything and release the rest before returning. */
 WFX_API int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* out);
+
+/* Receives one piece of a streamed read; see wfxStreamSignals. Returns
+ * nonzero to go on, 0 to end the read there. */
+typedef int (*WfxRowSink)(const WaveformValues* rows, void* context);
+
+/* 1 when wfxStreamSignals can read ds: an HSPICE post file of one table
+ * (no outer sweep); 0 otherwise. */
+WFX_API int wfxCanStream(const WaveformDataset* ds);
+
+/* Reads like wfxReadSignals, but hands the rows to sink in pieces of at most
+ * rowsPerPiece rows instead of keeping them, so memory stays at one piece of
+ * the kept columns whatever the size of the file. Each piece is laid out like
+ * wfxRead's values for one sweep: counts[0][0] rows, axis[0][0] their
+ * independent values, real[i][0] (and imag[i][0]) those of wanted signal i;
+ * the other entries are NULL. Pieces come in file order; their arrays belong
+ * to the reader and are valid during the call only. Returns 1, or 0 with
+ * lastError set as wfxRead would; a failure always comes before the first
+ * piece, so rows once handed over are never taken back. Datasets that
+ * wfxCanStream refuses return 0 without reading. */
+WFX_API int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_t rowsPerPiece,
+                             WfxRowSink sink, void* context);
 
 /* Releases every array in *values and clears it. */
 WFX_API void wfxReleaseValues(WaveformValues* values);

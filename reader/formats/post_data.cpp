@@ -63,6 +63,10 @@ struct TableReader {
     size_t capacity = 0;
     size_t touchedRows = 0;  // rows of the current arrays already paged in
     int64_t estimate = 0;    // file size as estimated for the first capacity
+    // A streamed read keeps one piece of rows: full pieces go to the sink and
+    // the arrays are used again.
+    RowStream* stream = nullptr;
+    uint64_t rowsHanded = 0;  // rows of the table already handed over
 
     ~TableReader() {
         std::free(holders);
@@ -309,7 +313,8 @@ int prepareTables(TableReader& t, int64_t estimate) {
     t.kept = static_cast<int32_t*>(std::malloc(static_cast<size_t>(t.columns) * sizeof(int32_t)));
     if (t.holders == nullptr || t.rowDst == nullptr || t.kept == nullptr)
         return outOfMemoryMessage(ds);
-    t.firstCapacity = firstCapacity(ds, estimate, t.columns);
+    t.firstCapacity =
+        t.stream != nullptr ? t.stream->rowsPerPiece : firstCapacity(ds, estimate, t.columns);
     t.estimate = estimate;
 
     int32_t slots = ds->sweepCount < kFirstSweepSlots ? ds->sweepCount : kFirstSweepSlots;
@@ -345,6 +350,16 @@ SweepValues readSweepValues(WaveformDataset* ds, WaveformValues* out, int32_t s)
     return SweepValues::kRead;
 }
 
+// Gives the rows read so far to the stream's sink and empties the piece.
+// Returns false when the sink ends the read.
+bool handOver(TableReader& t, int32_t s) {
+    uint32_t& count = t.out->counts[0][s];
+    if (t.stream->sink(t.out, t.stream->context) == 0) t.stream->stopped = true;
+    t.rowsHanded += count;
+    count = 0;
+    return !t.stream->stopped;
+}
+
 // The rows of sweep s, up to its end marker or the end of the file. A table
 // without rows keeps its arrays unallocated (NULL, count 0), so a header
 // promising many sweeps over many signals cannot make a short file allocate
@@ -357,15 +372,23 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
     int got = readPostValue(ds, &axis);
     while (got) {
         ds->axisPending = 0;
-        if (static_cast<double>(axis) > kEndMarker || count == UINT32_MAX) break;
+        // A streamed table ends where a kept one would.
+        if (static_cast<double>(axis) > kEndMarker || t.rowsHanded + count == UINT32_MAX) break;
         size_t row = count;
-        if (row == 0) {
+        if (t.out->axis[0][s] == nullptr) {
             if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
             t.pointRowAt(s, row);
         }
         if (row + 1 > t.capacity) {
-            if (!t.grow(row + 1, s)) return outOfMemoryMessage(ds);
-            t.pointRowAt(s, row);
+            if (t.stream != nullptr) {
+                if (!handOver(t, s)) break;
+                row = 0;
+                t.pointRowAt(s, row);
+                t.touchedRows = t.capacity;  // paged in by the first piece
+            } else {
+                if (!t.grow(row + 1, s)) return outOfMemoryMessage(ds);
+                t.pointRowAt(s, row);
+            }
         }
         if (row >= t.touchedRows) t.touchAhead(row);
         t.rowDst[0][row] = axis;
@@ -378,6 +401,7 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         got = readPostValue(ds, &axis);
     }
     ds->axisPending = 0;
+    if (t.stream != nullptr && count > 0 && !t.stream->stopped) handOver(t, s);
     return 1;
 }
 
@@ -396,6 +420,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
         return 0;
 
     TableReader t{ds, out};
+    t.stream = static_cast<RowStream*>(ds->rowStream);
     if (!prepareTables(t, estimate)) return 0;
     RowReader readRow = chooseRowReader(ds);
     int32_t holderSlots = -1;
