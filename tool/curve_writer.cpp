@@ -109,6 +109,13 @@ class BufferedFile {
     std::error_code error_;
 };
 
+std::string curveHead(const std::string& name) {
+    return "*******Voltage*********\n\n*[Dim=Voltage]\n**************Curve***************\n"
+           "n1     n2     blue     " +
+           name + ".\n";
+}
+constexpr std::string_view kCurveEnd = "**************End***************\n";
+
 void printLine(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fputc('\n', stream);
@@ -180,13 +187,7 @@ void CurveFileJob::write(const CurveSamples& samples) {
     {
         BufferedFile out(file_);
         file_ = nullptr;
-        out.putLine("*******Voltage*********");
-        out.putLine("");
-        out.putLine("*[Dim=Voltage]");
-        out.putLine("**************Curve***************");
-        out.put("n1     n2     blue     ", 23);
-        out.put(name_);
-        out.put(".\n", 2);
+        out.put(curveHead(name_));
 
         // A sweep without arrays has no points; the loop runs to the longest
         // sweep and each sweep stops at its own count.
@@ -219,7 +220,7 @@ void CurveFileJob::write(const CurveSamples& samples) {
                 }
             }
         }
-        out.putLine("**************End***************");
+        out.put(kCurveEnd.data(), kCurveEnd.size());
         if (const std::error_code error = out.close()) {
             lines_.push_back({stderr, writeFailureLine(path_, error)});
             removePartialFile(path_);
@@ -227,6 +228,68 @@ void CurveFileJob::write(const CurveSamples& samples) {
         }
     }
     written_ = true;
+}
+
+void CurveFileJob::fail(const std::error_code& error) {
+    lines_.push_back({stderr, writeFailureLine(path_, error)});
+    removePartialFile(path_);
+    inPieces_ = false;
+}
+
+void CurveFileJob::begin() {
+    if (file_ == nullptr) return;
+    std::FILE* file = file_;
+    file_ = nullptr;
+    inPieces_ = true;
+    const std::string head = curveHead(name_);
+    std::error_code error;
+    errno = 0;
+    noteWrite(error, std::fwrite(head.data(), 1, head.size(), file) == head.size());
+    closeChecked(error, file);
+    if (error) fail(error);
+}
+
+void CurveFileJob::append(std::string_view lines) {
+    if (!inPieces_ || lines.empty()) return;
+    // "r+" rather than "a": a file removed meanwhile is a failure, not a new
+    // file without its head.
+    errno = 0;
+    std::FILE* file = std::fopen(path_.c_str(), "r+");
+    std::error_code error;
+    noteWrite(error, file != nullptr);
+    if (file != nullptr) {
+        errno = 0;
+        noteWrite(error, std::fseek(file, 0, SEEK_END) == 0);
+        errno = 0;
+        if (!error)
+            noteWrite(error, std::fwrite(lines.data(), 1, lines.size(), file) == lines.size());
+        closeChecked(error, file);
+    }
+    if (error) fail(error);
+}
+
+void CurveFileJob::replaced() {
+    written_ = inPieces_;
+    inPieces_ = false;
+}
+
+void CurveFileJob::end() {
+    append(kCurveEnd);
+    written_ = inPieces_;
+    inPieces_ = false;
+}
+
+std::size_t formatSamples(char* out, const AxisText& times, const uint8_t* skip,
+                          const float* values, uint32_t count) {
+    char* end = out;
+    for (uint32_t p = 0; p < count; ++p) {
+        if (skip[p] != 0) continue;
+        const std::string_view x = times.at(0, p);
+        std::memcpy(end, x.data(), x.size());
+        end = formatValue(end + x.size(), values[p]);
+        *end++ = '\n';
+    }
+    return static_cast<std::size_t>(end - out);
 }
 
 void CurveFileJob::finish(ExportedSignalSet& exported) {

@@ -96,13 +96,36 @@ class CurveFileJob {
     void write(const CurveSamples& samples);
     void finish(ExportedSignalSet& exported);
 
+    // write() in pieces, for rows that arrive a piece at a time: begin()
+    // writes the head and closes the file, so open files stay few; append()
+    // adds lines made by formatSamples, reopening the file; end() adds the
+    // closing line. The first failure is reported as write() would, removes
+    // the file and ends the curve there.
+    void begin();
+    void append(std::string_view lines);
+    void end();
+    // A later curve of the same file took it over: this one counts as
+    // written, as in a run that wrote it in full before the later one.
+    void replaced();
+
   private:
+    void fail(const std::error_code& error);
+
     std::string name_;
     std::string path_;
     std::FILE* file_ = nullptr;
     std::vector<ConsoleLine> lines_;
     bool written_ = false;
+    bool inPieces_ = false;  // begun and not failed
 };
+
+// Writes the curve lines of points 0 .. count - 1 of one sweep to out and
+// returns their length: the time text from times (point p at times.at(0, p)),
+// the value from values[p]; a point is skipped when skip[p] is nonzero. out
+// needs room for count * kMaxLineText bytes.
+inline constexpr std::size_t kMaxLineText = 2 * kMaxValueText + 2;
+std::size_t formatSamples(char* out, const AxisText& times, const uint8_t* skip,
+                          const float* values, uint32_t count);
 
 // The curve list: one signal name per line. When the file cannot be opened
 // the names are dropped silently after one message; when a write or the close

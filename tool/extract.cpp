@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "curve_pool.h"
+#include "curve_stream.h"
 #include "curve_writer.h"
 #include "folders.h"
 #include "wfx.h"
@@ -78,6 +79,75 @@ bool isDirectory(const std::string& path) {
     return std::filesystem::is_directory(path, error);
 }
 
+void reportReadFailure(const WaveformDataset& ds) {
+    if (ds.lastError == kErrorOutOfMemory) {
+        printLine(stderr, "Out of memory, exiting.");
+    } else if (ds.lastError == kErrorDuplicateType) {  // a damaged header
+        printLine(stderr, "File reading error, exiting.");
+    }
+}
+
+// Everything a convert-all run does once the first rows are in: the output
+// folder, the curve list, and every signal's curve.
+bool startCurves(const WaveformDataset& ds, const std::string& waveformPath,
+                 std::string& baseFolder, CurveListFile& curveList, int32_t signalCount,
+                 CurveStream& curves) {
+    checkIndependentVariable(ds);
+    if (baseFolder.empty()) baseFolder = baseNameOf(waveformPath);
+    if (!createOutputFolder(baseFolder)) return false;
+    curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
+    for (int32_t i = 0; i < signalCount; ++i) {
+        const std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) + i);
+        curveList.addName(name);
+        const std::string file = name + ".cur";
+        curves.add(ds, name, i, joinPath(baseFolder, file), leavesFolder(file));
+    }
+    return true;
+}
+
+// Convert-all of a one-table post file: the rows stream through in pieces,
+// so memory stays the same whatever the file's size. The output is that of
+// the run that holds all the rows (extractCurves): a failed read ends before
+// the first piece arrives, and every console line waits for its turn.
+bool convertStreamed(WaveformDataset& ds, const std::string& waveformPath, std::string baseFolder) {
+    struct Run {
+        WaveformDataset& ds;
+        const std::string& waveformPath;
+        std::string& baseFolder;
+        CurveListFile curveList;
+        CurveStream curves;
+        bool started = false;
+        bool folderMade = false;
+
+        Run(WaveformDataset& d, const std::string& path, std::string& folder)
+            : ds(d), waveformPath(path), baseFolder(folder) {}
+        bool start() {
+            started = true;
+            folderMade =
+                startCurves(ds, waveformPath, baseFolder, curveList, ds.signalCount, curves);
+            return folderMade;
+        }
+    };
+    Run run(ds, waveformPath, baseFolder);
+    auto sink = [](const WaveformValues* rows, void* context) {
+        Run& r = *static_cast<Run*>(context);
+        if (!r.started && !r.start()) return 0;
+        r.curves.append(*rows);
+        return 1;
+    };
+    const int64_t columns = int64_t{ds.signalCount} * (ds.analysisKind == kAnalysisAc ? 2 : 1) + 1;
+    if (!wfxStreamSignals(&ds, nullptr, rowsPerPiece(columns), sink, &run)) {
+        reportReadFailure(ds);
+        return false;
+    }
+    if (!run.started) run.start();
+    if (!run.folderMade) return false;
+    ExportedSignalSet exported;
+    run.curves.finish(exported);
+    run.curveList.close();
+    return true;
+}
+
 }  // namespace
 
 bool extractCurves(const std::string& waveformPath, std::string baseFolder,
@@ -87,6 +157,8 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
     if (ds == nullptr) return false;
     OpenedWaveform waveform(ds);
+    if (requests.empty() && !listOnly && convertAll && wfxCanStream(ds))
+        return convertStreamed(*ds, waveformPath, baseFolder);
     // A run for requested curves stores only the signals it may write.
     std::vector<uint8_t> wanted;
     if (!requests.empty() && !listOnly) {
@@ -98,11 +170,7 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         }
     }
     if (!wfxReadSignals(ds, wanted.empty() ? nullptr : wanted.data(), &waveform.values())) {
-        if (ds->lastError == kErrorOutOfMemory) {
-            printLine(stderr, "Out of memory, exiting.");
-        } else if (ds->lastError == kErrorDuplicateType) {  // a damaged header
-            printLine(stderr, "File reading error, exiting.");
-        }
+        reportReadFailure(*ds);
         return false;
     }
     checkIndependentVariable(*ds);
