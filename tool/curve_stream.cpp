@@ -1,13 +1,11 @@
 // The streamed curves; see curve_stream.h.
 #include "curve_stream.h"
 
-#include <atomic>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
-constexpr int64_t kPieceBytes = int64_t{64} << 20;
+constexpr int64_t kPieceBytes = int64_t{48} << 20;
 constexpr int64_t kFewestRows = 1024;
 constexpr int64_t kMostRows = 65536;
 
@@ -24,6 +22,10 @@ std::string fileKey(const std::string& path) {
     return key;
 }
 
+const float* sweepZero(float*** set, int32_t entry) {
+    return set != nullptr && set[entry] != nullptr ? set[entry][0] : nullptr;
+}
+
 }  // namespace
 
 uint32_t rowsPerPiece(int64_t columns) {
@@ -33,9 +35,19 @@ uint32_t rowsPerPiece(int64_t columns) {
                                                     : rows);
 }
 
-CurveStream::CurveStream(unsigned threads) : threads_(threads) {
-    if (threads_ == 0) threads_ = std::thread::hardware_concurrency();
-    if (threads_ == 0) threads_ = 1;
+CurveStream::CurveStream(unsigned threads) {
+    if (threads == 0) threads = std::thread::hardware_concurrency();
+    if (threads == 0) threads = 1;
+    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
+}
+
+CurveStream::~CurveStream() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
 }
 
 void CurveStream::add(const WaveformDataset& ds, const std::string& name, int32_t signal,
@@ -51,44 +63,95 @@ void CurveStream::add(const WaveformDataset& ds, const std::string& name, int32_
             curves_[owner->second].file->replaced();
             owner->second = curves_.size();
         }
+        piece_.values[signal];
     }
     curve.file->begin();
     curves_.push_back(std::move(curve));
 }
 
+void CurveStream::addLine(std::FILE* stream, const std::string& text) {
+    Curve held;
+    held.line = {stream, text};
+    curves_.push_back(std::move(held));
+}
+
 void CurveStream::append(const WaveformValues& rows) {
     const uint32_t count = rows.counts[0][0];
-    if (count == 0 || rows.axis[0][0] == nullptr) return;
+    const float* axis = sweepZero(rows.axis, 0);
+    if (count == 0 || axis == nullptr) return;
+    waitIdle();
+    Piece& piece = piece_;
+    piece.count = count;
+    piece.times.assign(axis, axis + count);
     // A point whose time repeats the one before it is left out, across
     // pieces too.
-    const float* axis = rows.axis[0][0];
-    std::vector<uint8_t> skip(count);
-    skip[0] = havePrevious_ && axis[0] == previousTime_ ? 1 : 0;
-    for (uint32_t p = 1; p < count; ++p) skip[p] = axis[p] == axis[p - 1] ? 1 : 0;
+    piece.skip.resize(count);
+    piece.skip[0] = havePrevious_ && axis[0] == previousTime_ ? 1 : 0;
+    for (uint32_t p = 1; p < count; ++p) piece.skip[p] = axis[p] == axis[p - 1] ? 1 : 0;
     havePrevious_ = true;
     previousTime_ = axis[count - 1];
-
-    const AxisText times(rows.axis[0], rows.counts[0], 1);
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        std::unique_ptr<char[]> text(new char[count * kMaxLineText]);
-        for (std::size_t k = next++; k < curves_.size(); k = next++) {
-            const Curve& curve = curves_[k];
-            if (curve.replaced || curve.signal >= rows.signalCount) continue;
-            const float* const* values = rows.real[curve.signal];
-            if (values == nullptr || values[0] == nullptr) continue;
-            curve.file->append(
-                {text.get(), formatSamples(text.get(), times, skip.data(), values[0], count)});
+    for (auto& [signal, values] : piece.values) {
+        const float* from = signal < rows.signalCount ? sweepZero(rows.real, signal) : nullptr;
+        if (from != nullptr) {
+            values.assign(from, from + count);
+        } else {
+            values.clear();
         }
-    };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < threads_; ++t) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    }
+    float* times[] = {piece.times.data()};
+    const uint32_t counts[] = {count};
+    piece.timeText = std::make_unique<AxisText>(times, counts, 1);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next_ = 0;
+        busy_ = static_cast<unsigned>(workers_.size());
+        ++generation_;
+    }
+    wake_.notify_all();
+}
+
+void CurveStream::waitIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return busy_ == 0; });
+}
+
+void CurveStream::work() {
+    uint64_t seen = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+        if (stopping_) return;
+        seen = generation_;
+        lock.unlock();
+        writePiece();
+        lock.lock();
+        if (--busy_ == 0) idle_.notify_all();
+    }
+}
+
+void CurveStream::writePiece() {
+    const Piece& piece = piece_;
+    std::unique_ptr<char[]> text(new char[piece.count * kMaxLineText]);
+    for (std::size_t k = next_++; k < curves_.size(); k = next_++) {
+        const Curve& curve = curves_[k];
+        if (curve.file == nullptr || curve.replaced) continue;
+        const auto values = piece.values.find(curve.signal);
+        if (values == piece.values.end() || values->second.empty()) continue;
+        const std::size_t length = formatSamples(text.get(), *piece.timeText, piece.skip.data(),
+                                                 values->second.data(), piece.count);
+        curve.file->append({text.get(), length});
+    }
 }
 
 void CurveStream::finish(ExportedSignalSet& exported) {
+    waitIdle();
     for (Curve& curve : curves_) {
+        if (curve.file == nullptr) {
+            std::fwrite(curve.line.text.data(), 1, curve.line.text.size(), curve.line.stream);
+            std::fputc('\n', curve.line.stream);
+            std::fflush(curve.line.stream);
+            continue;
+        }
         if (!curve.replaced) curve.file->end();
         curve.file->finish(exported);
     }

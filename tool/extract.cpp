@@ -87,66 +87,86 @@ void reportReadFailure(const WaveformDataset& ds) {
     }
 }
 
-// Everything a convert-all run does once the first rows are in: the output
-// folder, the curve list, and every signal's curve.
-bool startCurves(const WaveformDataset& ds, const std::string& waveformPath,
-                 std::string& baseFolder, CurveListFile& curveList, int32_t signalCount,
-                 CurveStream& curves) {
-    checkIndependentVariable(ds);
-    if (baseFolder.empty()) baseFolder = baseNameOf(waveformPath);
-    if (!createOutputFolder(baseFolder)) return false;
-    curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
-    for (int32_t i = 0; i < signalCount; ++i) {
-        const std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) + i);
-        curveList.addName(name);
-        const std::string file = name + ".cur";
-        curves.add(ds, name, i, joinPath(baseFolder, file), leavesFolder(file));
-    }
-    return true;
-}
+// A run over a one-table post file whose rows stream through in pieces, so
+// memory stays the same whatever the file's size. It writes what the run
+// that holds all the rows writes, in the same order: a failed read ends
+// before the first piece arrives, and every console line waits for its turn.
+class StreamedRun {
+  public:
+    StreamedRun(WaveformDataset& ds, const std::string& waveformPath, std::string baseFolder,
+                const CurveRequestMap& requests)
+        : ds_(ds),
+          waveformPath_(waveformPath),
+          baseFolder_(std::move(baseFolder)),
+          requests_(requests) {}
 
-// Convert-all of a one-table post file: the rows stream through in pieces,
-// so memory stays the same whatever the file's size. The output is that of
-// the run that holds all the rows (extractCurves): a failed read ends before
-// the first piece arrives, and every console line waits for its turn.
-bool convertStreamed(WaveformDataset& ds, const std::string& waveformPath, std::string baseFolder) {
-    struct Run {
-        WaveformDataset& ds;
-        const std::string& waveformPath;
-        std::string& baseFolder;
-        CurveListFile curveList;
-        CurveStream curves;
-        bool started = false;
-        bool folderMade = false;
-
-        Run(WaveformDataset& d, const std::string& path, std::string& folder)
-            : ds(d), waveformPath(path), baseFolder(folder) {}
-        bool start() {
-            started = true;
-            folderMade =
-                startCurves(ds, waveformPath, baseFolder, curveList, ds.signalCount, curves);
-            return folderMade;
+    bool run(const uint8_t* wanted) {
+        int64_t columns = 1;
+        for (int32_t i = 0; i < ds_.signalCount; ++i) columns += wanted == nullptr || wanted[i];
+        if (ds_.analysisKind == kAnalysisAc) columns *= 2;
+        auto sink = [](const WaveformValues* rows, void* context) {
+            auto& run = *static_cast<StreamedRun*>(context);
+            if (!run.started_ && !run.start()) return 0;
+            run.curves_.append(*rows);
+            return 1;
+        };
+        if (!wfxStreamSignals(&ds_, wanted, rowsPerPiece(columns), sink, this)) {
+            reportReadFailure(ds_);
+            return false;
         }
-    };
-    Run run(ds, waveformPath, baseFolder);
-    auto sink = [](const WaveformValues* rows, void* context) {
-        Run& r = *static_cast<Run*>(context);
-        if (!r.started && !r.start()) return 0;
-        r.curves.append(*rows);
-        return 1;
-    };
-    const int64_t columns = int64_t{ds.signalCount} * (ds.analysisKind == kAnalysisAc ? 2 : 1) + 1;
-    if (!wfxStreamSignals(&ds, nullptr, rowsPerPiece(columns), sink, &run)) {
-        reportReadFailure(ds);
-        return false;
+        if (!started_ && !start()) return false;
+        if (!baseFolderMade_) return false;
+        ExportedSignalSet exported;
+        curves_.finish(exported);
+        curveList_.close();
+        return !subFolderFailed_ && reportMissingSignals(requests_, exported);
     }
-    if (!run.started) run.start();
-    if (!run.folderMade) return false;
-    ExportedSignalSet exported;
-    run.curves.finish(exported);
-    run.curveList.close();
-    return true;
-}
+
+  private:
+    // The output folder, the curve list and every curve, once the first rows
+    // are in. Returns false when the read can stop.
+    bool start() {
+        started_ = true;
+        checkIndependentVariable(ds_);
+        if (baseFolder_.empty()) baseFolder_ = baseNameOf(waveformPath_);
+        if (!createOutputFolder(baseFolder_)) return false;
+        baseFolderMade_ = true;
+        curveList_.open(joinPath(baseFolder_, "wavtrex.curlist"));
+        for (int32_t i = 0; i < ds_.signalCount; ++i) {
+            const std::string name =
+                recordName(ds_, static_cast<int64_t>(ds_.firstSignalIndex) + i);
+            curveList_.addName(name);
+            if (requests_.empty()) {
+                const std::string file = name + ".cur";
+                curves_.add(ds_, name, i, joinPath(baseFolder_, file), leavesFolder(file));
+                continue;
+            }
+            const auto [first, last] = requests_.equal_range(name);
+            for (auto it = first; it != last; ++it) {
+                // A folder that cannot be made ends the run after the curves
+                // before it, without the missing-signal report.
+                const std::string folder = joinPath(baseFolder_, it->second.subFolder);
+                if (!makeOutputFolder(folder)) {
+                    curves_.addLine(stderr, cannotCreateLine(folder));
+                    subFolderFailed_ = true;
+                    return true;
+                }
+                curves_.add(ds_, name, i, joinPath(folder, it->second.curveFileName));
+            }
+        }
+        return true;
+    }
+
+    WaveformDataset& ds_;
+    const std::string& waveformPath_;
+    std::string baseFolder_;
+    const CurveRequestMap& requests_;
+    CurveListFile curveList_;
+    CurveStream curves_;
+    bool started_ = false;
+    bool baseFolderMade_ = false;
+    bool subFolderFailed_ = false;
+};
 
 }  // namespace
 
@@ -157,8 +177,6 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
     if (ds == nullptr) return false;
     OpenedWaveform waveform(ds);
-    if (requests.empty() && !listOnly && convertAll && wfxCanStream(ds))
-        return convertStreamed(*ds, waveformPath, baseFolder);
     // A run for requested curves stores only the signals it may write.
     std::vector<uint8_t> wanted;
     if (!requests.empty() && !listOnly) {
@@ -168,6 +186,11 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
                 static_cast<int64_t>(ds->firstSignalIndex) + static_cast<int64_t>(i);
             wanted[i] = requests.count(recordName(*ds, record)) > 0 ? 1 : 0;
         }
+    }
+    const bool writesCurves = !listOnly && (!requests.empty() || convertAll);
+    if (writesCurves && wfxCanStream(ds)) {
+        StreamedRun run(*ds, waveformPath, baseFolder, requests);
+        return run.run(wanted.empty() ? nullptr : wanted.data());
     }
     if (!wfxReadSignals(ds, wanted.empty() ? nullptr : wanted.data(), &waveform.values())) {
         reportReadFailure(*ds);

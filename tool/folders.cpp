@@ -9,13 +9,11 @@ namespace {
 
 constexpr std::size_t kMaxPathPart = 255;
 
-void printCannotCreate(const std::string& path) {
-    std::string line = "Cannot create " + path + " directory.\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
-}
-
 }  // namespace
+
+std::string cannotCreateLine(const std::string& path) {
+    return "Cannot create " + path + " directory.";
+}
 
 std::string joinPath(const std::string& left, const std::string& right) {
     std::string joined;
@@ -38,6 +36,14 @@ bool leavesFolder(const std::string& relative) {
 }
 
 bool createOutputFolder(const std::string& path) {
+    if (makeOutputFolder(path)) return true;
+    const std::string line = cannotCreateLine(path) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    return false;
+}
+
+bool makeOutputFolder(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::file_status status = fs::status(fs::path(path), error);
@@ -48,7 +54,6 @@ bool createOutputFolder(const std::string& path) {
         std::error_code createError;
         if (fs::create_directory(fs::path(path), createError) && !createError) return true;
     }
-    printCannotCreate(path);
     return false;
 }
 

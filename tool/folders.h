@@ -23,6 +23,9 @@ bool leavesFolder(const std::string& relative);
 // Returns false after printing "Cannot create <path> directory." on standard
 // error when path exists as something else or cannot be created.
 bool createOutputFolder(const std::string& path);
+// createOutputFolder without the message, and the message itself.
+bool makeOutputFolder(const std::string& path);
+std::string cannotCreateLine(const std::string& path);
 
 // The file name of path without drive, directory and extension. Both "/" and
 // "\" end a directory on every platform. Returns "" when the drive exceeds 2
