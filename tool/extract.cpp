@@ -87,6 +87,40 @@ void reportReadFailure(const WaveformDataset& ds) {
     }
 }
 
+// What a run does once its rows are in: the output folder and the curve list,
+// then every curve in run order. Every signal's name goes to the list; when
+// the run writes curves, write(name, signal, path, refused) is called for
+// each, and folderReady(folder) before each requested curve: false ends the
+// walk there. Returns false when the base folder cannot be made.
+template <typename Write, typename FolderReady>
+bool walkCurves(const WaveformDataset& ds, int32_t signalCount, const std::string& waveformPath,
+                std::string& baseFolder, const CurveRequestMap& requests, bool writesCurves,
+                CurveListFile& curveList, Write write, FolderReady folderReady) {
+    checkIndependentVariable(ds);
+    if (baseFolder.empty()) baseFolder = baseNameOf(waveformPath);
+    if (!createOutputFolder(baseFolder)) return false;
+    curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
+    for (int32_t i = 0; i < signalCount; ++i) {
+        const std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) + i);
+        curveList.addName(name);
+        if (!writesCurves) continue;
+        if (requests.empty()) {
+            // Names come from the file: one that would lead out of the base
+            // folder is refused like a name the file system does not allow.
+            const std::string file = name + ".cur";
+            write(name, i, joinPath(baseFolder, file), leavesFolder(file));
+            continue;
+        }
+        const auto [first, last] = requests.equal_range(name);
+        for (auto it = first; it != last; ++it) {
+            const std::string folder = joinPath(baseFolder, it->second.subFolder);
+            if (!folderReady(folder)) return true;
+            write(name, i, joinPath(folder, it->second.curveFileName), false);
+        }
+    }
+    return true;
+}
+
 // A run over a one-table post file whose rows stream through in pieces, so
 // memory stays the same whatever the file's size. It writes what the run
 // that holds all the rows writes, in the same order: a failed read ends
@@ -124,37 +158,23 @@ class StreamedRun {
 
   private:
     // The output folder, the curve list and every curve, once the first rows
-    // are in. Returns false when the read can stop.
+    // are in. Returns false when the read can stop. A sub-folder that cannot
+    // be made ends the run after the curves before it, without the
+    // missing-signal report.
     bool start() {
         started_ = true;
-        checkIndependentVariable(ds_);
-        if (baseFolder_.empty()) baseFolder_ = baseNameOf(waveformPath_);
-        if (!createOutputFolder(baseFolder_)) return false;
-        baseFolderMade_ = true;
-        curveList_.open(joinPath(baseFolder_, "wavtrex.curlist"));
-        for (int32_t i = 0; i < ds_.signalCount; ++i) {
-            const std::string name =
-                recordName(ds_, static_cast<int64_t>(ds_.firstSignalIndex) + i);
-            curveList_.addName(name);
-            if (requests_.empty()) {
-                const std::string file = name + ".cur";
-                curves_.add(ds_, name, i, joinPath(baseFolder_, file), leavesFolder(file));
-                continue;
-            }
-            const auto [first, last] = requests_.equal_range(name);
-            for (auto it = first; it != last; ++it) {
-                // A folder that cannot be made ends the run after the curves
-                // before it, without the missing-signal report.
-                const std::string folder = joinPath(baseFolder_, it->second.subFolder);
-                if (!makeOutputFolder(folder)) {
-                    curves_.addLine(stderr, cannotCreateLine(folder));
-                    subFolderFailed_ = true;
-                    return true;
-                }
-                curves_.add(ds_, name, i, joinPath(folder, it->second.curveFileName));
-            }
-        }
-        return true;
+        baseFolderMade_ = walkCurves(
+            ds_, ds_.signalCount, waveformPath_, baseFolder_, requests_, true, curveList_,
+            [&](const std::string& name, int32_t signal, const std::string& path, bool refused) {
+                curves_.add(ds_, name, signal, path, refused);
+            },
+            [&](const std::string& folder) {
+                if (makeOutputFolder(folder)) return true;
+                curves_.addLine(stderr, cannotCreateLine(folder));
+                subFolderFailed_ = true;
+                return false;
+            });
+        return baseFolderMade_;
     }
 
     WaveformDataset& ds_;
@@ -196,18 +216,10 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         reportReadFailure(*ds);
         return false;
     }
-    checkIndependentVariable(*ds);
-
     const WaveformValues& values = waveform.values();
     const int32_t signalCount =
         ds->signalCount < values.signalCount ? ds->signalCount : values.signalCount;
-
-    if (baseFolder.empty()) baseFolder = baseNameOf(waveformPath);
-    if (!createOutputFolder(baseFolder)) return false;
-
     CurveListFile curveList;
-    curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
-
     ExportedSignalSet exported;
     CurvePool pool(exported);
     // Signals that share one set of times share its text, made on first use.
@@ -220,28 +232,21 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         }
         return samples;
     };
-    for (int32_t i = 0; i < signalCount; ++i) {
-        const std::string name = recordName(*ds, static_cast<int64_t>(ds->firstSignalIndex) + i);
-        curveList.addName(name);
-        if (listOnly) continue;
-        if (requests.empty() && convertAll) {
-            // Names come from the file: one that would lead out of the base
-            // folder is refused like a name the file system does not allow.
-            const std::string file = name + ".cur";
-            pool.write(*ds, name, i, samplesFor(i), joinPath(baseFolder, file), leavesFolder(file));
-            continue;
-        }
-        const auto [first, last] = requests.equal_range(name);
-        for (auto it = first; it != last; ++it) {
-            const std::string folder = joinPath(baseFolder, it->second.subFolder);
+    bool folderFailed = false;
+    const bool walked = walkCurves(
+        *ds, signalCount, waveformPath, baseFolder, requests, writesCurves, curveList,
+        [&](const std::string& name, int32_t signal, const std::string& path, bool refused) {
+            pool.write(*ds, name, signal, samplesFor(signal), path, refused);
+        },
+        [&](const std::string& folder) {
             // A folder that cannot be made ends the run at once, without the
             // missing-signal report. Its message, if any, comes after those
             // of the curves before it.
             if (!isDirectory(folder)) pool.finishAll();
-            if (!createOutputFolder(folder)) return false;
-            pool.write(*ds, name, i, samplesFor(i), joinPath(folder, it->second.curveFileName));
-        }
-    }
+            folderFailed = !createOutputFolder(folder);
+            return !folderFailed;
+        });
+    if (!walked || folderFailed) return false;
     pool.finishAll();
     waveform.close();
     curveList.close();
