@@ -4,6 +4,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <complex>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -117,6 +119,41 @@ struct Values {
     ~Values() { wfxReleaseValues(&v); }
 };
 
+// A copy of one streamed piece in arrays of its own (the reader fills its
+// arrays again for the next piece), shaped like a read of one sweep. Returns
+// false when memory ran out; copy is then released by its owner.
+bool copyPiece(const WaveformValues& piece, WaveformValues& copy) {
+    const uint32_t count = piece.counts[0][0];
+    bool ok = true;
+    auto dup = [&](float*** set, int32_t entries) -> float*** {
+        if (set == nullptr) return nullptr;
+        auto** entry =
+            static_cast<float***>(std::calloc(static_cast<size_t>(entries), sizeof(float**)));
+        ok = ok && entry != nullptr;
+        for (int32_t i = 0; ok && i < entries; ++i) {
+            if (set[i] == nullptr || set[i][0] == nullptr) continue;
+            entry[i] = static_cast<float**>(std::calloc(1, sizeof(float*)));
+            if (entry[i] != nullptr)
+                entry[i][0] = static_cast<float*>(std::malloc(count * sizeof(float)));
+            ok = entry[i] != nullptr && entry[i][0] != nullptr;
+            if (ok) std::memcpy(entry[i][0], set[i][0], count * sizeof(float));
+        }
+        return entry;
+    };
+    copy.signalCount = piece.signalCount;
+    copy.holderCount = 1;
+    copy.sweepSlots = copy.sweepCount = 1;
+    copy.real = dup(piece.real, piece.signalCount);
+    copy.imag = dup(piece.imag, piece.signalCount);
+    copy.axis = dup(piece.axis, 1);
+    copy.counts = static_cast<uint32_t**>(std::calloc(1, sizeof(uint32_t*)));
+    if (copy.counts != nullptr)
+        copy.counts[0] = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t)));
+    if (!ok || copy.counts == nullptr || copy.counts[0] == nullptr) return false;
+    copy.counts[0][0] = count;
+    return true;
+}
+
 struct SignalType {
     uint32_t kind;
     uint32_t typeCode;
@@ -157,6 +194,7 @@ class Waveform {
     ~Waveform() { wfxClose(ds_); }
 
     void close() {
+        refuseInStream();
         py::gil_scoped_release unlocked;
         std::lock_guard<std::mutex> lock(mutex_);
         wfxClose(ds_);
@@ -164,16 +202,8 @@ class Waveform {
     }
 
     py::list read(const py::object& signals) {
-        std::vector<uint8_t> wanted(names_.size(), signals.is_none() ? 1 : 0);
-        if (!signals.is_none()) {
-            py::object names = py::isinstance<py::str>(signals) ? py::make_tuple(signals) : signals;
-            for (py::handle name : names) {
-                auto found = positions_.find(fileSpelling(name));
-                if (found == positions_.end())
-                    throw py::key_error(py::repr(name).cast<std::string>());
-                wanted[static_cast<size_t>(found->second)] = 1;
-            }
-        }
+        refuseInStream();
+        std::vector<uint8_t> wanted = wantedOf(signals);
         Values values;
         uint32_t lastError = 0;
         std::string message;
@@ -200,6 +230,67 @@ class Waveform {
         return sweeps(values.v, wanted);
     }
 
+    bool streamable() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return wfxCanStream(ds_) != 0;
+    }
+
+    // Hands the rows to callback one piece at a time; see the docstring.
+    bool stream(const py::object& callback, const py::object& signals, uint32_t rows) {
+        if (rows == 0) throw py::value_error("rows must be at least 1");
+        std::vector<uint8_t> wanted = wantedOf(signals);
+        struct Context {
+            const Waveform& self;
+            const py::object& callback;
+            const std::vector<uint8_t>& wanted;
+            bool failed = false;   // the callback raised, or a copy found no memory
+            bool stopped = false;  // the callback returned False
+        } context{*this, callback, wanted};
+        auto sink = [](const WaveformValues* piece, void* opaque) {
+            auto& c = *static_cast<Context*>(opaque);
+            py::gil_scoped_acquire locked;
+            try {
+                Values copy;
+                if (!copyPiece(*piece, copy.v)) throw std::bad_alloc();
+                const py::object sweep = c.self.sweeps(copy.v, c.wanted)[0];
+                const py::object result = c.callback(sweep);
+                c.stopped = !result.is_none() && !py::bool_(result);
+            } catch (py::error_already_set& error) {
+                error.restore();
+                c.failed = true;
+            } catch (const std::bad_alloc&) {
+                PyErr_NoMemory();
+                c.failed = true;
+            }
+            return c.failed || c.stopped ? 0 : 1;
+        };
+        uint32_t lastError = 0;
+        std::string message;
+        int ok = 0;
+        bool closed = false, streamable = false;
+        {
+            py::gil_scoped_release unlocked;
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed = ds_ == nullptr;
+            streamable = wfxCanStream(ds_) != 0;
+            if (streamable) {
+                if (wanted.size() < static_cast<size_t>(ds_->signalCount))
+                    wanted.resize(static_cast<size_t>(ds_->signalCount), signals.is_none() ? 1 : 0);
+                streamer_ = std::this_thread::get_id();
+                ok = wfxStreamSignals(ds_, wanted.data(), rows, sink, &context);
+                streamer_ = std::thread::id();
+                lastError = ds_->lastError;
+                if (!ok) message = wfxLastErrorText();
+            }
+        }
+        if (closed) throw py::value_error("stream of a closed waveform");
+        if (!streamable)
+            throw py::value_error("stream reads one-table HSPICE post files only; use read()");
+        if (context.failed) throw py::error_already_set();
+        if (!ok) raiseReaderError(lastError, message, path_);
+        return !context.stopped;
+    }
+
     py::object independent() const { return independent_; }
     const std::vector<py::object>& signalNames() const { return names_; }
     py::dict signalTypes() const {
@@ -221,6 +312,27 @@ class Waveform {
     std::vector<py::object> sweepParameters_;
 
   private:
+    // The stream's callback runs while the stream holds the dataset: a
+    // close or read from inside it would wait for itself.
+    void refuseInStream() const {
+        if (streamer_ == std::this_thread::get_id())
+            throw py::value_error("the waveform is being streamed");
+    }
+
+    // Which signals a read keeps: all for None, else the named ones (a name
+    // or a list of names; KeyError for one the file does not have).
+    std::vector<uint8_t> wantedOf(const py::object& signals) const {
+        std::vector<uint8_t> wanted(names_.size(), signals.is_none() ? 1 : 0);
+        if (signals.is_none()) return wanted;
+        py::object names = py::isinstance<py::str>(signals) ? py::make_tuple(signals) : signals;
+        for (py::handle name : names) {
+            auto found = positions_.find(fileSpelling(name));
+            if (found == positions_.end()) throw py::key_error(py::repr(name).cast<std::string>());
+            wanted[static_cast<size_t>(found->second)] = 1;
+        }
+        return wanted;
+    }
+
     // Copies the header's description, so it stays readable after close.
     void describe() {
         format_ = ds_->dataFormat;
@@ -312,6 +424,7 @@ class Waveform {
 
     WaveformDataset* ds_ = nullptr;
     std::mutex mutex_;
+    std::atomic<std::thread::id> streamer_;  // the thread in stream(), if any
     py::object independent_ = py::none();
     std::vector<py::object> names_;
     std::vector<SignalType> types_;
@@ -419,6 +532,19 @@ reader's own arrays (no copy); complex values are copied once, since the
 reader keeps real and imaginary parts apart and complex64 interleaves them.
 The GIL is released while the file is read. Raises wavtrex.Error when the
 reader fails, ValueError after close.)")
+        .def_property_readonly("streamable", &Waveform::streamable,
+                               "True when stream() can read the file: a one-table HSPICE "
+                               "post file (no outer sweep)")
+        .def("stream", &Waveform::stream, py::arg("callback"), py::arg("signals") = py::none(),
+             py::arg("rows") = 65536, R"(Reads the values a piece at a time.
+
+Calls callback(sweep) for every piece of at most rows rows, in file order,
+with a Sweep as read() gives for the piece's rows (copies: memory holds about
+one piece whatever the size of the file). signals is as for read(). callback
+returning False ends the read there; an exception it raises ends the read and
+is raised again. Returns True when the whole file was read. Only one-table
+HSPICE post files stream (see streamable); ValueError for others, and after
+close. The GIL is released between pieces.)")
         .def("close", &Waveform::close, "Releases the file; attributes stay readable.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](Waveform& w, const py::args&) { w.close(); });

@@ -58,6 +58,33 @@ def test_values_match_converter(path, tmp_path, request):
         assert sorted(part.values) == sorted(chosen)
         for name in chosen:
             np.testing.assert_array_equal(part[name], full[name])
+    # A streamed read, three rows a piece, joins up to the whole read.
+    with wavtrex.open(path) as wf:
+        if wf.streamable:
+            pieces = []
+            assert wf.stream(pieces.append, signals=chosen, rows=3)
+            for name in chosen + [None]:
+                joined = [p.independent if name is None else p[name] for p in pieces]
+                whole = sweeps[0].independent if name is None else sweeps[0][name]
+                np.testing.assert_array_equal(np.concatenate(joined or [whole[:0]]), whole)
+
+
+def test_stream_stops_raises_and_refuses():
+    """A callback ends a stream by returning False or raising; it cannot close
+    the waveform it is called from; other formats do not stream."""
+    path = next(f for f in FILES if wavtrex.open(f).streamable and
+                len(wavtrex.open(f).read()[0].independent) > 1)
+    with wavtrex.open(path) as wf:
+        seen = []
+        assert wf.stream(lambda piece: seen.append(piece) or False, rows=1) is False
+        assert len(seen) == 1
+        with pytest.raises(ZeroDivisionError):
+            wf.stream(lambda piece: 1 / 0)
+        with pytest.raises(ValueError):
+            wf.stream(lambda piece: wf.close())
+    for closed_or_other in (wf, wavtrex.open(next(f for f in FILES if "/csdf/" in f))):
+        with pytest.raises(ValueError):
+            closed_or_other.stream(print)
             np.testing.assert_array_equal(part.axes[name], full.axes[name])
 
 
