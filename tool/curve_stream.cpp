@@ -7,7 +7,7 @@ namespace {
 
 constexpr int64_t kPieceBytes = int64_t{48} << 20;
 constexpr int64_t kFewestRows = 1024;
-constexpr int64_t kMostRows = 65536;
+constexpr int64_t kMostRows = 16384;  // pieces come often enough to overlap reading
 
 // One spelling for every path of one file, as far as the names alone tell:
 // "./a.cur" and "a.cur" are one file, and on Windows so are "A.cur" and
