@@ -19,7 +19,9 @@ using Bytes = std::string;
 // ---- HSPICE post files (the project's writer) -------------------------------------
 
 // f with the seeds' signals and tables: one, or two when swept, of three rows.
-Bytes postFile(writers::PostFile f) {
+// An edge file's last independent value is just below the end marker, and the
+// file ends inside that row, without the marker.
+Bytes postFile(writers::PostFile f, bool edge = false) {
     f.axisName = f.axisTypeCode == 2 ? "HERTZ" : "TIME";
     f.signals = {{"v(in)"}, {"v(out)"}, {"i(vdd)", 8}, {"p1", 9, true}};
     size_t width = writers::postRowWidth(f);
@@ -30,11 +32,15 @@ Bytes postFile(writers::PostFile f) {
         for (size_t k = 0; k < params; ++k)
             table.params.push_back(25.0 + static_cast<double>(t + k));
         for (int row = 0; row < 3; ++row) {
-            table.values.push_back(row * 1e-9);
+            table.values.push_back(edge && row == 2 && t + 1 == tables ? 9.999e29 : row * 1e-9);
             for (size_t k = 1; k < width; ++k)
                 table.values.push_back(0.5 * row + static_cast<double>(k));
         }
         f.tables.push_back(table);
+    }
+    if (edge) {
+        f.tables.back().marker = false;
+        f.tables.back().values.resize(f.tables.back().values.size() - 2);
     }
     return writers::buildPostFile(f);
 }
@@ -162,12 +168,38 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
             if (variant == 0) c["open"].push_back(writers::gzipBytes(file));
         }
     }
+    // Each version again as text with CR LF line ends and line breaks in the
+    // title and the sweep count, a DC sweep; and big-endian in small blocks,
+    // AC, swept, an edge file.
+    for (char selector = 0; selector < 4; ++selector) {
+        writers::PostFile text;
+        text.version = versions[static_cast<int>(selector)];
+        text.form = PostForm::text;
+        text.axisTypeCode = 7;
+        text.sweepNames = {"temper"};
+        Bytes broken = postFile(text);
+        broken.replace(184, 4, "2\n");
+        broken.insert(30, "\n");
+        for (size_t at = 0; (at = broken.find('\n', at)) != Bytes::npos; at += 2)
+            broken.insert(at, "\r");
+        writers::PostFile big;
+        big.version = text.version;
+        big.bigEndian = true;
+        big.blockSize = 37;
+        big.axisTypeCode = 2;
+        big.sweepNames = {"tab", "w", "l"};
+        for (const Bytes& file : {broken, postFile(big, true)}) {
+            c["post"].push_back(Bytes(1, selector) + file);
+            c["open"].push_back(file);
+        }
+    }
     // Header blocks cut among the names, the data starting in the last of them.
     writers::PostFile split;
     split.headerBlockSize = 150;
     split.blockSize = 201;
     split.dataInNewBlock = false;
     c["post"].push_back(Bytes(1, 0) + postFile(split));
+    c["open"].push_back(postFile(split));
     for (int sections : {1, 3}) {
         for (bool complex : {false, true}) add("csdf", csdfFile(complex, sections), true);
     }

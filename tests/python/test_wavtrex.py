@@ -88,6 +88,27 @@ def test_stream_stops_raises_and_refuses():
             np.testing.assert_array_equal(part.axes[name], full.axes[name])
 
 
+def values_text(path):
+    """Every value read from path: a line per sweep and signal, of "time=value" pairs."""
+    with wavtrex.open(path) as wf:
+        return "".join(
+            f"{os.path.relpath(path, CORPUS)} {s}" +
+            "".join(f" {p:.9g}" for p in (() if sweep.sweep_values is None else sweep.sweep_values)) +
+            f" {name}:" + "".join(f" {x:.9g}={y:.9g}" for x, y in zip(sweep.axes[name], sweep[name])) +
+            "\n" for s, sweep in enumerate(wf.read()) for name in wf.signals)
+
+
+def test_corpus_reads_into_the_values_written():
+    """The writers' values, as recorded in corpus_values.txt (WAVTREX_UPDATE=1 rewrites it)."""
+    got = "".join(values_text(p) for p in FILES)
+    known = os.path.join(os.path.dirname(__file__), "corpus_values.txt")
+    if os.environ.get("WAVTREX_UPDATE"):
+        with open(known, "w") as f:
+            f.write(got)
+    with open(known) as f:
+        assert got.splitlines() == f.read().splitlines()
+
+
 def test_complex_sweeps_and_header():
     """Real and imaginary parts pair up, per sweep, and the header reads back."""
     path = os.path.join(os.path.dirname(__file__), "ac.csdf")  # two sweeps, Latin-1

@@ -49,9 +49,8 @@ std::string buildHeader(const PostFile& f, size_t* namesBegin) {
     h += f.version >= PostVersion::v2001 ? number("%04d", probes / 10000) + version
                                          : version + "    ";
     h += fitted(f.title, 64) + "12/06/2602:30:00        " + std::string(72, ' ');
-    int sweeps = f.sweepCountField;
-    if (sweeps < 0) sweeps = f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size());
-    h += number("%4d", sweeps) + std::string(76, ' ') + (text ? "\n" : "");
+    h += number("%4d", f.sweepNames.empty() ? 0 : static_cast<int>(f.tables.size())) +
+         std::string(76, ' ') + (text ? "\n" : "");
     h += number("%8d", f.axisTypeCode);
     for (size_t i = 0; i < f.signals.size(); ++i)
         h += (text && (i + 1) % 10 == 0 ? "\n" : "") + number("%8d", f.signals[i].typeCode);

@@ -46,8 +46,7 @@ struct PostFile {
     int axisTypeCode = 1;  // 1 transient, 2 AC, 3 to 7 DC sweep
     std::string axisName = "TIME";
     std::vector<PostVariable> signals;
-    std::vector<std::string> sweepNames;  // none: not swept
-    int sweepCountField = -1;             // -1: the number of tables when swept, else 0
+    std::vector<std::string> sweepNames;  // none: not swept (sweep count 0, else the tables)
     std::vector<PostTable> tables;
     bool countEscape = false;  // binary: the main count as a word with the top bit set
 };
