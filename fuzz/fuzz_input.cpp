@@ -39,6 +39,9 @@ std::string writeInput(const uint8_t* data, size_t size) {
     return path;
 }
 
+uint32_t countAt(const WaveformValues& v, int32_t h, int32_t s) {
+    return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
+}
 float* const* row(float*** arrays, int32_t i) {
     return arrays != nullptr ? arrays[i] : nullptr;
 }
@@ -46,59 +49,51 @@ const float* arrayAt(float*** arrays, int32_t i, int32_t s) {
     float* const* r = row(arrays, i);
     return r != nullptr ? r[s] : nullptr;
 }
-uint32_t countAt(const WaveformValues& v, int32_t h, int32_t s) {
-    return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
+bool complexAt(const WaveformDataset* ds, int32_t i) {
+    const int64_t record = static_cast<int64_t>(ds->firstSignalIndex) + i;
+    return record < ds->variableCount && ds->variables[record].kind == kKindComplex;
 }
-// The holder of signal i's times and counts; holderCount when there is none.
-int32_t holderOf(const WaveformValues& v, int32_t i) {
-    const int32_t h = v.holderCount == 1 ? 0 : i;
-    return h < v.holderCount ? h : v.holderCount;
+// The n floats of arrays[i][s], or "-" when there is no such array.
+std::string floats(float*** arrays, int32_t i, int32_t s, uint32_t n) {
+    const float* a = arrayAt(arrays, i, s);
+    return a != nullptr ? std::string(reinterpret_cast<const char*>(a), n * sizeof(float)) : "-";
 }
 
 // True when `some`, read for the wanted signals only, holds exactly what
 // `all` holds for them (bit for bit, as far as the counts go) and nothing for
-// the others. Imaginary parts are compared for complex signals only: the
-// others' stay unfilled. Comparing reads every value a count claims, so one
-// that runs past its array shows up under AddressSanitizer.
+// the others; shared times are always kept. Imaginary parts are compared for
+// complex signals only: the others' stay unfilled. Comparing reads every
+// value a count claims, so one that runs past its array shows up under
+// AddressSanitizer.
 bool sameSignals(const WaveformDataset* ds, const WaveformValues& all, const WaveformValues& some,
                  const std::vector<uint8_t>& wanted) {
     if (some.signalCount != all.signalCount || some.holderCount != all.holderCount ||
         some.sweepCount != all.sweepCount) {
         return false;
     }
-    auto same = [](const float* a, const float* b, uint32_t n) {
-        if (a == nullptr || b == nullptr) return a == b;
-        return std::memcmp(a, b, n * sizeof(float)) == 0;
-    };
-    const auto params = static_cast<uint32_t>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 0);
+    const auto params = static_cast<size_t>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 0);
     for (int32_t s = 0; all.sweepValues != nullptr && s < all.sweepCount; ++s) {
-        if (some.sweepValues == nullptr || !same(all.sweepValues[s], some.sweepValues[s], params)) {
+        const float *a = all.sweepValues[s], *b = some.sweepValues ? some.sweepValues[s] : nullptr;
+        if (a == nullptr || b == nullptr ? a != b : std::memcmp(a, b, params * sizeof(float)) != 0)
             return false;
-        }
     }
     for (int32_t i = 0; i < all.signalCount; ++i) {
-        const int32_t h = holderOf(all, i);
-        if (h == all.holderCount) continue;
+        const int32_t h = all.holderCount == 1 ? 0 : i;  // the holder of i's times and counts
+        if (h >= all.holderCount) continue;
         const bool kept = wanted[static_cast<size_t>(i)] != 0;
-        if (!kept && (row(some.real, i) != nullptr || row(some.imag, i) != nullptr)) return false;
-        // Shared times are always kept; a signal's own go with it.
         const bool timesKept = all.holderCount == 1 || kept;
-        if (!timesKept && (row(some.axis, h) != nullptr ||
-                           (some.counts != nullptr && some.counts[h] != nullptr))) {
+        const bool complex = complexAt(ds, i);
+        if ((!kept && (row(some.real, i) != nullptr || row(some.imag, i) != nullptr)) ||
+            (!timesKept && (row(some.axis, h) != nullptr ||
+                            (some.counts != nullptr && some.counts[h] != nullptr)))) {
             return false;
         }
-        const int64_t record = static_cast<int64_t>(ds->firstSignalIndex) + i;
-        const bool complex =
-            record < ds->variableCount && ds->variables[record].kind == kKindComplex;
         for (int32_t s = 0; s < all.sweepCount; ++s) {
             const uint32_t n = countAt(all, h, s);
-            if (timesKept && (countAt(some, h, s) != n ||
-                              !same(arrayAt(all.axis, h, s), arrayAt(some.axis, h, s), n))) {
-                return false;
-            }
-            if (kept &&
-                (!same(arrayAt(all.real, i, s), arrayAt(some.real, i, s), n) ||
-                 (complex && !same(arrayAt(all.imag, i, s), arrayAt(some.imag, i, s), n)))) {
+            if ((timesKept && (countAt(some, h, s) != n ||
+                               floats(all.axis, h, s, n) != floats(some.axis, h, s, n))) ||
+                (kept && floats(all.real, i, s, n) != floats(some.real, i, s, n)) ||
+                (kept && complex && floats(all.imag, i, s, n) != floats(some.imag, i, s, n))) {
                 return false;
             }
         }
@@ -112,11 +107,6 @@ struct Joined {
     const WaveformDataset* ds;
     std::vector<std::vector<float>> columns;
 };
-
-bool complexAt(const WaveformDataset* ds, int32_t i) {
-    const int64_t record = static_cast<int64_t>(ds->firstSignalIndex) + i;
-    return record < ds->variableCount && ds->variables[record].kind == kKindComplex;
-}
 
 int joinRows(const WaveformValues* rows, void* context) {
     auto& joined = *static_cast<Joined*>(context);

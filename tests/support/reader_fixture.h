@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "file_bytes.h"
@@ -100,9 +99,7 @@ class ReaderFixture : public testing::Test {
     // A table row: the bytes, what run() tells of them (only its tail after a
     // "*"), and header() after it when given.
     struct Row {
-        Row(std::string b, std::string e, std::string h = {})
-            : bytes(std::move(b)), expected(std::move(e)), header(std::move(h)) {}
-        std::string bytes, expected, header;
+        std::string bytes, expected, header = {};
     };
     void expectRows(const std::vector<Row>& rows, uint32_t format = WFX_DETECT_FORMAT) {
         for (const Row& row : rows) {
