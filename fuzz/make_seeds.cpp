@@ -146,51 +146,37 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
     };
     // Post files: the first byte of a post_fuzzer input picks the version
     // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
+    // Variants: 0 plain (and gzip), 1 text swept, 2 big-endian, 3 byte-framed,
+    // 4 small blocks, 5 AC with a compound sweep, 6 the count escape, 7 CR LF
+    // text of a DC sweep with line breaks in the title and the sweep count,
+    // 8 big-endian AC swept in small blocks, an edge file.
     using writers::PostForm;
     const writers::PostVersion versions[] = {
         writers::PostVersion::v9601, writers::PostVersion::v9007, writers::PostVersion::v2001,
         writers::PostVersion::v2013};
     for (char selector = 0; selector < 4; ++selector) {
-        for (int variant = 0; variant < 7; ++variant) {
+        for (int variant = 0; variant < 9; ++variant) {
             writers::PostFile p;
             p.version = versions[static_cast<int>(selector)];
-            p.form = variant == 1 ? PostForm::text
-                                  : (variant == 3 ? PostForm::byteFramed : PostForm::wordFramed);
-            p.bigEndian = variant == 2;
-            p.blockSize = variant == 4 ? 37 : 4000;
-            p.axisTypeCode = variant == 5 ? 2 : 1;
-            if (variant == 5) p.sweepNames = {"tab", "w", "l"};
-            if (variant == 1) p.sweepNames = {"temper"};
+            p.form = variant == 1 || variant == 7
+                         ? PostForm::text
+                         : (variant == 3 ? PostForm::byteFramed : PostForm::wordFramed);
+            p.bigEndian = variant == 2 || variant == 8;
+            p.blockSize = variant == 4 || variant == 8 ? 37 : 4000;
+            p.axisTypeCode = variant == 5 || variant == 8 ? 2 : (variant == 7 ? 7 : 1);
+            if (variant == 5 || variant == 8) p.sweepNames = {"tab", "w", "l"};
+            if (variant == 1 || variant == 7) p.sweepNames = {"temper"};
             p.countEscape = variant == 6;
-            Bytes file = postFile(p);
+            Bytes file = postFile(p, variant == 8);
+            if (variant == 7) {
+                file.replace(184, 4, "2\n");
+                file.insert(30, "\n");
+                for (size_t at = 0; (at = file.find('\n', at)) != Bytes::npos; at += 2)
+                    file.insert(at, "\r");
+            }
             c["post"].push_back(Bytes(1, selector) + file);
             c["open"].push_back(file);
             if (variant == 0) c["open"].push_back(writers::gzipBytes(file));
-        }
-    }
-    // Each version again as text with CR LF line ends and line breaks in the
-    // title and the sweep count, a DC sweep; and big-endian in small blocks,
-    // AC, swept, an edge file.
-    for (char selector = 0; selector < 4; ++selector) {
-        writers::PostFile text;
-        text.version = versions[static_cast<int>(selector)];
-        text.form = PostForm::text;
-        text.axisTypeCode = 7;
-        text.sweepNames = {"temper"};
-        Bytes broken = postFile(text);
-        broken.replace(184, 4, "2\n");
-        broken.insert(30, "\n");
-        for (size_t at = 0; (at = broken.find('\n', at)) != Bytes::npos; at += 2)
-            broken.insert(at, "\r");
-        writers::PostFile big;
-        big.version = text.version;
-        big.bigEndian = true;
-        big.blockSize = 37;
-        big.axisTypeCode = 2;
-        big.sweepNames = {"tab", "w", "l"};
-        for (const Bytes& file : {broken, postFile(big, true)}) {
-            c["post"].push_back(Bytes(1, selector) + file);
-            c["open"].push_back(file);
         }
     }
     // Header blocks cut among the names, the data starting in the last of them.
