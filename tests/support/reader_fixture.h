@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "file_bytes.h"
-#include "run_tool.h"
 #include "wfx.h"
 
 namespace testkit {
@@ -117,7 +116,7 @@ class ReaderFixture : public testing::Test {
         }
     }
 
-    ScratchDir dir_;
+    writers::ScratchDir dir_;
     WaveformDataset* ds_ = nullptr;
     WaveformValues values_ = {};
 };

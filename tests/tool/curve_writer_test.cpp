@@ -7,18 +7,18 @@
 #include <string>
 
 #include "curve_stream.h"
-#include "run_tool.h"
+#include "file_bytes.h"
 
 namespace {
 
 // The sample lines the writer gives for the curve.
 std::string sampleLines(const CurveSamples& samples) {
-    testkit::ScratchDir dir;
+    writers::ScratchDir dir;
     WaveformDataset ds{};
     ExportedSignalSet exported;
     writeCurveFile(ds, "s", 0, samples, (dir / "s.cur").string(), exported);
     EXPECT_EQ(exported.size(), 1u);
-    const std::string text = testkit::readFile(dir / "s.cur");
+    const std::string text = writers::readBytes(dir / "s.cur");
     const std::string head = "n1     n2     blue     s.\n", end = "**************End***";
     const std::size_t from = text.find(head) + head.size();
     return text.substr(from, text.find(end) - from);
@@ -51,7 +51,7 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
     float times[] = {1, 2, 2, 3, 3, 4};
     float values[2][6] = {{10, 20, 21, 30, 31, 40}, {-1, -2, -3, -4, -5, -6}};
     const uint32_t all[] = {6};
-    testkit::ScratchDir dir;
+    writers::ScratchDir dir;
     WaveformDataset ds{};
     ExportedSignalSet exported;
     CurveStream curves(2);
@@ -75,7 +75,7 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
         float* real[] = {values[signal]};
         const std::string path = (dir / "whole.cur").string(), name = signal == 0 ? "a" : "b";
         writeCurveFile(ds, name, 0, {axis, real, all, 0, 1, nullptr}, path, exported);
-        EXPECT_EQ(testkit::readFile(dir / (name + ".cur")), testkit::readFile(path)) << name;
+        EXPECT_EQ(writers::readBytes(dir / (name + ".cur")), writers::readBytes(path)) << name;
     }
 }
 

@@ -6,13 +6,12 @@
 
 #include "file_bytes.h"
 #include "internal.h"
-#include "run_tool.h"
 
 namespace {
 
 // Every token of input as "text/lines", then "-/lines" for the end.
 std::string tokens(const std::string& input, const char* separators) {
-    testkit::ScratchDir dir;
+    writers::ScratchDir dir;
     writers::writeBytes((dir / "in").string(), input, false);
     gzFile stream = gzopen((dir / "in").c_str(), "rb");
     std::string all;

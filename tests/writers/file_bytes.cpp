@@ -1,9 +1,11 @@
-// Writing generated waveform bytes to disk, plain or gzip-compressed.
 #include "file_bytes.h"
 
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace writers {
@@ -30,6 +32,24 @@ void writeBytes(const std::string& path, const std::string& bytes, bool gzip) {
     bool ok = file != nullptr && std::fwrite(data.data(), 1, data.size(), file) == data.size();
     if (file != nullptr && std::fclose(file) != 0) ok = false;
     if (!ok) throw std::runtime_error("cannot write " + path);
+}
+
+std::string readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+ScratchDir::ScratchDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "wavtrex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
+    path = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 }  // namespace writers

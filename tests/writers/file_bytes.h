@@ -1,7 +1,9 @@
-// Shared by every test-file writer: bytes to a file, plain or gzip-compressed.
+// Shared by every test-file writer and test: bytes to and from files, plain or
+// gzip-compressed, in scratch folders.
 #ifndef WAVTREX_TESTS_WRITERS_FILE_BYTES_H
 #define WAVTREX_TESTS_WRITERS_FILE_BYTES_H
 
+#include <filesystem>
 #include <string>
 
 namespace writers {
@@ -11,6 +13,17 @@ void writeBytes(const std::string& path, const std::string& bytes, bool gzip);
 
 // gzip-compresses bytes in memory.
 std::string gzipBytes(const std::string& bytes);
+
+std::string readBytes(const std::filesystem::path& path);
+
+// A fresh folder under the system temp folder, removed on destruction.
+struct ScratchDir {
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    std::filesystem::path operator/(const std::string& name) const { return path / name; }
+    std::filesystem::path path;
+};
 
 }  // namespace writers
 
