@@ -62,15 +62,11 @@ TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
 
 TEST_F(TaggedRecordTest, DamagedFiles) {
     const std::string framed = taggedFile({.signals = kTwo}, Words(), 16);
-    std::string badMarker = framed;
-    badMarker[24] = 8;
-    std::string huge = framed.substr(0, 24);
-    huge[7] = 0x7F;
-    std::string longBlock = framed.substr(0, 8) + std::string(8210, '\0');  // 8197 bytes
-    longBlock[4] = 0x05;
-    longBlock[5] = 0x20;
-    std::string zeroLength = framed;
-    zeroLength[28] = 0;
+    auto patched = [](std::string bytes, size_t at, uint16_t value) {  // little-endian
+        bytes[at] = static_cast<char>(value);
+        if (value > 0xFF) bytes[at + 1] = static_cast<char>(value >> 8);
+        return bytes;
+    };
     std::vector<writers::TaggedSignal> many(200, {0, 1, "v(x)"});
     for (size_t i = 0; i < many.size(); ++i) many[i].identifier = static_cast<int32_t>(i);
     Words empties;
@@ -100,10 +96,10 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
         {taggedFile({.sweepParameters = {"temp", "temp"}, .signals = kTwo}, kEnd),
          "open 2: Error: Duplicate type defintion temp !!"},
         // Blocks: a bad marker, longer than the file or than a block may be, empty.
-        {badMarker, malformed},
-        {huge, malformed},
-        {longBlock, malformed},
-        {zeroLength, malformed},
+        {patched(framed, 24, 8), malformed},
+        {patched(framed.substr(0, 24), 7, 0x7F), malformed},
+        {patched(framed.substr(0, 8) + std::string(8210, '\0'), 4, 8197), malformed},
+        {patched(framed, 28, 0), malformed},
         // An undeclared identifier inside the map goes to the first signal;
         // past the map, or a group too large, fails.
         {taggedFile({.signals = kTwo}, Words().record(2, {1, 7}).uint32(kSweepEnd)), ok + "1=7; "},
