@@ -16,8 +16,6 @@ namespace {
 
 using Bytes = std::string;
 
-// ---- HSPICE post files (the project's writer) -------------------------------------
-
 // f with the seeds' signals and tables: one, or two when swept, of three rows.
 // An edge file's last independent value is just below the end marker, and the
 // file ends inside that row, without the marker.
@@ -45,7 +43,7 @@ Bytes postFile(writers::PostFile f, bool edge = false) {
     return writers::buildPostFile(f);
 }
 
-// ---- CSDF files and measurement tables -----------------------------------------------
+// CSDF files and measurement tables are written here as text.
 // Lines end in a blank before the line break: the readers split tokens at
 // blanks only, so a bare line break would glue two items together.
 
@@ -86,8 +84,6 @@ Bytes measureTable(bool option, bool twoPerLine) {
                        : "index delay power temper# alter# \n") +
            "1 2.1e-09 0.003 25 1 \n2 2.2e-09 0.0031 25 2 \n";
 }
-
-// ---- binary event files (the project's writer) ---------------------------------------
 
 Bytes framedEvent(bool big, size_t blockSize) {
     writers::FramedHeader header;
@@ -133,8 +129,6 @@ Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analy
     }
     return writers::taggedFile(header, data, blockSize);
 }
-
-// ---- corpus layout ------------------------------------------------------------------
 
 // The seed files of every fuzz target; the open target gets each format's
 // first files too.
