@@ -1,6 +1,8 @@
-// Every failure as the reader reports it: its exact text, misspellings and
-// doubled blanks included, filled for file "run.tr0", line 12, detail "X" and
-// number 42, and the lastError code it leaves (77: the code from before).
+// Failures as the reader reports them: the exact text, filled for file
+// "run.tr0", line 12, detail "X" and number 42, and the lastError code it
+// leaves (77: the code from before): the out-of-memory ones, which no test
+// file reaches, and which codes a few others set or keep. Every other text is
+// pinned where a file makes it, in the unit tables and the golden cases.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,29 +26,10 @@ TEST(Failures, EveryTextAndCode) {
         {F::kOutOfMemoryScopes, 8, "Error: Out of memory"},
         {F::kOutOfMemoryGrowth, 8, "Error: Out out memory"},
         {F::kDuplicateType, 9, "Error: Duplicate type defintion X !!"},
-        {F::kOpenFailed, 77, "Error:  Open file X failed !!"},
-        {F::kUnknownFormat, 77, "Error:  Unknown file format!!"},
-        {F::kUnknownMode, 77, "Error:  Unknown file type 42!!"},
-        {F::kUnknownCode, 77, "Error: Unknown data format 42 !!"},
-        {F::kNullDataset, 77, "Error: Null WFX object !!"},
         {F::kEmptyData, 3, "Error: Empty file run.tr0 !!"},
         {F::kNoSignals, 77, "Error: Empty file run.tr0 !!"},
         {F::kMalformed, 77, "Malformed data file run.tr0 !!"},
-        {F::kMalformedRecord, 77, "Error: malformed data file"},
-        {F::kNotCompleted, 77, "File run.tr0 not completed!!"},
-        {F::kPostSyntax, 77, "Syntax error near line 12 in file run.tr0 !!"},
-        {F::kCsdfNotCsdf, 77, "Error: File run.tr0 is not valid CSDF format !!"},
-        {F::kCsdfIncomplete, 77, "Error: File run.tr0 is incompleted !!"},
-        {F::kIncorrectHeader, 77, "Incorrect header near line 12 in file run.tr0 !!"},
-        {F::kIncorrectNodes, 77, "Incorrect header near line 12 in file run.tr0 !! "},
-        {F::kCsdfAnalysis, 77, "Error:Unsupport analysis in csdf format X !!"},
-        {F::kCsdfSyntax, 77, "Error: Syntax error near line 12 in run.tr0 !!"},
-        {F::kMeasureEmpty, 77, "Empty file run.tr0 !!"},
-        {F::kMeasureBadHeader, 77, "Incorrect header at line 12 of run.tr0 !!"},
-        {F::kMeasureNoData, 77, "No data found in run.tr0 !!"},
-        {F::kScopeParentMissing, 77, "Error: Intenal Error"},
     };
-    static_assert(std::size(rows) == static_cast<size_t>(F::kScopeParentMissing) + 1);
     WaveformDataset* ds = createDataset();
     ASSERT_NE(ds, nullptr);
     std::snprintf(ds->fileName, sizeof ds->fileName, "%s", "run.tr0");
