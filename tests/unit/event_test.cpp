@@ -1,12 +1,13 @@
-// Tagged record files through open and read: sweeps, complex values, scopes,
-// and the exact messages of damaged files. Byte orders, block sizes and every
-// kind of record are the seed corpus's (replayed, and read by the Python test).
-#include "formats/tagged_record.h"
-
+// Binary event files through open and read. Tagged records: sweeps, complex
+// values, scopes, and the exact messages of damaged files. Framed events:
+// grouped and single records, identifiers outside the map, damaged headers.
+// Byte orders, block sizes and every kind of record are the seed corpus's
+// (replayed, and their values checked by the Python test).
 #include <string>
 #include <vector>
 
 #include "event_writer.h"
+#include "formats/tagged_record.h"
 #include "reader_fixture.h"
 
 // Headers name only the fields they change; the rest keep their defaults.
@@ -15,6 +16,7 @@
 namespace {
 
 using TaggedRecordTest = testkit::ReaderFixture;
+using FramedEventTest = testkit::ReaderFixture;
 using writers::kTaggedGroup;
 using writers::Words;
 
@@ -61,7 +63,7 @@ TEST_F(TaggedRecordTest, SweepsAndComplexValues) {
 }
 
 TEST_F(TaggedRecordTest, DamagedFiles) {
-    const std::string framed = taggedFile({.signals = kTwo}, Words(), 16);
+    const std::string blocked = taggedFile({.signals = kTwo}, Words(), 16);
     auto patched = [](std::string bytes, size_t at, uint16_t value) {  // little-endian
         bytes[at] = static_cast<char>(value);
         if (value > 0xFF) bytes[at + 1] = static_cast<char>(value >> 8);
@@ -96,10 +98,10 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
         {taggedFile({.sweepParameters = {"temp", "temp"}, .signals = kTwo}, kEnd),
          "open 2: Error: Duplicate type defintion temp !!"},
         // Blocks: a bad marker, longer than the file or than a block may be, empty.
-        {patched(framed, 24, 8), malformed},
-        {patched(framed.substr(0, 24), 7, 0x7F), malformed},
-        {patched(framed.substr(0, 8) + std::string(8210, '\0'), 4, 8197), malformed},
-        {patched(framed, 28, 0), malformed},
+        {patched(blocked, 24, 8), malformed},
+        {patched(blocked.substr(0, 24), 7, 0x7F), malformed},
+        {patched(blocked.substr(0, 8) + std::string(8210, '\0'), 4, 8197), malformed},
+        {patched(blocked, 28, 0), malformed},
         // An undeclared identifier inside the map goes to the first signal;
         // past the map, or a group too large, fails.
         {taggedFile({.signals = kTwo}, Words().record(2, {1, 7}).uint32(kSweepEnd)), ok + "1=7; "},
@@ -128,6 +130,61 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
          ok + "; "},
     });
     EXPECT_EQ(describeScopeTree(ds_), "a 1\n  a.b 2\n    a.b.c 3\na 4\n  a.d 5\n");
+}
+
+// Files of four signals hold every kind of record; others end at once.
+std::string framed(const writers::FramedHeader& header, size_t blockSize = 64) {
+    Words w;
+    if (header.signals.size() == 4) {
+        w.record(writers::kFramedGroup, {1, 2, 0});
+        w.record(0x10000007u, {3, 1});  // bits 28 to 30 are not part of the identifier
+        w.record(0xFFFFFFFFu, {4, 5, 2}).record(9, {6, 3});
+        w.record(8, {99, 4}).record(1000, {99, 5});  // no signal has these identifiers
+        w.record(7, {7, 6});
+    }
+    return writers::framedFile(header, w.uint32(writers::kFramedEnd).record(9, {99, 7}), blockSize);
+}
+
+const std::vector<writers::FramedSignal> kFour = {
+    {true, 0, 0, "v(a)"}, {false, 7, 3, "out"}, {true, 0, 0, "v(b)"}, {false, 9, 0, " v(c)\t"}};
+const std::vector<writers::FramedSignal> kFramedTwo = {{true, 0, 0, "v(a)"}, {false, 1, 0, "v"}};
+
+TEST_F(FramedEventTest, RecordsAndDamagedHeaders) {
+    std::string huge = framed({.signals = kFramedTwo}).substr(0, 100);
+    huge[15] = 0x7F;
+    std::string badWord = framed({.signals = kFramedTwo});
+    badWord[84] = 6;  // the second block's first framing word
+    auto named = [](int32_t prefix, size_t length) {
+        return std::vector<writers::FramedSignal>{{false, 1, prefix, std::string(length, 'n')}};
+    };
+    const std::string malformed = "open 2: Malformed data file @ !!";
+    expectRows({
+        // Every kind of record over blocks of 5 bytes; the second extra record
+        // is longer than a block: it is skipped in pieces. (It makes the file
+        // larger than the smallest identifier limit.) Byte orders and gzip are
+        // the seed corpus's.
+        {framed({.extras = {"skipped text", std::string(70000, 'x')}, .signals = kFour}, 5),
+         "time:1:9 v(a):1:9 3:out:1:9 v(b):1:9 v(c):1:9 | 0=1 2=4; 1=3 6=7; 0=2 2=5; 3=6",
+         "11 2 -1 1 1||framed event test|06-Dec-2026     "},
+        // Grouped signals must match the group count exactly.
+        {framed({.signals = kFramedTwo, .declaredGroupCount = 0}), malformed},
+        {framed({.signals = kFramedTwo, .declaredGroupCount = 2}), malformed},
+        {framed({.signals = kFramedTwo, .declaredGroupCount = 3}), malformed},
+        {framed({.signals = kFramedTwo, .declaredGroupCount = -1}), malformed},
+        // Counts and identifiers the file cannot back.
+        {framed({.signals = kFramedTwo, .declaredSignalCount = 0x7FFFFFFF}), malformed},
+        {framed({.signals = kFramedTwo, .declaredSignalCount = -4}), malformed},
+        {framed({.signals = {{false, 0x0FFFFFFF, 0, "v"}}}), malformed},
+        // Names: up to 1023 bytes, prefix included.
+        {framed({.signals = named(0, 1023)}), "*nnn:1:9 | "},
+        {framed({.signals = named(0, 1024)}), malformed},
+        {framed({.signals = named(12345, 1017)}),
+         "*12345:nnn" + std::string(1014, 'n') + ":1:9 | "},
+        {framed({.signals = named(12345, 1018)}), malformed},
+        {huge, malformed},
+        {badWord, malformed},
+        {framed({}), " | read 0: Error: Empty file @ !!"},
+    });
 }
 
 }  // namespace

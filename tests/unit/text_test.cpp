@@ -1,9 +1,15 @@
-// CSDF files through open and read: key and layout quirks, and the exact
-// messages of malformed files. Files as the writer makes them are the seed
-// corpus's (values against the converter, headers in the info golden run).
+// Text formats through open and read: CSDF key and layout quirks, measurement
+// table headers (reached only with format code 4), and the exact messages of
+// malformed files; the token reader over gzip streams, and the fatal reporter.
+// Files as the writers make them are the seed corpus's (values in the Python
+// test, headers in the info golden run).
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
+#include "internal.h"
 #include "reader_fixture.h"
 
 namespace {
@@ -102,6 +108,104 @@ TEST_F(CsdfTest, Quirks) {
         {"#H\nNODES='300' \n#N " + names + "\n#C 0 0 \n#;\n" + sections,
          "*n299:78:0 | read 8: Error: Out of memory !!"},
     });
+}
+
+using MeasureTableTest = testkit::ReaderFixture;
+
+TEST_F(MeasureTableTest, Headers) {
+    const std::string v = "VERSION='1'\n";
+    const std::string head = "$DATA1 SOURCE='x' VERSION='2013.03' PARAM_COUNT=0\n";
+    const std::string title = ".TITLE 'generated measurements'\n";
+    // The first name never ends an $OPTION list; the whole long line is read.
+    std::string option = head + "$OPTION DELIMITER=' '\n" + title + "first# ";
+    for (int i = 0; i < 300; ++i) option += "column" + std::to_string(i) + " ";
+    expectRows(
+        {
+            // The names stop at temper#: alter# on the same line is not taken.
+            {head + title + "index delay power temper# alter# \n1 2 3 4 1 \n",
+             "index:9:9 delay:9:9 power:9:9 temper#:9:9 | read 0: ",
+             "4 1 9 1 1|2013.03|'generated measurements'\n|"},
+            {head + title + "index delay \npower alter# \n1 2 3 1 \n",
+             "index:9:9 delay:9:9 power:9:9 alter#:9:9 | read 0: "},
+            {writers::gzipBytes(option + "last# ignored \n"),
+             "*column299:9:9 last#:9:9 | read 0: "},
+            // A bare line break glues a name to the next line's first; the title
+            // line may come later, and keeps 99 characters.
+            {v + "not yet\n.TITLE " + std::string(150, 't') + "\nindex delay\npower alter# \n0\n",
+             "index:9:9 delaypower:9:9 alter#:9:9 | read 0: ",
+             "4 1 9 1 1|1|" + std::string(99, 't') + "|"},
+            {"VERSION='" + std::string(32, '9') + "'\n.TITLE x\na# 1\n",
+             "a#:9:9 | read 0: ", "4 1 9 1 1|" + std::string(32, '9') + "|x\n|"},
+            // Lines between $OPTION and the title are skipped.
+            {v + "$OPTION\nnote\n\n.TITLE x\n a,b\tc alter#\n",
+             "a:9:9 b:9:9 c:9:9 alter#:9:9 | read 0: "},
+            // Malformed: first and second lines, title search, names.
+            {"$DATA1 SOURCE='x'\n.TITLE t\na alter# 1\n",
+             "open 2: Incorrect header near line 0 in file @ !!"},
+            {"VERSION=1\n.TITLE t\na alter# 1\n",
+             "open 2: Incorrect header near line 0 in file @ !!"},
+            {"VERSION='1\n.TITLE t\na alter# 1\n",
+             "open 2: Incorrect header near line 0 in file @ !!"},
+            {"VERSION='" + std::string(33, '9') + "'\n.TITLE t\na alter# 1\n",
+             "open 2: Incorrect header at line 0 of @ !!"},
+            {v, "open 2: Incorrect header at line 2 of @ !!"},
+            {v + "none\nstill none\n", "open 2: Incorrect header at line 3 of @ !!"},
+            {v + "$OPTION\n", "open 2: Incorrect header at line 2 of @ !!"},
+            {v + ".TITLE t\n", "open 2: No data found in @ !!"},
+            {v + ".TITLE t\na b c \n", "open 2: No data found in @ !!"},
+            {v + ".TITLE t\na b alter# \n", "open 2: No data found in @ !!"},
+            {v + "$OPTION\n.TITLE t\n", "open 2: No data found in @ !!"},
+            {v + "$OPTION\n.TITLE t\n , \t\n", "open 2: "},
+            {writers::gzipBytes(""), "open 2: Empty file @ !!"},
+        },
+        kFormatMeasureTable);
+}
+
+// Every token of input as "text/lines", then "-/lines" for the end.
+std::string tokens(const std::string& input, const char* separators) {
+    writers::ScratchDir dir;
+    writers::writeBytes((dir / "in").string(), input, false);
+    gzFile stream = gzopen((dir / "in").c_str(), "rb");
+    std::string all;
+    for (;;) {
+        uint32_t lines = 99;
+        const char* token = nextToken(stream, separators, &lines);
+        all += std::string(token != nullptr ? token : "-") + "/" + std::to_string(lines) + " ";
+        if (token == nullptr) break;
+    }
+    gzclose(stream);
+    return all;
+}
+
+TEST(TokenReader, SplitsJoinsAndCountsLines) {
+    const struct {
+        std::string input;
+        const char* separators;
+        std::string expected;
+    } rows[] = {
+        {"abc def", " ", "abc/0 def/0 -/0 "},
+        // A newline inside a token joins its halves and is counted there.
+        {"ab\ncd ef", " ", "abcd/1 ef/0 -/0 "},
+        // CR LF is one newline; a lone CR inside a token is dropped, only the
+        // first of two.
+        {"a\rb\r\nc", " ", "abc/1 -/0 "},
+        {"a\r\rb", " ", "a\rb/0 -/0 "},
+        {" \n \n\n ", " ", "-/3 "},
+        // The default set splits on commas and tabs; a newline never ends a token.
+        {"a,b\tc\n\nd", nullptr, "a/0 b/0 cd/2 -/0 "},
+        {"", "", "-/0 "},
+        // The newline ends "ab"'s skip; the next call counts it.
+        {"ab \n cd", " ", "ab/0 cd/1 -/0 "},
+        {std::string(301, 'q') + " z", " ", std::string(301, 'q') + "/0 z/0 -/0 "},
+    };
+    for (const auto& row : rows) EXPECT_EQ(tokens(row.input, row.separators), row.expected);
+}
+
+TEST(DiagnosticsDeathTest, FatalErrorPrintsAndExits) {
+    EXPECT_EXIT(fatalError("not enough %s", "memory"), testing::ExitedWithCode(1),
+                "^ERROR: not enough memory\n$");
+    EXPECT_EXIT(nextToken(nullptr, " ", nullptr), testing::ExitedWithCode(1),
+                "ERROR: Null file pointer!!");
 }
 
 }  // namespace
