@@ -151,7 +151,6 @@ TEST_F(MeasureTableTest, Headers) {
             {v, "open 2: Incorrect header at line 2 of @ !!"},
             {v + "none\nstill none\n", "open 2: Incorrect header at line 3 of @ !!"},
             {v + "$OPTION\n", "open 2: Incorrect header at line 2 of @ !!"},
-            {v + ".TITLE t\n", "open 2: No data found in @ !!"},
             {v + ".TITLE t\na b c \n", "open 2: No data found in @ !!"},
             {v + ".TITLE t\na b alter# \n", "open 2: No data found in @ !!"},
             {v + "$OPTION\n.TITLE t\n", "open 2: No data found in @ !!"},

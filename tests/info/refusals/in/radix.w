@@ -1,0 +1,1 @@
+radix here and #H too
