@@ -7,6 +7,9 @@ namespace {
 
 constexpr int64_t kPieceBytes = int64_t{48} << 20;
 constexpr int64_t kFewestRows = 1024;
+// The first curves keep their files open from piece to piece; the others
+// are reopened for each piece, so open files stay few with any signal count.
+constexpr std::size_t kKeptOpen = 32;
 constexpr int64_t kMostRows = 16384;  // pieces come often enough to overlap reading
 
 // One spelling for every path of one file, as far as the names alone tell:
@@ -65,7 +68,7 @@ void CurveStream::add(const WaveformDataset& ds, const std::string& name, int32_
         }
         piece_.values[signal];
     }
-    curve.file->begin();
+    curve.file->begin(curves_.size() < kKeptOpen);
     curves_.push_back(std::move(curve));
 }
 

@@ -236,26 +236,43 @@ void CurveFileJob::fail(const std::error_code& error) {
     inPieces_ = false;
 }
 
-void CurveFileJob::begin() {
+void CurveFileJob::begin(bool keepOpen) {
     if (file_ == nullptr) return;
-    std::FILE* file = file_;
-    file_ = nullptr;
     inPieces_ = true;
     const std::string head = curveHead(name_);
     std::error_code error;
     errno = 0;
-    noteWrite(error, std::fwrite(head.data(), 1, head.size(), file) == head.size());
-    closeChecked(error, file);
+    noteWrite(error, std::fwrite(head.data(), 1, head.size(), file_) == head.size());
+    // Flushed at once: a later curve of the same file may empty it, and no
+    // byte of this one may come after that.
+    errno = 0;
+    noteWrite(error, std::fflush(file_) == 0);
+    if (!keepOpen || error) {
+        closeChecked(error, file_);
+        file_ = nullptr;
+    }
     if (error) fail(error);
 }
 
 void CurveFileJob::append(std::string_view lines) {
     if (!inPieces_ || lines.empty()) return;
+    std::error_code error;
+    if (file_ != nullptr) {
+        errno = 0;
+        noteWrite(error, std::fwrite(lines.data(), 1, lines.size(), file_) == lines.size());
+        errno = 0;
+        noteWrite(error, std::fflush(file_) == 0);
+        if (error) {
+            closeChecked(error, file_);
+            file_ = nullptr;
+            fail(error);
+        }
+        return;
+    }
     // "r+" rather than "a": a file removed meanwhile is a failure, not a new
     // file without its head.
     errno = 0;
     std::FILE* file = std::fopen(path_.c_str(), "r+");
-    std::error_code error;
     noteWrite(error, file != nullptr);
     if (file != nullptr) {
         errno = 0;
@@ -269,12 +286,20 @@ void CurveFileJob::append(std::string_view lines) {
 }
 
 void CurveFileJob::replaced() {
+    if (file_ != nullptr) std::fclose(file_);  // nothing is left unwritten in it
+    file_ = nullptr;
     written_ = inPieces_;
     inPieces_ = false;
 }
 
 void CurveFileJob::end() {
     append(kCurveEnd);
+    if (file_ != nullptr) {
+        std::error_code error;
+        closeChecked(error, file_);
+        file_ = nullptr;
+        if (error) fail(error);
+    }
     written_ = inPieces_;
     inPieces_ = false;
 }

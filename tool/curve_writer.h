@@ -97,11 +97,12 @@ class CurveFileJob {
     void finish(ExportedSignalSet& exported);
 
     // write() in pieces, for rows that arrive a piece at a time: begin()
-    // writes the head and closes the file, so open files stay few; append()
-    // adds lines made by formatSamples, reopening the file; end() adds the
-    // closing line. The first failure is reported as write() would, removes
-    // the file and ends the curve there.
-    void begin();
+    // writes the head and, unless told to keep it open, closes the file, so
+    // open files stay few; append() adds lines made by formatSamples
+    // (reopening a closed file); end() adds the closing line and closes. The
+    // first failure is reported as write() would, removes the file and ends
+    // the curve there.
+    void begin(bool keepOpen = false);
     void append(std::string_view lines);
     void end();
     // A later curve of the same file took it over: this one counts as
