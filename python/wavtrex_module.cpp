@@ -214,10 +214,7 @@ class Waveform {
             std::lock_guard<std::mutex> lock(mutex_);
             closed = ds_ == nullptr;
             if (!closed) {
-                // A header whose names could not all be listed still has
-                // signalCount signals for the reader to look up.
-                const auto count = static_cast<size_t>(ds_->signalCount > 0 ? ds_->signalCount : 0);
-                if (wanted.size() < count) wanted.resize(count, signals.is_none() ? 1 : 0);
+                coverEverySignal(wanted, signals.is_none());
                 // A selection is decoded and held for the named signals only.
                 ok = signals.is_none() ? wfxRead(ds_, &values.v)
                                        : wfxReadSignals(ds_, wanted.data(), &values.v);
@@ -274,8 +271,7 @@ class Waveform {
             closed = ds_ == nullptr;
             streamable = wfxCanStream(ds_) != 0;
             if (streamable) {
-                if (wanted.size() < static_cast<size_t>(ds_->signalCount))
-                    wanted.resize(static_cast<size_t>(ds_->signalCount), signals.is_none() ? 1 : 0);
+                coverEverySignal(wanted, signals.is_none());
                 streamer_ = std::this_thread::get_id();
                 ok = wfxStreamSignals(ds_, wanted.data(), rows, sink, &context);
                 streamer_ = std::thread::id();
@@ -317,6 +313,14 @@ class Waveform {
     void refuseInStream() const {
         if (streamer_ == std::this_thread::get_id())
             throw py::value_error("the waveform is being streamed");
+    }
+
+    // A header whose names could not all be listed still has signalCount
+    // signals for the reader to look up: wanted gets an entry for each. Called
+    // with the dataset locked.
+    void coverEverySignal(std::vector<uint8_t>& wanted, bool all) const {
+        const auto count = static_cast<size_t>(ds_->signalCount > 0 ? ds_->signalCount : 0);
+        if (wanted.size() < count) wanted.resize(count, all ? 1 : 0);
     }
 
     // Which signals a read keeps: all for None, else the named ones (a name
