@@ -39,8 +39,10 @@ uint32_t rowsPerPiece(int64_t columns) {
 }
 
 CurveStream::CurveStream(unsigned threads) {
+    // The reader's thread helps with the piece it waits for, so it counts as
+    // one of the threads.
     if (threads == 0) threads = std::thread::hardware_concurrency();
-    if (threads == 0) threads = 1;
+    if (threads > 1) --threads;
     for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
 }
 
@@ -101,9 +103,7 @@ void CurveStream::append(const WaveformValues& rows) {
             values.clear();
         }
     }
-    float* times[] = {piece.times.data()};
-    const uint32_t counts[] = {count};
-    piece.timeText = std::make_unique<AxisText>(times, counts, 1);
+    piece.timeText.reset();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         next_ = 0;
@@ -114,11 +114,13 @@ void CurveStream::append(const WaveformValues& rows) {
 }
 
 void CurveStream::waitIdle() {
+    if (generation_ != 0) writePiece(readerText_);
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return busy_ == 0; });
 }
 
 void CurveStream::work() {
+    std::vector<char> text;
     uint64_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -126,23 +128,35 @@ void CurveStream::work() {
         if (stopping_) return;
         seen = generation_;
         lock.unlock();
-        writePiece();
+        writePiece(text);
         lock.lock();
         if (--busy_ == 0) idle_.notify_all();
     }
 }
 
-void CurveStream::writePiece() {
+// The times' text is made by the first worker to need it rather than by the
+// reader, whose thread is the one the whole run waits on.
+const AxisText& CurveStream::timeText() {
+    std::lock_guard<std::mutex> lock(piece_.timeMutex);
+    if (piece_.timeText == nullptr) {
+        float* times[] = {piece_.times.data()};
+        const uint32_t counts[] = {piece_.count};
+        piece_.timeText = std::make_unique<AxisText>(times, counts, 1);
+    }
+    return *piece_.timeText;
+}
+
+void CurveStream::writePiece(std::vector<char>& text) {
     const Piece& piece = piece_;
-    std::unique_ptr<char[]> text(new char[piece.count * kMaxLineText]);
+    text.resize(piece.count * kMaxLineText);
     for (std::size_t k = next_++; k < curves_.size(); k = next_++) {
         const Curve& curve = curves_[k];
         if (curve.file == nullptr || curve.replaced) continue;
         const auto values = piece.values.find(curve.signal);
         if (values == piece.values.end() || values->second.empty()) continue;
-        const std::size_t length = formatSamples(text.get(), *piece.timeText, piece.skip.data(),
+        const std::size_t length = formatSamples(text.data(), timeText(), piece.skip.data(),
                                                  values->second.data(), piece.count);
-        curve.file->append({text.get(), length});
+        curve.file->append({text.data(), length});
     }
 }
 

@@ -55,12 +55,14 @@ class CurveStream {
         uint32_t count = 0;
         std::vector<float> times;
         std::vector<uint8_t> skip;  // a time that repeats the one before it
-        std::unique_ptr<AxisText> timeText;
+        std::mutex timeMutex;
+        std::unique_ptr<AxisText> timeText;            // made by the first worker to need it
         std::map<int32_t, std::vector<float>> values;  // by signal
     };
 
     void work();
-    void writePiece();
+    void writePiece(std::vector<char>& text);
+    const AxisText& timeText();
     void waitIdle();
 
     std::vector<Curve> curves_;
@@ -77,6 +79,7 @@ class CurveStream {
     bool stopping_ = false;
     std::atomic<std::size_t> next_{0};  // the next curve to write
     std::vector<std::thread> workers_;
+    std::vector<char> readerText_;  // the reader's text when it helps
 };
 
 #endif

@@ -147,6 +147,7 @@ AxisText::AxisText(float* const* axis, const uint32_t* counts, int32_t sweepCoun
         const uint32_t count =
             axis != nullptr && counts != nullptr && axis[s] != nullptr ? counts[s] : 0;
         sweep.ends.reserve(static_cast<std::size_t>(count) + 1);
+        sweep.text.reserve(static_cast<std::size_t>(count) * (kMaxValueText + 1));
         sweep.ends.push_back(0);
         char text[kMaxValueText + 1];
         for (uint32_t p = 0; p < count; ++p) {
