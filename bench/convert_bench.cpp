@@ -4,7 +4,7 @@
 //      and against snprintf("%.12g") formatting the same value pairs;
 //   2. a .tcc run for 10 signals against a gzread of the file, both reading
 //      the file from the disk (evicted from the page cache first), as files of
-//      gigabytes are: the medians of three alternating runs; the figures with
+//      gigabytes are: the medians of five alternating runs; the figures with
 //      the file cached, and those of a gzip copy of the file, are shown too;
 //   3. peak memory of both runs, and of convert-all of a 4 GB file (skipped
 //      when the disk has not the room its curves take).
@@ -79,11 +79,12 @@ Run inChild(const fs::path& dir, Body body, bool synced = true) {
 }
 
 // Drops the file's pages from the page cache, so the next read comes from
-// the disk.
+// the disk. Everything written before is synced first: writeback of an
+// earlier run's curves must not share the disk with the run timed next.
 void evict(const std::string& path) {
+    sync();
     const int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0) return;
-    fdatasync(fd);
     posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     close(fd);
 }
@@ -140,25 +141,32 @@ const char* verdict(bool met) {
 }
 
 // A .tcc run against a gzread of the file it reads, each from the disk: the
-// medians of three runs taken in turn.
+// medians of five runs taken in turn. Each run writes a folder of its own,
+// removed only after the last: overwriting an earlier run's curves would
+// time the freeing of their blocks too, which the gzread does not have.
 struct ColdPair {
     double gzread = 0;
     Run chosen;
 };
-ColdPair coldPair(const fs::path& dir, const std::string& file, const char* tcc) {
+ColdPair coldPair(const fs::path& dir, const std::string& file, const std::string& tcc) {
+    constexpr int kRuns = 5;
     std::vector<double> gzreads;
     std::vector<Run> runs;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRuns; ++i) {
+        const fs::path folder = dir / ("cold-" + std::to_string(i));
+        fs::create_directories(folder);
+        std::ofstream(folder / "run.tcc") << tcc;
         evict(file);
         gzreads.push_back(gzreadFile(file));
         evict(file);
         runs.push_back(inChild(
-            dir, [&] { convert(tcc); }, false));
+            folder, [] { convert("run.tcc"); }, false));
     }
+    for (int i = 0; i < kRuns; ++i) fs::remove_all(dir / ("cold-" + std::to_string(i)));
     std::sort(gzreads.begin(), gzreads.end());
     std::sort(runs.begin(), runs.end(),
               [](const Run& a, const Run& b) { return a.seconds < b.seconds; });
-    return {gzreads[1], runs[1]};
+    return {gzreads[kRuns / 2], runs[kRuns / 2]};
 }
 
 std::string tccFor(const std::string& file, long signals) {
@@ -237,9 +245,7 @@ int main(int argc, char** argv) {
     auto start = Clock::now();
     writePost(path, signals, points);
     std::ofstream(dir / "bench.tcc") << tccFor("bench.tr0", signals);
-    // Not bench.tr0.gz: its output folder would be bench.tr0, the file itself.
     const std::string zipped = (dir / "zipped.tr0.gz").string();
-    std::ofstream(dir / "gzip.tcc") << tccFor("zipped.tr0.gz", signals);
     gzipCopy(path, zipped);
     const double fileMb = static_cast<double>(fs::file_size(path)) / 1e6;
     std::printf("convert_bench: %ld signals x %ld points, binary 9601, %.1f MB (made in %.1f s)\n",
@@ -254,12 +260,11 @@ int main(int argc, char** argv) {
     const double gzreadSeconds = gzreadFile(path);
     const Run chosenWarm = inChild(
         dir, [] { convert("bench.tcc"); }, false);
-    const ColdPair cold = coldPair(dir, path, "bench.tcc");
-    const ColdPair gzip = coldPair(dir, zipped, "gzip.tcc");
+    const ColdPair cold = coldPair(dir, path, tccFor("../bench.tr0", signals));
+    const ColdPair gzip = coldPair(dir, zipped, tccFor("../zipped.tr0.gz", signals));
     const Run& chosen = cold.chosen;
     const double gzreadCold = cold.gzread;
     fs::remove_all(dir / "bench");
-    fs::remove_all(dir / "zipped.tr0");
     fs::remove(zipped);
     const double snprintfSeconds = snprintfPairs(signals, points);
     const Run all = inChild(dir, [] { convert("bench.tr0"); });
