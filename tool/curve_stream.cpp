@@ -120,7 +120,7 @@ void CurveStream::waitIdle() {
 }
 
 void CurveStream::work() {
-    std::vector<char> text;
+    TextBuffer text;
     uint64_t seen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -146,17 +146,26 @@ const AxisText& CurveStream::timeText() {
     return *piece_.timeText;
 }
 
-void CurveStream::writePiece(std::vector<char>& text) {
+char* CurveStream::TextBuffer::room(std::size_t size) {
+    // Left uninitialised: zeroing it would touch pages a short text never uses.
+    if (size > capacity) {
+        bytes.reset(new char[size]);
+        capacity = size;
+    }
+    return bytes.get();
+}
+
+void CurveStream::writePiece(TextBuffer& text) {
     const Piece& piece = piece_;
-    text.resize(piece.count * kMaxLineText);
     for (std::size_t k = next_++; k < curves_.size(); k = next_++) {
         const Curve& curve = curves_[k];
         if (curve.file == nullptr || curve.replaced) continue;
         const auto values = piece.values.find(curve.signal);
         if (values == piece.values.end() || values->second.empty()) continue;
-        const std::size_t length = formatSamples(text.data(), timeText(), piece.skip.data(),
-                                                 values->second.data(), piece.count);
-        curve.file->append({text.data(), length});
+        char* out = text.room(piece.count * kMaxLineText);
+        const std::size_t length =
+            formatSamples(out, timeText(), piece.skip.data(), values->second.data(), piece.count);
+        curve.file->append({out, length});
     }
 }
 

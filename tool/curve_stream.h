@@ -61,7 +61,14 @@ class CurveStream {
     };
 
     void work();
-    void writePiece(std::vector<char>& text);
+    // A thread's text of one curve's piece, kept from piece to piece.
+    struct TextBuffer {
+        std::unique_ptr<char[]> bytes;
+        std::size_t capacity = 0;
+        char* room(std::size_t size);
+    };
+
+    void writePiece(TextBuffer& text);
     const AxisText& timeText();
     void waitIdle();
 
@@ -79,7 +86,7 @@ class CurveStream {
     bool stopping_ = false;
     std::atomic<std::size_t> next_{0};  // the next curve to write
     std::vector<std::thread> workers_;
-    std::vector<char> readerText_;  // the reader's text when it helps
+    TextBuffer readerText_;  // the reader's text when it helps
 };
 
 #endif
