@@ -11,6 +11,7 @@ constexpr int64_t kFewestRows = 1024;
 // are reopened for each piece, so open files stay few with any signal count.
 constexpr std::size_t kKeptOpen = 32;
 constexpr int64_t kMostRows = 16384;  // pieces come often enough to overlap reading
+constexpr uint32_t kFewColumnRows = 4096;
 
 // One spelling for every path of one file, as far as the names alone tell:
 // "./a.cur" and "a.cur" are one file, and on Windows so are "A.cur" and
@@ -32,6 +33,10 @@ const float* sweepZero(float*** set, int32_t entry) {
 }  // namespace
 
 uint32_t rowsPerPiece(int64_t columns) {
+    // A run of so few columns keeps every curve file open, so a piece costs
+    // little beyond its rows: small ones stay in the cache on their way from
+    // the reader to the writers, and the writing starts sooner.
+    if (columns <= static_cast<int64_t>(kKeptOpen) + 1) return kFewColumnRows;
     const int64_t rows = kPieceBytes / (4 * (columns > 0 ? columns : 1));
     return static_cast<uint32_t>(rows < kFewestRows ? kFewestRows
                                  : rows > kMostRows ? kMostRows
