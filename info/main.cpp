@@ -134,6 +134,11 @@ void collectValues(const WaveformValues& values, FileFacts& f) {
     }
 }
 
+bool isPostFormat(uint32_t format) {
+    return format == kFormatPost9007 || format == kFormatPost9601 || format == kFormatPost2001 ||
+           format == kFormatPost2013;
+}
+
 FileFacts examine(const std::string& path) {
     FileFacts f;
     f.path = path;
@@ -145,8 +150,15 @@ FileFacts examine(const std::string& path) {
         return f;
     }
     collectHeader(*ds, f);
+    // Only the times and counts are looked at. HSPICE post files share one
+    // set of them, so their read keeps no signal and needs little memory
+    // however big the file; other formats keep every signal's own times.
+    std::vector<uint8_t> none;
+    if (isPostFormat(ds->dataFormat)) {
+        none.assign(static_cast<size_t>(std::max(ds->signalCount, 0)), 0);
+    }
     WaveformValues values{};
-    f.readOk = wfxRead(ds, &values) != 0;
+    f.readOk = wfxReadSignals(ds, none.empty() ? nullptr : none.data(), &values) != 0;
     if (f.readOk) {
         collectValues(values, f);
     } else {

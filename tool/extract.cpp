@@ -197,9 +197,12 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
         wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
     if (ds == nullptr) return false;
     OpenedWaveform waveform(ds);
-    // A run for requested curves stores only the signals it may write.
+    // A run for requested curves stores only the signals it may write; a
+    // list-only run needs the read's verdict and none of its values.
     std::vector<uint8_t> wanted;
-    if (!requests.empty() && !listOnly) {
+    if (listOnly) {
+        wanted.assign(ds->signalCount > 0 ? static_cast<std::size_t>(ds->signalCount) : 0, 0);
+    } else if (!requests.empty()) {
         wanted.resize(ds->signalCount > 0 ? static_cast<std::size_t>(ds->signalCount) : 0);
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             const auto record =
