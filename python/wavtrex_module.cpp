@@ -518,7 +518,9 @@ context manager that closes itself.)")
                                [](const Waveform& w) { return (w.fileMode_ & kModeBinary) != 0; })
         .def_property_readonly("big_endian",
                                [](const Waveform& w) { return (w.fileMode_ & kModeSwapped) != 0; })
-        .def_property_readonly("sweep_count", [](const Waveform& w) { return w.sweepCount_; })
+        .def_property_readonly(
+            "sweep_count", [](const Waveform& w) { return w.sweepCount_; },
+            "sweeps the header declares; read() returns fewer when the file ends early")
         .def_property_readonly(
             "sweep_parameters", [](const Waveform& w) { return w.sweepParameters_; },
             "names of the outer sweep's parameters, in the order of Sweep.sweep_values")
