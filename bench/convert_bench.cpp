@@ -266,6 +266,14 @@ int main(int argc, char** argv) {
     const double gzreadSeconds = gzreadFile(path);
     const Run chosenWarm = inChild(
         dir, [] { convert("bench.tcc"); }, false);
+    const Run listOnly = inChild(
+        dir,
+        [] {
+            char program[] = "wavtrex", flag[] = "-t", file[] = "bench.tr0";
+            char* argv[] = {program, flag, file, nullptr};
+            runConversion(3, argv);
+        },
+        false);
     const ColdPair cold = coldPair(dir, path, tccFor("../bench.tr0", signals));
     const ColdPair gzip = coldPair(dir, zipped, tccFor("../zipped.tr0.gz", signals));
     const Run& chosen = cold.chosen;
@@ -306,6 +314,8 @@ int main(int argc, char** argv) {
                 verdict(chosen.peakMb <= 72));
     std::printf("  3. convert-all peak memory: %5.1f MB  (target <= 256: %s)\n", all.peakMb,
                 verdict(all.peakMb <= 256));
+    std::printf("  list-only run (-t), cached:  %5.2f s  peak %5.1f MB  (keeps no values)\n",
+                listOnly.seconds, listOnly.peakMb);
     if (argc <= 1) convertHuge(dir);
     fs::remove_all(dir);
     return 0;
