@@ -437,7 +437,7 @@ class Waveform {
 
 }  // namespace
 
-PYBIND11_MODULE(wavtrex, m) {
+PYBIND11_MODULE(_core, m) {
     m.doc() = R"doc(Circuit-simulation waveform files as NumPy arrays.
 
 Reads HSPICE post files (9007, 9601, 2001, 2013; text, binary in either byte
