@@ -134,11 +134,6 @@ void collectValues(const WaveformValues& values, FileFacts& f) {
     }
 }
 
-bool isPostFormat(uint32_t format) {
-    return format == kFormatPost9007 || format == kFormatPost9601 || format == kFormatPost2001 ||
-           format == kFormatPost2013;
-}
-
 FileFacts examine(const std::string& path) {
     FileFacts f;
     f.path = path;
@@ -150,11 +145,11 @@ FileFacts examine(const std::string& path) {
         return f;
     }
     collectHeader(*ds, f);
-    // Only the times and counts are looked at. HSPICE post files share one
-    // set of them, so their read keeps no signal and needs little memory
-    // however big the file; other formats keep every signal's own times.
+    // Only the times and counts are looked at. Where the signals share one
+    // set of them the read keeps no signal and needs little memory however
+    // big the file; other formats keep every signal's own times.
     std::vector<uint8_t> none;
-    if (isPostFormat(ds->dataFormat)) {
+    if (wfxSharedTimes(ds) != 0) {
         none.assign(static_cast<size_t>(std::max(ds->signalCount, 0)), 0);
     }
     WaveformValues values{};

@@ -6,7 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "internal.h"
+#include "dataset_tables.h"
+#include "failure.h"
 
 namespace {
 
@@ -220,4 +221,14 @@ int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
 
 const char* wfxName(const WaveformDataset* ds, int32_t nameOffset) {
     return ds->namePool + nameOffset;
+}
+
+int64_t estimatedDataSize(const WaveformDataset* ds) {
+    return ds != nullptr ? ds->sizeEstimate : -1;
+}
+
+int64_t requireDataSize(WaveformDataset* ds) {
+    int64_t size = estimatedDataSize(ds);
+    if (size < 1) return reportFailure(ds, Failure::kEmptyData);
+    return size;
 }

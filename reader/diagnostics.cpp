@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "internal.h"
+#include "failure.h"
 
 namespace {
 

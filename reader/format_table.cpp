@@ -1,52 +1,93 @@
-// The dispatch table: one row per data format code (see FormatEntry).
+// The dispatch table: one row per data format code (see FormatEntry), in
+// detection order.
+#include "format_table.h"
+
+#include <iterator>
+
+#include "detection.h"
 #include "formats/csdf.h"
 #include "formats/framed_event.h"
 #include "formats/measure_table.h"
 #include "formats/post_data.h"
 #include "formats/post_header.h"
 #include "formats/tagged_record.h"
-#include "internal.h"
 
 namespace {
 
-using M = ModeRule;
-using B = BlockUse;
-using V = ValueShape;
+// The HSPICE post versions. 2001 widens every binary value to 8 bytes and
+// text values to 13 characters; 2013 widens only the independent values.
+constexpr PostTraits kPost9007{"9007", 4, 16, 4, 4, 11};
+constexpr PostTraits kPost9601{"9601", 4, 0, 4, 4, 11};
+constexpr PostTraits kPost2001{"2001", 5, 0, 8, 8, 13};
+constexpr PostTraits kPost2013{"2013", 5, 0, 4, 8, 11};
 
 constexpr uint8_t kPostFraming = 4;
 constexpr uint8_t kEventFraming = 5;
+constexpr uint8_t kFramed7Framing = 7;
+constexpr uint8_t kTaggedFraming = 9;
+
+constexpr const char* kPropertyStoreWords[] = {"QVKversion", nullptr};
+constexpr const char* kRadixWords[] = {"radix", "Radix", "RADIX", nullptr};
+constexpr const char* kCsdfWords[] = {"#H", nullptr};
+constexpr const char* kEndWords[] = {"$end", "End", "END", nullptr};
+
+constexpr FormatEntry postRow(uint32_t code, const char* name, const PostTraits* traits) {
+    return {code,
+            name,
+            hasPostVersion,
+            nullptr,
+            ModeRule::kFirstBytes,
+            BlockUse::kWhenBinary,
+            kPostFraming,
+            ValueShape::kSharedAxis,
+            true,
+            true,
+            traits,
+            readPostHeader,
+            readPostData,
+            nullptr};
+}
+
+// A recognised format without a reader: open refuses it with status 2.
+constexpr FormatEntry refusedRow(uint32_t code, const char* name, Detector detect,
+                                 const char* const* keywords, ModeRule mode, BlockUse blocks,
+                                 uint8_t framingValue) {
+    return {code,  name,  detect,  keywords, mode,    blocks, framingValue, ValueShape::kSharedAxis,
+            false, false, nullptr, nullptr,  nullptr, nullptr};
+}
 
 // Codes 3, 6, 7 and those above 15 have no row: open refuses them as unknown.
 // Formats 8 and 12 get block buffers though they have no reader, as the open
-// has always done (an allocation failure there is status 8, not 2).
+// has always done (an allocation failure there is status 8, not 2). The
+// property store's quoted keyword is unambiguous, so it goes first; binary
+// markers come before any text search, as their payload may hold any text;
+// keyword searches come last, as these words may appear in any text file.
 constexpr FormatEntry kFormats[] = {
-    // code, name, mode, blocks, framing, shape, imaginary, header, data, release
-    {kFormatPost9007, "post 9007", M::kFirstBytes, B::kWhenBinary, kPostFraming, V::kSharedAxis,
-     true, readPostHeader, readPostData, nullptr},
-    {kFormatPropertyStore, "property store", M::kText, B::kNone, 0, V::kSharedAxis, false, nullptr,
-     nullptr, nullptr},
-    {kFormatCsdf, "csdf", M::kText, B::kNone, 0, V::kSharedAxis, true, readCsdfHeader, readCsdfData,
-     nullptr},
-    {kFormatMeasureTable, "measurement table", M::kText, B::kNone, 0, V::kSharedAxis, false,
-     readMeasureHeader, nullptr, nullptr},
-    {kFormatBinaryOther, "binary", M::kBinary, B::kNone, 0, V::kSharedAxis, false, nullptr, nullptr,
-     nullptr},
-    {kFormatEndText, "end text", M::kText, B::kAlways, 0, V::kSharedAxis, false, nullptr, nullptr,
-     nullptr},
-    {kFormatPost9601, "post 9601", M::kFirstBytes, B::kWhenBinary, kPostFraming, V::kSharedAxis,
-     true, readPostHeader, readPostData, nullptr},
-    {kFormatRadixText, "radix text", M::kText, B::kNone, 0, V::kSharedAxis, false, nullptr, nullptr,
-     nullptr},
-    {kFormatFramedEvent, "framed event", M::kBinary, B::kAlways, kEventFraming, V::kAxisPerSignal,
-     false, readFramedEventHeader, readFramedEventData, releaseFramedEvent},
-    {kFormatFramed7, "framed 7", M::kBinary, B::kAlways, 0, V::kSharedAxis, false, nullptr, nullptr,
-     nullptr},
-    {kFormatTaggedRecord, "tagged record", M::kBinary, B::kAlways, 0, V::kAxisPerSignal, true,
+    refusedRow(kFormatPropertyStore, "property store", hasQuotedKeyword, kPropertyStoreWords,
+               ModeRule::kText, BlockUse::kNone, 0),
+    {kFormatFramedEvent, "framed event", hasFramingMarkers, nullptr, ModeRule::kBinary,
+     BlockUse::kAlways, kEventFraming, ValueShape::kAxisPerSignal, false, false, nullptr,
+     readFramedEventHeader, readFramedEventData, releaseFramedEvent},
+    refusedRow(kFormatFramed7, "framed 7", hasFramingMarkers, nullptr, ModeRule::kBinary,
+               BlockUse::kAlways, kFramed7Framing),
+    {kFormatTaggedRecord, "tagged record", hasLeadingMarker, nullptr, ModeRule::kBinary,
+     BlockUse::kAlways, kTaggedFraming, ValueShape::kAxisPerSignal, true, false, nullptr,
      readTaggedRecordHeader, readTaggedRecordData, releaseTaggedRecord},
-    {kFormatPost2001, "post 2001", M::kFirstBytes, B::kWhenBinary, kPostFraming, V::kSharedAxis,
-     true, readPostHeader, readPostData, nullptr},
-    {kFormatPost2013, "post 2013", M::kFirstBytes, B::kWhenBinary, kPostFraming, V::kSharedAxis,
-     true, readPostHeader, readPostData, nullptr},
+    postRow(kFormatPost9007, "post 9007", &kPost9007),
+    postRow(kFormatPost9601, "post 9601", &kPost9601),
+    postRow(kFormatPost2001, "post 2001", &kPost2001),
+    postRow(kFormatPost2013, "post 2013", &kPost2013),
+    refusedRow(kFormatRadixText, "radix text", hasKeyword, kRadixWords, ModeRule::kText,
+               BlockUse::kNone, 0),
+    {kFormatCsdf, "csdf", hasKeyword, kCsdfWords, ModeRule::kText, BlockUse::kNone, 0,
+     ValueShape::kSharedAxis, true, false, nullptr, readCsdfHeader, readCsdfData, nullptr},
+    refusedRow(kFormatEndText, "end text", hasKeyword, kEndWords, ModeRule::kText,
+               BlockUse::kAlways, 0),
+    // Never detected: opened only when the caller names the code.
+    {kFormatMeasureTable, "measurement table", nullptr, nullptr, ModeRule::kText, BlockUse::kNone,
+     0, ValueShape::kSharedAxis, false, false, nullptr, readMeasureHeader, nullptr, nullptr},
+    refusedRow(kFormatBinaryOther, "binary", nullptr, nullptr, ModeRule::kBinary, BlockUse::kNone,
+               0),
 };
 
 }  // namespace
@@ -56,4 +97,9 @@ const FormatEntry* findFormat(uint32_t code) {
         if (entry.code == code) return &entry;
     }
     return nullptr;
+}
+
+const FormatEntry* formatRows(int* count) {
+    *count = static_cast<int>(std::size(kFormats));
+    return kFormats;
 }

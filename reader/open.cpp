@@ -14,88 +14,13 @@
 #include <unistd.h>
 #endif
 
-#include "internal.h"
+#include "dataset_tables.h"
+#include "detection.h"
+#include "failure.h"
+#include "format_table.h"
+#include "formats/block_layer.h"
 
 namespace {
-
-constexpr uint32_t kUndetected = 0xFFFFFFFFu;
-constexpr uint8_t kModeUndetermined = 255;
-
-bool inRange(unsigned char c, int low, int high) {
-    return c >= low && c <= high;
-}
-
-// 4 bytes equal to text at pos, when more than pos bytes were read.
-bool hasAt(const unsigned char* b, int n, int pos, const char* text) {
-    return n > pos && std::memcmp(b + pos, text, 4) == 0;
-}
-
-bool hasVersion(const unsigned char* b, int n, const char* version, int first) {
-    // The version stands behind the 16-byte frame of the first block, or with
-    // the byte-framed or text layout 8 or 16 bytes earlier.
-    return hasAt(b, n, first, version) || hasAt(b, n, first + 16, version) ||
-           hasAt(b, n, first + 8, version);
-}
-
-// Text keyword search stops at the first NUL, like a C string search.
-bool contains(const char* text, const char* keyword) {
-    return std::strstr(text, keyword) != nullptr;
-}
-
-bool hasQuotedKeyword(const char* text, const char* keyword) {
-    size_t length = std::strlen(keyword);
-    for (const char* p = std::strstr(text, keyword); p != nullptr;
-         p = std::strstr(p + 1, keyword)) {
-        if (p > text && p[-1] == '"' && p[length] == '"') return true;
-    }
-    return false;
-}
-
-// Sniffs the data format from the first 256 bytes; rewinds the stream.
-uint32_t detectFormat(gzFile stream) {
-    unsigned char b[257] = {};
-    int n = gzread(stream, b, 256);
-    if (n < 0) n = 0;
-    gzseek(stream, 0, SEEK_SET);
-    const char* text = reinterpret_cast<const char*>(b);
-
-    // The property store's quoted keyword is unambiguous, so it goes first.
-    if (hasQuotedKeyword(text, "QVKversion")) return kFormatPropertyStore;
-    // Binary framing markers come before any text search: their payload may
-    // hold any text at all.
-    if (n > 12 && (b[0] == 5 || b[3] == 5) && (b[8] == 5 || b[11] == 5)) return kFormatFramedEvent;
-    if (n > 12 && (b[0] == 7 || b[3] == 7) && (b[8] == 7 || b[11] == 7)) return kFormatFramed7;
-    // A leading 9 is only the tagged record marker when no printable text follows.
-    if (n > 4 && b[0] == 9 && !inRange(b[1], 58, 126) && !inRange(b[2], 58, 126)) {
-        return kFormatTaggedRecord;
-    }
-    if (n > 4 && b[3] == 9 && !inRange(b[4], 58, 126)) return kFormatTaggedRecord;
-    if (hasVersion(b, n, "9007", 16)) return kFormatPost9007;
-    if (hasVersion(b, n, "9601", 16)) return kFormatPost9601;
-    if (hasVersion(b, n, "2001", 20)) return kFormatPost2001;
-    if (hasVersion(b, n, "2013", 20)) return kFormatPost2013;
-    // Keyword searches last: these words may appear in any text file.
-    if (contains(text, "radix") || contains(text, "Radix") || contains(text, "RADIX")) {
-        return kFormatRadixText;
-    }
-    if (contains(text, "#H")) return kFormatCsdf;
-    if (contains(text, "$end") || contains(text, "End") || contains(text, "END")) {
-        return kFormatEndText;
-    }
-    return kUndetected;
-}
-
-// The file mode the format's row asks for; post files tell by their first bytes.
-uint8_t detectFileMode(gzFile stream, const FormatEntry* format) {
-    if (format == nullptr || format->mode == ModeRule::kText) return kModeText;
-    if (format->mode == ModeRule::kBinary) return kModeBinary;
-    unsigned char b[4];
-    int n = gzread(stream, b, 4);
-    gzseek(stream, 0, SEEK_SET);
-    if (n < 4) return kModeUndetermined;
-    if (b[0] == 4 || b[0] == 0x4B || b[3] == 4) return kModeBinary;
-    return kModeText;
-}
 
 bool usesBlockBuffers(const FormatEntry* format, uint8_t mode) {
     if (format == nullptr) return false;
@@ -210,11 +135,12 @@ uint32_t openStream(WaveformDataset* ds, const char* fileName) {
 // Returns kOpenOk or kOpenUnknown with the message stored.
 uint32_t settleFormat(WaveformDataset* ds, uint32_t* dataFormat, uint8_t* fileMode) {
     if (*dataFormat == WFX_DETECT_FORMAT) {
-        *dataFormat = detectFormat(ds->stream);
-        if (*dataFormat == kUndetected) {
+        const FormatEntry* detected = detectFormat(ds->stream);
+        if (detected == nullptr) {
             reportFailure(ds, Failure::kUnknownFormat);
             return kOpenUnknown;
         }
+        *dataFormat = detected->code;
     }
     if (*fileMode == WFX_DETECT_MODE)
         *fileMode = detectFileMode(ds->stream, findFormat(*dataFormat));
@@ -225,42 +151,7 @@ uint32_t settleFormat(WaveformDataset* ds, uint32_t* dataFormat, uint8_t* fileMo
     return kOpenOk;
 }
 
-// Keeps the block state the header reader left, so every data read can start
-// from it again.
-void saveBlockState(WaveformDataset* ds) {
-    int32_t length = ds->blockLength;
-    if (length < 0) length = 0;
-    if (length > WFX_BLOCK_SIZE) length = WFX_BLOCK_SIZE;
-    std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
-    ds->savedLength = ds->blockLength;
-    ds->savedPosition = ds->blockPosition;
-    ds->savedFileMode = ds->fileMode;
-}
-
 }  // namespace
-
-void restoreSavedBlock(WaveformDataset* ds) {
-    int32_t length = ds->savedLength;
-    if (length < 0 || length > WFX_BLOCK_SIZE || ds->blockBuffer == nullptr) length = 0;
-    if (length > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(length));
-    ds->blockLength = length;
-    ds->blockPosition = ds->savedPosition;
-    if (ds->blockPosition < 0 || ds->blockPosition > length) ds->blockPosition = length;
-    ds->blockContinuation = 0;
-    // A damaged block may have set the swapped flag during an earlier read;
-    // every read starts from the byte order the header left.
-    ds->fileMode = ds->savedFileMode;
-}
-
-int64_t estimatedDataSize(const WaveformDataset* ds) {
-    return ds != nullptr ? ds->sizeEstimate : -1;
-}
-
-int64_t requireDataSize(WaveformDataset* ds) {
-    int64_t size = estimatedDataSize(ds);
-    if (size < 1) return reportFailure(ds, Failure::kEmptyData);
-    return size;
-}
 
 WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t fileMode,
                          uint32_t* status) {
@@ -283,6 +174,7 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
     ds->dataFormat = dataFormat;
 
     const FormatEntry* format = findFormat(dataFormat);
+    if (format != nullptr) ds->framingValue = format->framingValue;
     if (usesBlockBuffers(format, fileMode)) {
         ds->blockBuffer = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
         ds->savedBlock = static_cast<uint8_t*>(std::malloc(WFX_BLOCK_SIZE));
@@ -295,7 +187,7 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
         reportFailure(ds, Failure::kUnknownCode, nullptr, static_cast<int>(dataFormat));
         return failOpen(ds, status, kOpenUnknown);
     }
-    if (format->header == nullptr || !format->header(ds)) {
+    if (format->header == nullptr || !format->header(ds, *format)) {
         return failOpen(ds, status, kOpenNoReader);
     }
 
@@ -324,7 +216,7 @@ int wfxRead(WaveformDataset* ds, WaveformValues* out) {
         out->imag = allocEntries<float**>(signals);
         if (out->imag == nullptr) return readOutOfMemory(ds, out);
     }
-    if (!format->data(ds, out)) {
+    if (!format->data(ds, out, *format)) {
         wfxReleaseValues(out);
         return 0;
     }
@@ -366,8 +258,9 @@ int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* o
 }
 
 int wfxCanStream(const WaveformDataset* ds) {
-    return ds != nullptr && ds->dataFormat < 32 &&
-           ((WFX_POST_FORMAT_MASK >> ds->dataFormat) & 1u) != 0 && ds->sweepCount == 1 &&
+    if (ds == nullptr) return 0;
+    const FormatEntry* format = findFormat(ds->dataFormat);
+    return format != nullptr && format->streamable && ds->sweepCount == 1 &&
            ds->sweepParamCount == 0;
 }
 
@@ -414,6 +307,11 @@ int wfxClose(WaveformDataset* ds) {
 const char* wfxFormatName(uint32_t dataFormat) {
     const FormatEntry* entry = findFormat(dataFormat);
     return entry != nullptr ? entry->name : nullptr;
+}
+
+int wfxSharedTimes(const WaveformDataset* ds) {
+    const FormatEntry* format = ds != nullptr ? findFormat(ds->dataFormat) : nullptr;
+    return format != nullptr && format->shape == ValueShape::kSharedAxis ? 1 : 0;
 }
 
 int wfxIsCompressed(const WaveformDataset* ds) {

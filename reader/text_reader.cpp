@@ -1,8 +1,11 @@
 // Token and line readers over the dataset's gzip stream.
+#include "text_reader.h"
+
 #include <cstdlib>
 #include <cstring>
 
-#include "internal.h"
+#include "failure.h"
+#include "growth.h"
 
 namespace {
 

@@ -46,7 +46,6 @@ enum DataFormat {
     kFormatPost2013 = 15      /* HSPICE post file, version "2013" */
 };
 #define WFX_DETECT_FORMAT 0xFFFFFFFFu /* passed to open: detect the data format */
-#define WFX_POST_FORMAT_MASK 0xC201u  /* bit set of the HSPICE post codes 0, 9, 14, 15 */
 
 /* FileMode: flags of the fileMode field. */
 enum FileMode {
@@ -166,6 +165,7 @@ typedef struct WaveformDataset {
     int32_t savedPosition;
     int32_t savedLength;
     uint8_t savedFileMode; /* fileMode then: a swapped block met later holds for one read */
+    uint8_t framingValue;  /* marker value of the blocks, from the format (0 without blocks) */
 
     /* format readers' working state */
     int64_t dataSize;     /* data section size (framed event, tagged record) */
@@ -269,6 +269,10 @@ WFX_API const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
 /* A short name of a data format code ("post 9601", "csdf", ...), from the
  * reader's dispatch table; NULL for a code that has no entry. */
 WFX_API const char* wfxFormatName(uint32_t dataFormat);
+
+/* 1 when every signal of the dataset shares one set of times (entry 0 of
+ * axis and counts), 0 when each has its own or ds is NULL. */
+WFX_API int wfxSharedTimes(const WaveformDataset* ds);
 
 /* 1 when the dataset's file is gzip-compressed, 0 when it is read as it is
  * (or ds is NULL). */

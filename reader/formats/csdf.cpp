@@ -15,7 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "../text_reader.h"
 
 namespace {
 
@@ -234,7 +237,7 @@ int readCsdfNodeListSwept(WaveformDataset* ds, const CsdfHeaderState* state) {
 
 }  // namespace
 
-int readCsdfHeader(WaveformDataset* ds) {
+int readCsdfHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
     char line[kLineSize];
     // Counting pass: every line holding "#H" starts a section, one per sweep.
     // The size is summed line by line: where zlib keeps positions in a 32-bit
@@ -475,7 +478,7 @@ int csdfAllocateEntries(WaveformDataset* ds, WaveformValues* out, int32_t sweeps
 
 }  // namespace
 
-int readCsdfData(WaveformDataset* ds, WaveformValues* out) {
+int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
     const int32_t nodes = out->signalCount;
     const int32_t sweeps = out->sweepSlots;
     // Without a node list the header left no independent variable: nothing

@@ -8,19 +8,19 @@
 #ifndef WAVTREX_FORMATS_CSDF_H
 #define WAVTREX_FORMATS_CSDF_H
 
-#include "../wfx.h"
+#include "../format_table.h"
 
 // Reads the header keys and the node list into ds (variables, counts, title,
 // version, date, analysisKind). Also leaves in ds->dataSize the number of
 // bytes after the header, which bounds the data reader's first buffers.
 // Returns 1, or 0 with the reason in the last-error text.
-int readCsdfHeader(WaveformDataset* ds);
+int readCsdfHeader(WaveformDataset* ds, const FormatEntry& row);
 
 // Reads every sweep into out's holders: real[i][s] per node, imag[i][s] for
 // complex nodes of an AC file, axis[0][s] and counts[0][s] shared by all nodes
 // (one holder), and for a swept file sweepValues[s] (one
 // float, always 0). Returns 1, or 0 with lastError and the
 // last-error text set; whatever was allocated stays attached to out.
-int readCsdfData(WaveformDataset* ds, WaveformValues* out);
+int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row);
 
 #endif

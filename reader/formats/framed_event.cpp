@@ -1,13 +1,18 @@
 // Framed event waveform files; see framed_event.h.
 #include "framed_event.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "../growth.h"
+#include "block_layer.h"
 #include "per_signal.h"
-#include "post_block.h"
 
 namespace {
 
@@ -273,7 +278,7 @@ void releaseFramedEvent(WaveformDataset* ds) {
     ds->signalIdList = nullptr;
 }
 
-int readFramedEventHeader(WaveformDataset* ds) {
+int readFramedEventHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
     int32_t signals;
@@ -285,7 +290,7 @@ int readFramedEventHeader(WaveformDataset* ds) {
     return 1;
 }
 
-int readFramedEventData(WaveformDataset* ds, WaveformValues* out) {
+int readFramedEventData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
     ds->dataSize = requireDataSize(ds);
     if (ds->dataSize < 1) return 0;
     if (ds->signalCount < 1) return reportFailure(ds, Failure::kNoSignals);

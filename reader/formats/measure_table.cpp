@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "../text_reader.h"
 
 namespace {
 
@@ -99,7 +102,7 @@ int measureNamesFromTokens(WaveformDataset* ds) {
 
 }  // namespace
 
-int readMeasureHeader(WaveformDataset* ds) {
+int readMeasureHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
     char line[kLineSize];
     if (!nextBoundedLine(ds->stream, line)) {
         return reportFailure(ds, Failure::kMeasureEmpty);

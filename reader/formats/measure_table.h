@@ -8,10 +8,10 @@
 #ifndef WAVTREX_FORMATS_MEASURE_TABLE_H
 #define WAVTREX_FORMATS_MEASURE_TABLE_H
 
-#include "../wfx.h"
+#include "../format_table.h"
 
 // Reads the header into ds (version, title, analysisKind 9, the columns).
 // Returns 1, or 0 with the reason in the last-error text.
-int readMeasureHeader(WaveformDataset* ds);
+int readMeasureHeader(WaveformDataset* ds, const FormatEntry& row);
 
 #endif

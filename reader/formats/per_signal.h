@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-#include "../internal.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
 
 // Identifiers a file may use, one past the largest: a map larger than the
 // file is not worth trusting, except that small files may use identifiers up

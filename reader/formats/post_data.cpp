@@ -1,19 +1,22 @@
 // HSPICE post file data: one table per sweep, each closed by an end marker.
 #include "post_data.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
-#include "post_block.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "block_layer.h"
 
 namespace {
 
 constexpr double kEndMarker = 9.999e29;  // an independent value above it ends a table
-constexpr int kTextWidth = 11;
-constexpr int kWideTextWidth = 13;  // version 2001
+constexpr int kTextFieldSize = 32;       // room for a value of the text form
 constexpr int32_t kFirstSweepSlots = 16;
 // Rows whose pages are touched ahead, array by array (64 KiB of each).
 constexpr size_t kTouchRows = 16384;
@@ -48,6 +51,7 @@ T* allocSlots(int32_t slots) {
 struct TableReader {
     WaveformDataset* ds;
     WaveformValues* out;
+    const PostTraits& post;
     int32_t columns = 0;         // values per row, the independent one included
     float*** holders = nullptr;  // per column: the slot array it is stored in
     float** rowDst = nullptr;    // per column: the array of the current sweep
@@ -196,6 +200,26 @@ inline float decodeAs(const uint8_t* p) {
     }
 }
 
+// Reads the next value in the file's form and version (text fields as atof
+// takes them; binary doubles narrowed); axis tells an independent value,
+// which some versions keep wider. Returns 1, or 0 when it cannot be read.
+int readPostValue(WaveformDataset* ds, const PostTraits& post, bool axis, float* value) {
+    if (isText(ds)) {
+        char field[kTextFieldSize];
+        const int width = post.textWidth < kTextFieldSize ? post.textWidth : kTextFieldSize - 1;
+        if (readNumberField(ds, field, width) == nullptr) return 0;
+        field[width] = '\0';
+        *value = static_cast<float>(std::strtod(field, nullptr));
+        return 1;
+    }
+    const bool wide = (axis ? post.axisBytes : post.valueBytes) == 8;
+    const char* field = blockFieldInPlace(ds, wide ? 8 : 4);
+    if (field == nullptr) return 0;
+    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds)))
+                  : decodeFloat(field, blockSwapped(ds));
+    return 1;
+}
+
 // Reads columns 1 .. columns-1 of a binary row. Values that lie wholly inside
 // the current block are converted straight from it; only a value that reaches
 // the block end (whose closing word must be read) or straddles two blocks
@@ -241,7 +265,7 @@ int readBinaryRow(TableReader& t, size_t row) {
 int readGenericRow(TableReader& t, size_t row) {
     for (int32_t c = 1; c < t.columns; ++c) {
         float v;
-        if (!readPostValue(t.ds, &v)) return c;
+        if (!readPostValue(t.ds, t.post, false, &v)) return c;
         if (t.rowDst[c] != nullptr) t.rowDst[c][row] = v;
     }
     return t.columns;
@@ -249,10 +273,10 @@ int readGenericRow(TableReader& t, size_t row) {
 
 using RowReader = int (*)(TableReader&, size_t);
 
-RowReader chooseRowReader(const WaveformDataset* ds) {
+RowReader chooseRowReader(const WaveformDataset* ds, const PostTraits& post) {
     if (isText(ds)) return readGenericRow;
     bool swapped = blockSwapped(ds);
-    if (ds->dataFormat == kFormatPost2001) {
+    if (post.valueBytes == 8) {
         return swapped ? readBinaryRow<double, true> : readBinaryRow<double, false>;
     }
     return swapped ? readBinaryRow<float, true> : readBinaryRow<float, false>;
@@ -272,28 +296,6 @@ size_t firstCapacity(const WaveformDataset* ds, int64_t estimate, int32_t column
     int64_t values = byRule < byFile ? byRule : byFile;
     return values < 1 ? 1 : static_cast<size_t>(values);
 }
-
-}  // namespace
-
-int readPostValue(WaveformDataset* ds, float* value) {
-    if (isText(ds)) {
-        char field[kWideTextWidth + 1];
-        int width = ds->dataFormat == kFormatPost2001 ? kWideTextWidth : kTextWidth;
-        if (readNumberField(ds, field, width) == nullptr) return 0;
-        field[width] = '\0';
-        *value = static_cast<float>(std::strtod(field, nullptr));
-        return 1;
-    }
-    bool wide = ds->dataFormat == kFormatPost2001 ||
-                (ds->dataFormat == kFormatPost2013 && ds->axisPending != 0);
-    const char* field = blockFieldInPlace(ds, wide ? 8 : 4);
-    if (field == nullptr) return 0;
-    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds)))
-                  : decodeFloat(field, blockSwapped(ds));
-    return 1;
-}
-
-namespace {
 
 // The columns of a row and the first sweep slots of every entry. Slots for
 // the sweeps grow as sweeps are reached, so a header that promises many
@@ -340,12 +342,14 @@ int prepareTables(TableReader& t, int64_t estimate) {
 // What reading a sweep's parameter values came to.
 enum class SweepValues { kRead, kFileEnded, kOutOfMemory };
 
-SweepValues readSweepValues(WaveformDataset* ds, WaveformValues* out, int32_t s) {
+SweepValues readSweepValues(WaveformDataset* ds, const PostTraits& post, WaveformValues* out,
+                            int32_t s) {
     out->sweepValues[s] =
         static_cast<float*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(float)));
     if (out->sweepValues[s] == nullptr) return SweepValues::kOutOfMemory;
     for (int32_t k = 0; k < ds->sweepParamCount; ++k) {
-        if (!readPostValue(ds, &out->sweepValues[s][k])) return SweepValues::kFileEnded;
+        if (!readPostValue(ds, post, false, &out->sweepValues[s][k]))
+            return SweepValues::kFileEnded;
     }
     return SweepValues::kRead;
 }
@@ -367,11 +371,9 @@ bool handOver(TableReader& t, int32_t s) {
 int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
     WaveformDataset* ds = t.ds;
     uint32_t& count = t.out->counts[0][s];
-    ds->axisPending = 1;
     float axis;
-    int got = readPostValue(ds, &axis);
+    int got = readPostValue(ds, t.post, true, &axis);
     while (got) {
-        ds->axisPending = 0;
         // A streamed table ends where a kept one would.
         if (static_cast<double>(axis) > kEndMarker || t.rowsHanded + count == UINT32_MAX) break;
         size_t row = count;
@@ -397,21 +399,19 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         for (int32_t c = readRow(t, row); c < t.columns; ++c) {
             if (t.rowDst[c] != nullptr) t.rowDst[c][row] = 0.0f;
         }
-        ds->axisPending = 1;
-        got = readPostValue(ds, &axis);
+        got = readPostValue(ds, t.post, true, &axis);
     }
-    ds->axisPending = 0;
     if (t.stream != nullptr && count > 0 && !t.stream->stopped) handOver(t, s);
     return 1;
 }
 
 }  // namespace
 
-int readPostData(WaveformDataset* ds, WaveformValues* out) {
+int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row) {
+    if (row.post == nullptr) return reportFailure(ds, Failure::kMalformed);
     if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0)
         return reportFailure(ds, Failure::kMalformed);
     if (!isText(ds)) restoreSavedBlock(ds);
-    ds->axisPending = 0;
 
     int64_t estimate = requireDataSize(ds);
     if (estimate < 1) return 0;
@@ -419,10 +419,10 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
         out->real == nullptr)
         return 0;
 
-    TableReader t{ds, out};
+    TableReader t{ds, out, *row.post};
     t.stream = static_cast<RowStream*>(ds->rowStream);
     if (!prepareTables(t, estimate)) return 0;
-    RowReader readRow = chooseRowReader(ds);
+    RowReader readRow = chooseRowReader(ds, *row.post);
     int32_t holderSlots = -1;
     for (int32_t s = 0; s < ds->sweepCount; ++s) {
         int room = t.ensureSlots(s);
@@ -434,7 +434,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out) {
             holderSlots = out->sweepSlots;
         }
         if (ds->sweepParamCount > 0) {
-            SweepValues values = readSweepValues(ds, out, s);
+            SweepValues values = readSweepValues(ds, *row.post, out, s);
             if (values == SweepValues::kOutOfMemory) return outOfMemoryMessage(ds);
             if (values == SweepValues::kFileEnded) {
                 // The file ends before this table: the tables before it stand.

@@ -2,18 +2,14 @@
 #ifndef WAVTREX_FORMATS_POST_DATA_H
 #define WAVTREX_FORMATS_POST_DATA_H
 
-#include "../wfx.h"
+#include "../format_table.h"
 
-// Reads every sweep into out's holders. Returns 1, or 0 with lastError and the
-// reason stored; arrays already attached to out are released by the caller.
-// A short file lowers sweepCount; a table cut short keeps the rows read.
-// A table without rows has count 0 and no arrays (NULL). Imaginary arrays of
-// real signals exist but are not filled.
-int readPostData(WaveformDataset* ds, WaveformValues* out);
-
-// Reads the next value in the file's form and version (text fields as atof
-// takes them; binary doubles narrowed). axisPending selects the 8-byte
-// independent values of 2013 files. Returns 1, or 0 when it cannot be read.
-int readPostValue(WaveformDataset* ds, float* value);
+// Reads every sweep into out's holders, in the version the row's post traits
+// describe. Returns 1, or 0 with lastError and the reason stored; arrays
+// already attached to out are released by the caller. A short file lowers
+// sweepCount; a table cut short keeps the rows read. A table without rows
+// has count 0 and no arrays (NULL). Imaginary arrays of real signals exist
+// but are not filled.
+int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row);
 
 #endif

@@ -6,8 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
-#include "post_block.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "../growth.h"
+#include "../text_reader.h"
+#include "block_layer.h"
 
 namespace {
 
@@ -20,12 +24,13 @@ constexpr int kSkipBeforeSweeps = 72;
 constexpr int kSweepCountWidth = 4;
 constexpr int kSkipAfterSweeps = 76;
 constexpr int kTypeCodeWidth = 8;
-constexpr int kOldNameWidth = 16;  // names of version 9007
+constexpr int kNameFieldSize = 64;  // room for a fixed-width name field
 constexpr int kTerminatorWidth = 8;
 constexpr int32_t kHighPartScale = 10000;
 
-bool isNewVersion(const WaveformDataset* ds) {
-    return ds->dataFormat == kFormatPost2001 || ds->dataFormat == kFormatPost2013;
+// Versions whose probe count has a high part of its own.
+bool hasProbeHighPart(const PostTraits& post) {
+    return post.countFields > 4;
 }
 
 bool isBinary(const WaveformDataset* ds) {
@@ -87,10 +92,14 @@ struct TypeCodes {
     }
 };
 
-// The next variable or sweep name, in the file's version and form.
-// Returns the name (valid until the next read) or NULL.
-const char* readName(WaveformDataset* ds, char* field) {
-    if (ds->dataFormat == kFormatPost9007) return readField(ds, field, kOldNameWidth);
+// The next variable or sweep name, in the file's version and form; field
+// holds kNameFieldSize bytes. Returns the name (valid until the next read) or
+// NULL.
+const char* readName(WaveformDataset* ds, const PostTraits& post, char* field) {
+    if (post.nameWidth > 0) {
+        if (post.nameWidth >= kNameFieldSize) return nullptr;
+        return readField(ds, field, post.nameWidth);
+    }
     if (isBinary(ds)) return readBlockWord(ds);
     uint32_t lines = 0;
     // End of input among the names fails the header without a message of its own.
@@ -103,10 +112,10 @@ uint32_t variableKind(const WaveformDataset* ds, int32_t position, uint32_t type
     return isComplexTypeCode(typeCode, true) ? kKindComplex : kKindReal;
 }
 
-int addFileVariables(WaveformDataset* ds, const uint32_t* typeCodes) {
-    char field[kOldNameWidth + 1];
+int addFileVariables(WaveformDataset* ds, const PostTraits& post, const uint32_t* typeCodes) {
+    char field[kNameFieldSize];
     for (int32_t position = 0; position <= ds->signalCount; ++position) {
-        const char* name = readName(ds, field);
+        const char* name = readName(ds, post, field);
         if (name == nullptr) return 0;
         // readTypeCodes read signalCount + 1 codes, one per position here.
         // NOLINTNEXTLINE(clang-analyzer-core.NullDereference,clang-analyzer-core.uninitialized.Assign)
@@ -162,9 +171,9 @@ struct Counts {
     int32_t sweeps = 0;
 };
 
-int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
+int readBinaryCounts(WaveformDataset* ds, const PostTraits& post, Counts* counts) {
     char fields[7][kCountWidth + 1] = {};
-    bool newVersion = isNewVersion(ds);
+    bool newVersion = hasProbeHighPart(post);
     int fieldCount = 6;  // main, probes, sweep names, main high, version or probe high, 20
     for (int i = 0; i < fieldCount; ++i) {
         // The block layer has already stored the message; it is stored again
@@ -201,9 +210,9 @@ int readBinaryCounts(WaveformDataset* ds, Counts* counts) {
     return 1;
 }
 
-int readTextCounts(WaveformDataset* ds, Counts* counts) {
+int readTextCounts(WaveformDataset* ds, const PostTraits& post, Counts* counts) {
     char fields[6][kCountWidth + 1] = {};
-    bool newVersion = isNewVersion(ds);
+    bool newVersion = hasProbeHighPart(post);
     // main, probes, sweep names, main high, then probe high or the version
     int countFields = newVersion ? 5 : 4;
     for (int i = 0; i < countFields; ++i) {
@@ -275,19 +284,17 @@ int readTypeCodes(WaveformDataset* ds, TypeCodes* codes) {
     return 1;
 }
 
-}  // namespace
-
-int readPostNames(WaveformDataset* ds, const uint32_t* typeCodes) {
-    return addFileVariables(ds, typeCodes);
-}
-
-int readPostNamesWithSweep(WaveformDataset* ds, const uint32_t* typeCodes, int32_t sweepNameCount,
-                           int32_t sweepCount) {
-    if (!addFileVariables(ds, typeCodes)) return 0;
-    char field[kOldNameWidth + 1];
+// Reads the names of the independent variable and the signals, then
+// sweepNameCount sweep names, and puts the sweep variable at position 0 (a
+// real variable for one name, the "datum(" compound with its member types for
+// several). A sweepCount above 0 becomes the dataset's sweepCount.
+int readPostNamesWithSweep(WaveformDataset* ds, const PostTraits& post, const uint32_t* typeCodes,
+                           int32_t sweepNameCount, int32_t sweepCount) {
+    if (!addFileVariables(ds, post, typeCodes)) return 0;
+    char field[kNameFieldSize];
     int32_t compound = -1;
     for (int32_t i = 0; i < sweepNameCount; ++i) {
-        const char* name = readName(ds, field);
+        const char* name = readName(ds, post, field);
         if (name == nullptr) return 0;
         if (sweepNameCount == 1) {
             if (addVariable(ds, name, 0, kKindReal) < 0) return 0;
@@ -314,16 +321,15 @@ int readPostNamesWithSweep(WaveformDataset* ds, const uint32_t* typeCodes, int32
     return 1;
 }
 
-namespace {
-
 // Both forms read the same fields in the same order; the field readers and
 // the messages differ.
-int readPostHeaderFields(WaveformDataset* ds) {
+int readPostHeaderFields(WaveformDataset* ds, const PostTraits& post) {
     if (ds->stream == nullptr) return malformed(ds);
     bool binary = isBinary(ds);
     if (binary) ds->framingMode = kFramingUndecided;
     Counts counts;
-    if (!(binary ? readBinaryCounts(ds, &counts) : readTextCounts(ds, &counts))) return 0;
+    if (!(binary ? readBinaryCounts(ds, post, &counts) : readTextCounts(ds, post, &counts)))
+        return 0;
 
     // Counts that leave no variable at all, or more than a position can hold,
     // cannot describe a file.
@@ -339,22 +345,16 @@ int readPostHeaderFields(WaveformDataset* ds) {
     if (!readDescription(ds, &counts)) return 0;
     TypeCodes codes;
     if (!readTypeCodes(ds, &codes)) return 0;
-    int named = swept ? readPostNamesWithSweep(ds, codes.codes, counts.sweepNames, counts.sweeps)
-                      : readPostNames(ds, codes.codes);
+    int named =
+        swept ? readPostNamesWithSweep(ds, post, codes.codes, counts.sweepNames, counts.sweeps)
+              : addFileVariables(ds, post, codes.codes);
     if (!named) return 0;
     return checkTerminator(ds);
 }
 
 }  // namespace
 
-int readBinaryPostHeader(WaveformDataset* ds) {
-    return readPostHeaderFields(ds);
-}
-int readAsciiPostHeader(WaveformDataset* ds) {
-    return readPostHeaderFields(ds);
-}
-
-int readPostHeader(WaveformDataset* ds) {
-    if ((ds->fileMode & kModeText) != 0 && ds->stream != nullptr) return readAsciiPostHeader(ds);
-    return readBinaryPostHeader(ds);
+int readPostHeader(WaveformDataset* ds, const FormatEntry& row) {
+    if (row.post == nullptr) return malformed(ds);
+    return readPostHeaderFields(ds, *row.post);
 }

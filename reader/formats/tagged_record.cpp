@@ -1,6 +1,8 @@
 // Tagged record waveform files; see tagged_record.h.
 #include "tagged_record.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +11,11 @@
 #include <type_traits>
 #include <unordered_map>
 
-#include "../internal.h"
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "../growth.h"
+#include "block_layer.h"
 #include "byte_order.h"
 #include "per_signal.h"
 
@@ -585,7 +591,7 @@ bool taggedReadSweeps(TaggedRead& read) {
 
 }  // namespace
 
-int readTaggedRecordHeader(WaveformDataset* ds) {
+int readTaggedRecordHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
     int32_t signals;
@@ -619,7 +625,7 @@ int readTaggedRecordHeader(WaveformDataset* ds) {
     return taggedScopes(ds) ? 1 : 0;
 }
 
-int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out) {
+int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
     ds->dataSize = requireDataSize(ds);
     if (ds->dataSize < 1) return 0;
     if (ds->signalCount < 1) return reportFailure(ds, Failure::kNoSignals);

@@ -10,17 +10,17 @@
 
 #include <string>
 
-#include "../wfx.h"
+#include "../format_table.h"
 
 // Reads the header into ds: variables, types, signalIdMap and the scope tree
 // (ds->nameTree). Returns 1, or 0 with the reason stored; what was allocated
 // stays owned by ds and goes with it.
-int readTaggedRecordHeader(WaveformDataset* ds);
+int readTaggedRecordHeader(WaveformDataset* ds, const FormatEntry& row);
 
 // Reads every sweep into out's holders, one axis and count entry per signal.
 // A signal without points in a sweep has count 0 and no arrays there (NULL).
 // Returns 1, or 0 with the reason stored (wfxRead then releases out).
-int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out);
+int readTaggedRecordData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row);
 
 // Releases what the header reader left in ds: signalIdMap and the scope tree
 // (ds->nameTree). Safe when either is NULL.

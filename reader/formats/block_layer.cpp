@@ -1,19 +1,20 @@
-// Block framing of binary post files and the text form's field readers.
-#include "post_block.h"
+// Block framing of the binary formats and the text post form's field readers.
+#include "block_layer.h"
+
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "../internal.h"
+#include "../failure.h"
+#include "../growth.h"
 
 namespace {
 
-constexpr int kByteFramedMark = 0x4B;    // 'K': first byte of a byte-framed file
 constexpr int kByteFramedPrefix = 0x04;  // first and sixth byte of a block prefix
-constexpr uint8_t kPostFramingValue = 4;
-constexpr int kContinuedPiece = 0x81;  // 128 bytes, another piece follows
-constexpr int kByteFramedEnd = 0x82;   // end of a byte-framed file
+constexpr int kContinuedPiece = 0x81;    // 128 bytes, another piece follows
+constexpr int kByteFramedEnd = 0x82;     // end of a byte-framed file
 constexpr int32_t kContinuedLength = 128;
 
 // Fields that span blocks are joined here. It starts at the block size and
@@ -94,14 +95,7 @@ thread_local char dummyField[1];
 
 }  // namespace
 
-uint8_t blockFramingValue(const WaveformDataset* ds) {
-    const FormatEntry* format = findFormat(ds->dataFormat);
-    // A dataset made without a format (as in a test) reads post framing.
-    return format != nullptr && format->framingValue != 0 ? format->framingValue
-                                                          : kPostFramingValue;
-}
-
-int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
+int32_t readBlockHeader(WaveformDataset* ds) {
     if (ds->framingMode == kFramingUndecided) {
         int first = readByte(ds);
         if (first == -1) return -1;
@@ -133,6 +127,7 @@ int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue) {
         return length;
     }
 
+    const uint8_t framingValue = ds->framingValue;
     uint8_t header[16];
     if (!readExactly(ds, header, 16)) return -1;
     if (header[0] != framingValue && header[3] != framingValue) return -1;
@@ -268,6 +263,29 @@ char* readNumberField(WaveformDataset* ds, char* dest, int32_t n) {
         gathered++;
     }
     return dest != nullptr ? dest : dummyField;
+}
+
+void saveBlockState(WaveformDataset* ds) {
+    int32_t length = ds->blockLength;
+    if (length < 0) length = 0;
+    if (length > WFX_BLOCK_SIZE) length = WFX_BLOCK_SIZE;
+    std::memcpy(ds->savedBlock, ds->blockBuffer, static_cast<size_t>(length));
+    ds->savedLength = ds->blockLength;
+    ds->savedPosition = ds->blockPosition;
+    ds->savedFileMode = ds->fileMode;
+}
+
+void restoreSavedBlock(WaveformDataset* ds) {
+    int32_t length = ds->savedLength;
+    if (length < 0 || length > WFX_BLOCK_SIZE || ds->blockBuffer == nullptr) length = 0;
+    if (length > 0) std::memcpy(ds->blockBuffer, ds->savedBlock, static_cast<size_t>(length));
+    ds->blockLength = length;
+    ds->blockPosition = ds->savedPosition;
+    if (ds->blockPosition < 0 || ds->blockPosition > length) ds->blockPosition = length;
+    ds->blockContinuation = 0;
+    // A damaged block may have set the swapped flag during an earlier read;
+    // every read starts from the byte order the header left.
+    ds->fileMode = ds->savedFileMode;
 }
 
 bool isAllSpaces(const char* text) {

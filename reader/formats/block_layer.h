@@ -1,5 +1,5 @@
-// Block layer of the binary post and framed event files, and the fixed-width
-// field readers of the text post form.
+// The block layer of the binary formats, and the fixed-width field readers of
+// the text post form.
 //
 // Binary files are a sequence of framed blocks. Word-framed block:
 //   word framing value | word unused | word framing value | word N | N data bytes | closing word
@@ -28,19 +28,16 @@ constexpr int32_t kFramingBytes = 1;  // the file starts with 'K'
 // next piece.
 constexpr uint32_t kRecordContinues = 2;
 
-// The framing value of the dataset's blocks, from its format's row (4 for
-// HSPICE post files, 5 for framed event files).
-uint8_t blockFramingValue(const WaveformDataset* ds);
+// First byte of a byte-framed file ('K').
+constexpr int kByteFramedMark = 0x4B;
 
-// Reads the next block header. Returns the block's data length, 0 at the
-// byte-framed end mark, -1 when the header cannot be read or is not accepted.
-// While framingMode is -1 it first decides the framing from the first byte.
-// A word header whose first word ends in the framing value sets the
-// byte-swapped flag, which then holds for the rest of the file.
-int32_t readBlockHeader(WaveformDataset* ds, uint8_t framingValue);
-inline int32_t readBlockHeader(WaveformDataset* ds) {
-    return readBlockHeader(ds, blockFramingValue(ds));
-}
+// Reads the next block header, framed by the dataset's framingValue. Returns
+// the block's data length, 0 at the byte-framed end mark, -1 when the header
+// cannot be read or is not accepted. While framingMode is -1 it first decides
+// the framing from the first byte. A word header whose first word ends in the
+// framing value sets the byte-swapped flag, which then holds for the rest of
+// the file.
+int32_t readBlockHeader(WaveformDataset* ds);
 
 // Reads a block's closing word (4) or byte (1). Returns its size, or -1.
 int32_t readBlockTrailer(WaveformDataset* ds);
@@ -100,6 +97,14 @@ char* readTextField(WaveformDataset* ds, char* dest, int32_t n);
 // Returns dest (a non-NULL dummy for NULL dest), or NULL after storing
 // "File %s not completed!!".
 char* readNumberField(WaveformDataset* ds, char* dest, int32_t n);
+
+// Keeps the block state the header reader left (open calls it), so every
+// data read can start from it again.
+void saveBlockState(WaveformDataset* ds);
+
+// Puts the block state back as it stood right after the header, for a data
+// read that starts again from dataOffset.
+void restoreSavedBlock(WaveformDataset* ds);
 
 // True when text is non-empty and made of blanks only (a tab does not count).
 bool isAllSpaces(const char* text);
