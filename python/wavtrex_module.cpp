@@ -495,6 +495,11 @@ sweep[name]   the same as sweep.values[name])")
 
 The header is read at open and stays readable after close. A Waveform is a
 context manager that closes itself.)")
+        // The package's Waveform derives from this one and opens through it.
+        .def(py::init([](const py::object& path, const py::object& format) {
+                 return new Waveform(path, format);
+             }),
+             py::arg("path"), py::arg("format") = py::none())
         .def_property_readonly(
             "format", [](const Waveform& w) { return w.format_; },
             "data format code (0, 9, 14, 15 HSPICE post, 2 CSDF, 4 measurement table, 11 framed\n"
