@@ -28,6 +28,8 @@ constexpr FailureRow kFailures[] = {
     {F::kOutOfMemoryGrowth, kErrorOutOfMemory, A::kNone, "Error: Out out memory"},
     {F::kDuplicateType, kErrorDuplicateType, A::kDetail, "Error: Duplicate type defintion %s !!"},
     {F::kOpenFailed, kErrorUnchanged, A::kDetail, "Error:  Open file %s failed !!"},
+    {F::kOpenSpecialFile, kErrorUnchanged, A::kDetail,
+     "Error:  Open file %s failed !! It is not a regular file (a FIFO, device or socket)."},
     {F::kUnknownFormat, kErrorUnchanged, A::kNone, "Error:  Unknown file format!!"},
     {F::kUnknownMode, kErrorUnchanged, A::kNumber, "Error:  Unknown file type %d!!"},
     {F::kUnknownCode, kErrorUnchanged, A::kNumber, "Error: Unknown data format %d !!"},

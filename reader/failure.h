@@ -21,7 +21,8 @@ enum class Failure : uint8_t {
     kOutOfMemoryGrowth,     // growing a per-signal array
     kDuplicateType,         // detail: the type name
     // open, read and close
-    kOpenFailed,  // detail: the name as passed to open
+    kOpenFailed,       // detail: the name as passed to open
+    kOpenSpecialFile,  // detail: the name; a FIFO, device or socket
     kUnknownFormat,
     kUnknownMode,  // number: the file mode
     kUnknownCode,  // number: the data format code

@@ -52,6 +52,16 @@ int64_t fileSize(const char* path) {
     return static_cast<int64_t>(size);
 }
 
+// True when path names something that exists and is neither a regular file
+// nor a folder: a FIFO, device or socket, whose open or read could block
+// forever waiting for a writer. A folder fails later like a missing file.
+bool isSpecialFile(const char* path) {
+    std::error_code error;
+    const auto status = std::filesystem::status(std::filesystem::u8path(path), error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_directory(status);
+}
+
 // Larger than zlib's default 8 KiB, so big files take few system calls, yet
 // small enough that zlib's buffers (three times this) stay in the cache and
 // cost few fresh pages: a run of a small file is mostly such costs. The fuzz
@@ -117,6 +127,9 @@ uint32_t openStream(WaveformDataset* ds, const char* fileName) {
             ds->stream = gzdopen(fd, "rb");
             if (ds->stream == nullptr) close(fd);
         }
+    } else if (isSpecialFile(fileName)) {
+        reportFailure(ds, Failure::kOpenSpecialFile, fileName);
+        return kOpenCannotOpen;
     } else if (*fileName != '\0') {
         ds->stream = gzopen(fileName, "rb");
         if (ds->stream != nullptr) size = fileSize(fileName);

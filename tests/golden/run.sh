@@ -4,7 +4,7 @@
 #   args    the command-line arguments, one per line (an empty line is "")
 #   in/     copied into a scratch working folder; setup (optional) is then run
 #           there with sh, for inputs a file cannot hold (empty folders, huge
-#           files, links, files of the fuzz seed corpus in $WAVTREX_CORPUS);
+#           files, links, FIFOs, files of the fuzz seed corpus in $WAVTREX_CORPUS);
 #           ulimit (optional) holds ulimit options for the run
 #   expect/ every file the run creates or changes, by its path below the working
 #           folder; an empty folder holds a file ".empty"
@@ -38,7 +38,7 @@ for case in "$@"; do
         $binary "$@" >"$scratch/stdout" 2>"$scratch/stderr")
     echo $? >"$scratch/status"
     # Keep what the run made or changed, and mark the folders it left empty.
-    find "$scratch/work" -type l -exec rm {} +
+    find "$scratch/work" ! -type f ! -type d -exec rm {} +
     (cd "$scratch/before" && find . -type f) | while IFS= read -r f; do
         cmp -s "$scratch/before/$f" "$scratch/work/$f" && rm "$scratch/work/$f"
     done
