@@ -46,6 +46,9 @@ struct FileFacts {
     std::optional<std::string> axisName;
     std::optional<double> axisMin, axisMax;
     std::vector<SignalFacts> signals;
+    // SPICE raw and CSDF dialect files: what the file says of itself.
+    std::optional<std::string> simulator, encoding, flags;
+    std::vector<std::string> plots;  // one line each
 };
 
 const char* statusName(uint32_t status) {
@@ -98,6 +101,21 @@ void collectHeader(const WaveformDataset& ds, FileFacts& f) {
     f.title = ds.title;
     f.date = ds.date;
     f.sweepCount = ds.sweepCount;
+    WfxSourceFacts source{};
+    if (wfxSourceFacts(&ds, &source)) {
+        f.simulator = source.simulator;
+        f.encoding = source.encoding;
+        f.flags = source.flags;
+        for (int32_t p = 0; p < source.plotCount; ++p) {
+            WfxPlotFacts plot{};
+            if (!wfxPlotFacts(&ds, p, &plot)) continue;
+            std::string line = std::string(plot.name) + ", " + std::to_string(plot.variableCount) +
+                               " variables, " + std::to_string(plot.pointCount) + " points, ";
+            line += plot.firstSweep >= 0 ? "read from sweep " + std::to_string(plot.firstSweep)
+                                         : std::string("listed only");
+            f.plots.push_back(line);
+        }
+    }
     int64_t axis = static_cast<int64_t>(ds.firstSignalIndex) - 1;
     if (axis >= 0 && axis < ds.variableCount) f.axisName = recordName(ds, axis);
     for (int32_t i = 0; i < ds.signalCount; ++i) {
@@ -139,7 +157,7 @@ FileFacts examine(const std::string& path) {
     f.path = path;
     // "-" is standard input, which the reader takes in place of a file name.
     const char* name = path == "-" ? nullptr : path.c_str();
-    WaveformDataset* ds = wfxOpen(name, WFX_DETECT_FORMAT, WFX_DETECT_MODE, &f.openStatus);
+    WaveformDataset* ds = wfxOpen(name, WFX_DETECT_ALL, WFX_DETECT_MODE, &f.openStatus);
     if (ds == nullptr) {
         f.error = wfxLastErrorText();
         return f;
@@ -174,6 +192,7 @@ std::string number(double value) {
 }
 
 std::string fileKind(const FileFacts& f) {
+    if (f.encoding) return *f.encoding + (f.gzip ? ", gzip" : ", not compressed");
     std::string kind = (f.mode & kModeBinary) != 0 ? "binary" : "text";
     if ((f.mode & kModeBinary) != 0) {
         kind += (f.mode & kModeSwapped) != 0 ? ", big-endian" : ", little-endian";
@@ -207,6 +226,12 @@ void printText(const FileFacts& f, bool allSignals) {
     std::printf("  format       %s (%u)%s%s\n", formatName(f.format).c_str(), f.format,
                 f.version.empty() ? "" : ", version ", f.version.c_str());
     std::printf("  file         %s\n", fileKind(f).c_str());
+    if (f.simulator) {
+        std::printf("  simulator    %s\n", f.simulator->c_str());
+        std::printf("  flags        %s\n", f.flags->c_str());
+        for (size_t p = 0; p < f.plots.size(); ++p)
+            std::printf("  plot %-7zu %s\n", p + 1, f.plots[p].c_str());
+    }
     std::printf("  analysis     %s (%d)\n", analysisName(f.analysis), static_cast<int>(f.analysis));
     std::printf("  title        %s\n", f.title.c_str());
     std::printf("  date         %s\n", f.date.c_str());
@@ -278,6 +303,14 @@ void printJson(const FileFacts& f, bool last) {
              ", \"bigEndian\": " + ((f.mode & kModeSwapped) != 0 ? "true" : "false") +
              ", \"byteFramed\": " + (f.framingMode == 1 ? "true" : "false") +
              ", \"gzip\": " + (f.gzip ? "true" : "false");
+        if (f.simulator) {
+            j += ",\n   \"simulator\": " + jsonString(*f.simulator) +
+                 ", \"encoding\": " + jsonString(*f.encoding) +
+                 ", \"flags\": " + jsonString(*f.flags) + ", \"plots\": [";
+            for (size_t p = 0; p < f.plots.size(); ++p)
+                j += (p ? ", " : "") + jsonString(f.plots[p]);
+            j += "]";
+        }
         j += ",\n   \"analysis\": " + std::to_string(static_cast<int>(f.analysis)) +
              ", \"title\": " + jsonString(f.title) + ", \"date\": " + jsonString(f.date);
         j += ",\n   \"signalCount\": " + std::to_string(f.signals.size());

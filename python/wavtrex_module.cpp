@@ -69,7 +69,8 @@ const char* analysisName(uint32_t kind) {
 }
 
 uint32_t formatCode(const py::object& format) {
-    if (format.is_none()) return WFX_DETECT_FORMAT;
+    // Raw files and the Xyce/PSpice CSDF dialect are detected too.
+    if (format.is_none()) return WFX_DETECT_ALL;
     if (py::isinstance<py::str>(format)) {
         std::string name = format.cast<std::string>();
         for (uint32_t code = 0; code < 32; ++code) {
@@ -79,7 +80,7 @@ uint32_t formatCode(const py::object& format) {
         throw py::value_error("unknown format name '" + name + "'");
     }
     long long code = format.cast<long long>();
-    if (code < 0 || code >= WFX_DETECT_FORMAT) throw py::value_error("format code out of range");
+    if (code < 0 || code >= WFX_DETECT_ALL) throw py::value_error("format code out of range");
     return static_cast<uint32_t>(code);
 }
 

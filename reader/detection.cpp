@@ -60,7 +60,7 @@ bool hasPostVersion(const FormatEntry& row, const Sniffed& first) {
            hasAt(first, at + 8, version);
 }
 
-const FormatEntry* detectFormat(gzFile stream) {
+const FormatEntry* detectFormat(gzFile stream, bool everyFormat) {
     unsigned char b[257] = {};
     int n = gzread(stream, b, 256);
     if (n < 0) n = 0;
@@ -68,8 +68,13 @@ const FormatEntry* detectFormat(gzFile stream) {
     const Sniffed first{b, n, reinterpret_cast<const char*>(b)};
     int count = 0;
     const FormatEntry* rows = formatRows(&count);
-    for (int i = 0; i < count; ++i) {
-        if (rows[i].detect != nullptr && rows[i].detect(rows[i], first)) return &rows[i];
+    // A raw file's header may hold any keyword the specified tests look for.
+    for (int pass = everyFormat ? 0 : 1; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i) {
+            const bool extended = rows[i].code > kFormatPost2013;
+            if (extended != (pass == 0)) continue;
+            if (rows[i].detect != nullptr && rows[i].detect(rows[i], first)) return &rows[i];
+        }
     }
     return nullptr;
 }

@@ -25,7 +25,9 @@ bool hasLeadingMarker(const FormatEntry& row, const Sniffed& first);
 bool hasPostVersion(const FormatEntry& row, const Sniffed& first);
 
 // The row of the format the first 256 bytes show, or NULL; rewinds the stream.
-const FormatEntry* detectFormat(gzFile stream);
+// Rows beyond the specified codes take part only with everyFormat, and then
+// come first.
+const FormatEntry* detectFormat(gzFile stream, bool everyFormat = false);
 
 // File mode when the row's rule reads the first bytes.
 constexpr uint8_t kModeUndetermined = 255;

@@ -54,6 +54,8 @@ constexpr FailureRow kFailures[] = {
      "Incorrect header at line %d of %s !!"},
     {F::kMeasureNoData, kErrorUnchanged, A::kFile, "No data found in %s !!"},
     {F::kScopeParentMissing, kErrorUnchanged, A::kNone, "Error: Intenal Error"},
+    {F::kSpiceRaw, kErrorUnchanged, A::kDetail, "Error: SPICE raw file %s"},
+    {F::kCsdfDialect, kErrorUnchanged, A::kDetail, "Error: CSDF file %s"},
 };
 
 // Rows are looked up by position, so their order must follow the enum's.
@@ -61,7 +63,7 @@ constexpr bool rowsInEnumOrder() {
     for (size_t i = 0; i < std::size(kFailures); ++i) {
         if (static_cast<size_t>(kFailures[i].failure) != i) return false;
     }
-    return std::size(kFailures) == static_cast<size_t>(Failure::kScopeParentMissing) + 1;
+    return std::size(kFailures) == static_cast<size_t>(Failure::kCsdfDialect) + 1;
 }
 static_assert(rowsInEnumOrder(), "one failure row per Failure, in enum order");
 

@@ -48,6 +48,9 @@ enum class Failure : uint8_t {
     kMeasureNoData,
     // tagged record scope tree
     kScopeParentMissing,
+    // SPICE raw and CSDF dialect: detail is "file: reason"
+    kSpiceRaw,
+    kCsdfDialect,
 };
 
 // What fills a message's conversions, in order.

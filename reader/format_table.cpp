@@ -10,6 +10,8 @@
 #include "formats/measure_table.h"
 #include "formats/post_data.h"
 #include "formats/post_header.h"
+#include "formats/spice_raw.h"
+#include "formats/spice_source.h"
 #include "formats/tagged_record.h"
 
 namespace {
@@ -88,6 +90,11 @@ constexpr FormatEntry kFormats[] = {
      0, ValueShape::kSharedAxis, false, false, nullptr, readMeasureHeader, nullptr, nullptr},
     refusedRow(kFormatBinaryOther, "binary", nullptr, nullptr, ModeRule::kBinary, BlockUse::kNone,
                0),
+    // Beyond the specified codes: their detectors run only for WFX_DETECT_ALL,
+    // and before the others. The raw header reader settles binary or text.
+    {kFormatSpiceRaw, "spice raw", looksLikeSpiceRaw, nullptr, ModeRule::kText, BlockUse::kNone, 0,
+     ValueShape::kSharedAxis, true, false, nullptr, readSpiceRawHeader, readSpiceRawData,
+     releaseSpiceSource},
 };
 
 }  // namespace

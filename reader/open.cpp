@@ -147,8 +147,8 @@ uint32_t openStream(WaveformDataset* ds, const char* fileName) {
 // Settles the data format and file mode, detecting what the caller left open.
 // Returns kOpenOk or kOpenUnknown with the message stored.
 uint32_t settleFormat(WaveformDataset* ds, uint32_t* dataFormat, uint8_t* fileMode) {
-    if (*dataFormat == WFX_DETECT_FORMAT) {
-        const FormatEntry* detected = detectFormat(ds->stream);
+    if (*dataFormat == WFX_DETECT_FORMAT || *dataFormat == WFX_DETECT_ALL) {
+        const FormatEntry* detected = detectFormat(ds->stream, *dataFormat == WFX_DETECT_ALL);
         if (detected == nullptr) {
             reportFailure(ds, Failure::kUnknownFormat);
             return kOpenUnknown;

@@ -43,9 +43,22 @@ enum DataFormat {
     kFormatFramed7 = 12,      /* binary, framed by markers of value 7: no reader */
     kFormatTaggedRecord = 13, /* binary, first or fourth byte 9 */
     kFormatPost2001 = 14,     /* HSPICE post file, version "2001" */
-    kFormatPost2013 = 15      /* HSPICE post file, version "2013" */
+    kFormatPost2013 = 15,     /* HSPICE post file, version "2013" */
+    /* Reached only by WFX_DETECT_ALL or by naming the code: */
+    kFormatSpiceRaw = 16,   /* SPICE raw file (ngspice, LTspice, Xyce, QSPICE), binary or ASCII */
+    kFormatCsdfDialect = 17 /* CSDF as Xyce and PSpice write it: value:index pairs */
 };
-#define WFX_DETECT_FORMAT 0xFFFFFFFFu /* passed to open: detect the data format */
+/* Passed to open: detect the data format among codes 0 to 15, as the
+ * converter does; SPICE raw files and the Xyce/PSpice CSDF dialect are then
+ * not recognised (the dialect goes to the CSDF reader, which refuses it). */
+#define WFX_DETECT_FORMAT 0xFFFFFFFFu
+/* Passed to open: detect the data format among every code. Raw files are
+ * recognised by their first header line (8-bit or UTF-16), before the other
+ * tests; a CSDF file is the dialect when its first 256 bytes name Xyce or
+ * PSpice as its SOURCE or show a value:index pair.
+ * Anything else is detected as WFX_DETECT_FORMAT would. wavtrex-info and the
+ * Python module use it. */
+#define WFX_DETECT_ALL 0xFFFFFFFEu
 
 /* FileMode: flags of the fileMode field. */
 enum FileMode {
@@ -181,6 +194,7 @@ typedef struct WaveformDataset {
     void* nameIndex;              /* exact name lookup beside symbolBuckets; owned */
     const uint8_t* wantedSignals; /* set by wfxReadSignals for its read, else NULL */
     void* rowStream;              /* set by wfxStreamSignals for its read, else NULL */
+    void* sourceFacts;            /* SPICE raw and CSDF dialect: plots and layout; owned */
 } WaveformDataset;
 
 /* The sample values returned by read. Every array is malloc'ed and owned by
@@ -277,6 +291,30 @@ WFX_API int wfxSharedTimes(const WaveformDataset* ds);
 /* 1 when the dataset's file is gzip-compressed, 0 when it is read as it is
  * (or ds is NULL). */
 WFX_API int wfxIsCompressed(const WaveformDataset* ds);
+
+/* What a SPICE raw or CSDF dialect file says of itself (formats 16, 17). */
+typedef struct WfxSourceFacts {
+    const char* simulator; /* "ngspice", "LTspice", "Xyce", "QSPICE", "PSpice" or "unknown" */
+    const char* encoding;  /* "binary", "ASCII", "binary, UTF-16 header", "text" */
+    const char* flags;     /* the Flags line of the plot read ("" when none) */
+    int32_t plotCount;     /* plots, or CSDF blocks, in the file */
+} WfxSourceFacts;
+
+typedef struct WfxPlotFacts {
+    const char* name;      /* Plotname, or the CSDF block's SUBTITLE */
+    const char* flags;     /* its Flags line */
+    int32_t variableCount; /* the independent variable included */
+    int64_t pointCount;    /* as its header declares */
+    int32_t firstSweep;    /* the first sweep read from it, -1 when it is only listed */
+} WfxPlotFacts;
+
+/* Fills *facts for a dataset of format 16 or 17 and returns 1; 0 otherwise.
+ * The texts live as long as the dataset. */
+WFX_API int wfxSourceFacts(const WaveformDataset* ds, WfxSourceFacts* facts);
+
+/* Fills *facts for plot number plot (from 0) and returns 1; 0 when there is
+ * no such plot or the format has none. */
+WFX_API int wfxPlotFacts(const WaveformDataset* ds, int32_t plot, WfxPlotFacts* facts);
 
 #ifdef __cplusplus
 }

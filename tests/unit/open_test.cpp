@@ -20,7 +20,7 @@ namespace {
 using OpenTest = testkit::ReaderFixture;
 
 TEST_F(OpenTest, StatusAndMessage) {
-    for (uint32_t code : {3u, 6u, 7u, 16u}) {
+    for (uint32_t code : {3u, 6u, 7u, 18u}) {
         EXPECT_EQ(run("any", code),
                   "open 7: Error: Unknown data format " + std::to_string(code) + " !!");
     }

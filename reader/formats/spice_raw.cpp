@@ -1,0 +1,850 @@
+// SPICE raw reader: see spice_raw.h.
+//
+// Open walks the whole file: each plot's header, then past its values (a
+// seek for binary plots, a count of lines for ASCII ones) to where the next
+// header may start. So a cut or miscounted plot is refused at open, and read
+// knows every sweep's place before it allocates anything.
+#include "spice_raw.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "../dataset_tables.h"
+#include "../failure.h"
+#include "../format_table.h"
+#include "byte_order.h"
+#include "spice_source.h"
+
+namespace {
+
+constexpr bool kHostSwapped = std::endian::native == std::endian::big;
+constexpr size_t kScanBuffer = size_t{1} << 16;
+constexpr int64_t kMostVariables = 1 << 24;
+constexpr size_t kTitleRoom = 99;
+constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time  //
+                                                 // title, version, date: 100 bytes with the NUL
+
+// Reads the stream through a buffer and keeps the stream position of every
+// byte, so a plot's data offset is known exactly. UTF-16LE text is decoded
+// to UTF-8 as lines are taken.
+class Scanner {
+  public:
+    Scanner(gzFile in, bool utf16) : in_(in), utf16_(utf16), buffer_(kScanBuffer) {}
+
+    int64_t tell() const { return base_ + static_cast<int64_t>(pos_); }
+
+    bool seek(int64_t offset) {
+        pos_ = length_ = 0;
+        base_ = offset;
+        ended_ = false;
+        return gzseek(in_, offset, SEEK_SET) == offset;
+    }
+
+    // The next line without its LF (and a CR before it); a last line without
+    // LF counts. A line longer than the buffer comes back in pieces. False at
+    // the end of input.
+    bool line(std::string_view& out) { return utf16_ ? wideLine(out) : narrowLine(out); }
+
+    // True when a next non-blank line exists; it is left in out.
+    bool nextFilled(std::string_view& out) {
+        while (line(out)) {
+            if (out.find_first_not_of(" \t\r\f\v") != std::string_view::npos) return true;
+        }
+        return false;
+    }
+
+  private:
+    // Moves the unread bytes to the front and reads more; false when none came.
+    bool fill() {
+        if (pos_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + pos_, length_ - pos_);
+            base_ += static_cast<int64_t>(pos_);
+            length_ -= pos_;
+            pos_ = 0;
+        }
+        if (ended_ || length_ == buffer_.size()) return false;
+        int n =
+            gzread(in_, buffer_.data() + length_, static_cast<unsigned>(buffer_.size() - length_));
+        if (n <= 0) {
+            ended_ = true;
+            return false;
+        }
+        length_ += static_cast<size_t>(n);
+        return true;
+    }
+
+    static std::string_view trimCr(std::string_view s) {
+        return !s.empty() && s.back() == '\r' ? s.substr(0, s.size() - 1) : s;
+    }
+
+    bool narrowLine(std::string_view& out) {
+        for (size_t searched = 0;;) {
+            const char* start = buffer_.data() + pos_;
+            const void* lf = std::memchr(start + searched, '\n', length_ - pos_ - searched);
+            if (lf != nullptr) {
+                size_t n = static_cast<size_t>(static_cast<const char*>(lf) - start);
+                out = trimCr(std::string_view(start, n));
+                pos_ += n + 1;
+                return true;
+            }
+            searched = length_ - pos_;
+            if (!fill()) {
+                if (pos_ == length_) return false;
+                out = trimCr(std::string_view(buffer_.data() + pos_, length_ - pos_));
+                pos_ = length_;
+                return true;
+            }
+            searched = std::min(searched, length_ - pos_);
+        }
+    }
+
+    bool wideLine(std::string_view& out) {
+        decoded_.clear();
+        bool any = false;
+        for (;;) {
+            if (length_ - pos_ < 2 && !fill() && length_ - pos_ < 2) {
+                pos_ = length_;  // an odd last byte is no character
+                out = trimCr(decoded_);
+                return any;
+            }
+            any = true;
+            auto unit = static_cast<unsigned>(static_cast<unsigned char>(buffer_[pos_])) |
+                        static_cast<unsigned>(static_cast<unsigned char>(buffer_[pos_ + 1])) << 8;
+            pos_ += 2;
+            if (unit == '\n') break;
+            if (decoded_.size() >= kScanBuffer) continue;  // an endless line is cut
+            if (unit < 0x80) {
+                decoded_ += static_cast<char>(unit);
+            } else if (unit < 0x800) {
+                decoded_ += static_cast<char>(0xC0 | (unit >> 6));
+                decoded_ += static_cast<char>(0x80 | (unit & 0x3F));
+            } else {
+                // Surrogate halves are kept one by one: names stay readable.
+                decoded_ += static_cast<char>(0xE0 | (unit >> 12));
+                decoded_ += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+                decoded_ += static_cast<char>(0x80 | (unit & 0x3F));
+            }
+        }
+        out = trimCr(decoded_);
+        return true;
+    }
+
+    gzFile in_;
+    bool utf16_;
+    std::vector<char> buffer_;
+    size_t pos_ = 0, length_ = 0;
+    int64_t base_ = 0;
+    bool ended_ = false;
+    std::string decoded_;
+};
+
+std::string_view trim(std::string_view s) {
+    size_t first = s.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool parseInt(std::string_view s, int64_t* value) {
+    s = trim(s);
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), *value);
+    return error == std::errc() && end == s.data() + s.size();
+}
+
+// A number at the start of s (blanks skipped); s moves past it.
+bool takeNumber(std::string_view& s, double* value) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    if (i < s.size() && s[i] == '+') ++i;
+    auto [end, error] = std::from_chars(s.data() + i, s.data() + s.size(), *value);
+    if (error != std::errc()) {
+        // from_chars refuses magnitudes beyond double; the value is then lost either way.
+        if (error != std::errc::result_out_of_range) return false;
+        *value = 0.0;
+    }
+    s.remove_prefix(static_cast<size_t>(end - s.data()));
+    return true;
+}
+
+// A complex value: "re,im", "re, im" or "re,<TAB>im".
+bool takeComplex(std::string_view& s, double* re, double* im) {
+    if (!takeNumber(s, re)) return false;
+    s = trim(s);
+    if (s.empty() || s[0] != ',') return false;
+    s.remove_prefix(1);
+    return takeNumber(s, im);
+}
+
+size_t widthBytes(ValueWidth w) {
+    return w == ValueWidth::kFloat32 ? 4 : w == ValueWidth::kFloat64 ? 8 : 16;
+}
+
+int64_t rowBytes(const SourcePlot& plot) {
+    int64_t bytes = 0;
+    for (ValueWidth w : plot.widths) bytes += static_cast<int64_t>(widthBytes(w));
+    return bytes;
+}
+
+// One plot's header and the file facts it carries.
+struct HeaderFacts {
+    std::string title, date, version, command;
+};
+
+bool isHeaderStart(std::string_view line) {
+    for (const char* key : {"Title:", "Plotname:", "Date:", "Command:"}) {
+        if (line.starts_with(key)) return true;
+    }
+    return false;
+}
+
+bool hasFlag(const std::string& flags, std::string_view word) {
+    size_t at = 0;
+    while ((at = flags.find(word, at)) != std::string::npos) {
+        bool before = at == 0 || flags[at - 1] == ' ' || flags[at - 1] == '\t';
+        size_t after = at + word.size();
+        if (before && (after == flags.size() || flags[after] == ' ' || flags[after] == '\t'))
+            return true;
+        at = after;
+    }
+    return false;
+}
+
+// The next line into line; false at the end of input.
+bool nextHeaderLine(Scanner& in, std::string& line) {
+    std::string_view next;
+    if (!in.line(next)) return false;
+    line.assign(next);
+    return true;
+}
+
+class RawReader {
+  public:
+    RawReader(WaveformDataset* ds, SpiceSource& source) : ds_(ds), source_(source) {}
+
+    int readHeader();
+    int readData(WaveformValues* out);
+
+  private:
+    int fail(const std::string& reason) {
+        std::string detail = std::string(ds_->fileName) + ": " + reason;
+        return reportFailure(ds_, Failure::kSpiceRaw, detail.c_str());
+    }
+    std::string plotLabel(size_t p) const { return "plot " + std::to_string(p + 1); }
+
+    int readPlotHeader(Scanner& in, std::string_view first, SourcePlot& plot);
+    int readVariableLine(std::string_view line, SourcePlot& plot);
+    void chooseSimulator(const SourcePlot& plot);
+    int setWidths(SourcePlot& plot);
+    bool readableAt(int64_t offset);
+    int passBinary(size_t p);
+    int passAscii(Scanner& in, size_t p, std::vector<double>* axis);
+    int readBinaryAxis(const SourcePlot& plot, std::vector<double>& axis);
+    void splitSteps(int32_t p, const std::vector<double>& axis);
+    int describe();
+    double axisValue(double v) const { return source_.timeAxis ? std::fabs(v) : v; }
+
+    int allocate(WaveformValues* out);
+    int decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out);
+    int decodeFastAccessPlot(size_t s0, size_t s1, WaveformValues* out);
+    int decodeAsciiPlot(size_t s0, size_t s1, WaveformValues* out);
+    int seekTo(int64_t offset);
+    bool wanted(size_t v) const {
+        return v == 0 || ds_->wantedSignals == nullptr || ds_->wantedSignals[v - 1] != 0;
+    }
+
+    WaveformDataset* ds_;
+    SpiceSource& source_;
+    HeaderFacts facts_;
+};
+
+int RawReader::readVariableLine(std::string_view line, SourcePlot& plot) {
+    std::vector<std::string_view> words;
+    for (size_t at = 0; at < line.size();) {
+        size_t start = line.find_first_not_of(" \t", at);
+        if (start == std::string_view::npos) break;
+        size_t end = std::min(line.find_first_of(" \t", start), line.size());
+        words.push_back(line.substr(start, end - start));
+        at = end;
+    }
+    int64_t index = -1;
+    const size_t position = plot.variableNames.size();
+    if (words.size() < 3 || !parseInt(words[0], &index) || index != static_cast<int64_t>(position))
+        return fail("variable line " + std::to_string(position) + " is not \"index name type\"");
+    plot.variableNames.emplace_back(words[1]);
+    plot.variableTypes.emplace_back(words[2]);
+    return 1;
+}
+
+// Reads one plot's header, from its first line to its Binary: or Values:
+// line; the stream then stands at its first value.
+int RawReader::readPlotHeader(Scanner& in, std::string_view first, SourcePlot& plot) {
+    int64_t declaredVariables = -1;
+    int64_t declaredPoints = -1;
+    bool inVariables = false;
+    std::string line(first);
+    for (bool have = true; have; have = nextHeaderLine(in, line)) {
+        std::string_view text = line;
+        if (inVariables) {
+            std::string_view body = trim(text);
+            if (!text.empty() && (text[0] == ' ' || text[0] == '\t') && !body.empty() &&
+                body[0] >= '0' && body[0] <= '9') {
+                if (!readVariableLine(body, plot)) return 0;
+                continue;
+            }
+            inVariables = false;
+        }
+        if (trim(text).empty()) continue;
+        if (text.starts_with(".param") || text.starts_with(".PARAM")) {
+            std::string_view rest = trim(text.substr(6));
+            size_t eq = rest.find('=');
+            double value = 0.0;
+            std::string_view after = eq == std::string_view::npos ? "" : rest.substr(eq + 1);
+            if (eq != std::string_view::npos && takeNumber(after, &value)) {
+                plot.params.emplace_back(std::string(trim(rest.substr(0, eq))), value);
+            }
+            continue;
+        }
+        if (text[0] == '.') continue;  // .alias and other dot lines name no values
+        size_t colon = text.find(':');
+        if (colon == std::string_view::npos)
+            return fail(plotLabel(source_.plots.size()) + ": header line \"" +
+                        std::string(text.substr(0, 40)) + "\" is no \"Key: value\" line");
+        std::string_view key = trim(text.substr(0, colon));
+        std::string_view value = trim(text.substr(colon + 1));
+        if (key == "Title") {
+            facts_.title.assign(value);
+        } else if (key == "Date") {
+            facts_.date.assign(value);
+        } else if (key == "Command") {
+            facts_.command.assign(value);
+        } else if (key == "Version") {
+            facts_.version.assign(value);
+        } else if (key == "Plotname") {
+            plot.name.assign(value);
+        } else if (key == "Flags") {
+            plot.flags.assign(value);
+        } else if (key == "No. Variables") {
+            if (!parseInt(value, &declaredVariables) || declaredVariables < 1 ||
+                declaredVariables > kMostVariables)
+                return fail(plotLabel(source_.plots.size()) + ": No. Variables is \"" +
+                            std::string(value) + "\"");
+        } else if (key == "No. Points") {
+            if (!parseInt(value, &declaredPoints) || declaredPoints < 0)
+                return fail(plotLabel(source_.plots.size()) + ": No. Points is \"" +
+                            std::string(value) + "\"");
+        } else if (key == "Variables") {
+            plot.variableNames.clear();
+            plot.variableTypes.clear();
+            inVariables = true;
+            if (!value.empty() && !readVariableLine(value, plot)) return 0;
+        } else if (key == "Binary" || key == "Values") {
+            plot.binary = key == "Binary";
+            // ASCII values may start on the Values: line itself: read from the line's start then.
+            plot.dataOffset = in.tell();
+            const std::string label = plotLabel(source_.plots.size());
+            if (declaredVariables < 0) return fail(label + ": no No. Variables line");
+            if (declaredPoints < 0) return fail(label + ": no No. Points line");
+            if (plot.variableNames.size() != static_cast<size_t>(declaredVariables))
+                return fail(label + ": " + std::to_string(plot.variableNames.size()) +
+                            " variable lines for No. Variables " +
+                            std::to_string(declaredVariables));
+            plot.points = declaredPoints;
+            plot.complex = hasFlag(plot.flags, "complex");
+            plot.fastAccess = plot.binary && hasFlag(plot.flags, "fastaccess");
+            return 1;
+        }
+    }
+    return fail(plotLabel(source_.plots.size()) +
+                ": the header ends before its Binary: or Values: line");
+}
+
+void RawReader::chooseSimulator(const SourcePlot& plot) {
+    const std::string& c = facts_.command;
+    if (c.find("LTspice") != std::string::npos) {
+        source_.simulator = "LTspice";
+    } else if (c.find("ngspice") != std::string::npos) {
+        source_.simulator = "ngspice";
+    } else if (c.find("Xyce") != std::string::npos) {
+        source_.simulator = "Xyce";
+    } else if (c.find("QSPICE") != std::string::npos || c.find("Qspice") != std::string::npos) {
+        source_.simulator = "QSPICE";
+    } else if (source_.utf16 || hasFlag(plot.flags, "fastaccess") ||
+               hasFlag(plot.flags, "double")) {
+        // Only LTspice writes UTF-16 headers and these flags.
+        source_.simulator = "LTspice";
+    }
+}
+
+bool RawReader::readableAt(int64_t offset) {
+    unsigned char byte = 0;
+    return offset >= 0 && gzseek(ds_->stream, offset, SEEK_SET) == offset &&
+           gzread(ds_->stream, &byte, 1) == 1;
+}
+
+// The value widths of a binary plot. Where the header leaves two layouts
+// open (complex values, no simulator named: ngspice's complex axis or
+// QSPICE's real one), the one whose data ends at the file's end or at a
+// further header wins.
+int RawReader::setWidths(SourcePlot& plot) {
+    const size_t n = plot.variableNames.size();
+    const std::string& sim = source_.simulator;
+    auto fill = [&](ValueWidth axis, ValueWidth rest) {
+        plot.widths.assign(n, rest);
+        plot.widths[0] = axis;
+    };
+    using W = ValueWidth;
+    if (sim == "LTspice") {
+        if (plot.complex) {
+            fill(W::kComplex128, W::kComplex128);
+        } else {
+            fill(W::kFloat64, hasFlag(plot.flags, "double") ? W::kFloat64 : W::kFloat32);
+        }
+    } else if (sim == "QSPICE" && plot.complex) {
+        fill(W::kFloat64, W::kComplex128);
+    } else if (!plot.complex) {
+        fill(W::kFloat64, W::kFloat64);
+    } else {
+        fill(W::kComplex128, W::kComplex128);
+        if (sim == "unknown" && n > 0 && plot.points > 0) {
+            auto endsAt = [&](int64_t end) {
+                if (!readableAt(end - 1)) return false;
+                Scanner probe(ds_->stream, false);
+                std::string_view next;
+                return !probe.seek(end) || !probe.nextFilled(next) || isHeaderStart(trim(next));
+            };
+            const int64_t wide = rowBytes(plot);
+            const int64_t narrow = wide - 8;
+            if (plot.points <= INT64_MAX / wide && !endsAt(plot.dataOffset + plot.points * wide) &&
+                endsAt(plot.dataOffset + plot.points * narrow)) {
+                plot.widths[0] = W::kFloat64;
+            }
+        }
+    }
+    return 1;
+}
+
+int RawReader::passBinary(size_t p) {
+    SourcePlot& plot = source_.plots[p];
+    if (!setWidths(plot)) return 0;
+    const int64_t row = rowBytes(plot);
+    if (plot.points > (INT64_MAX - plot.dataOffset) / row)
+        return fail(plotLabel(p) + ": No. Points " + std::to_string(plot.points) + " is too many");
+    const int64_t end = plot.dataOffset + plot.points * row;
+    if (plot.points > 0 && !readableAt(end - 1))
+        return fail(plotLabel(p) + ": the file ends before its " + std::to_string(plot.points) +
+                    " points");
+    return 1;
+}
+
+// Walks an ASCII plot's values: a point is one line per variable (the first
+// begun by the point's index), blank lines apart. Keeps the independent
+// values in *axis when asked.
+int RawReader::passAscii(Scanner& in, size_t p, std::vector<double>* axis) {
+    const SourcePlot& plot = source_.plots[p];
+    const size_t n = plot.variableNames.size();
+    std::string_view line;
+    for (int64_t point = 0; point < plot.points; ++point) {
+        for (size_t v = 0; v < n; ++v) {
+            if (!in.nextFilled(line))
+                return fail(plotLabel(p) + ": the file ends in point " + std::to_string(point + 1) +
+                            " of its " + std::to_string(plot.points));
+            if (v > 0) continue;
+            std::string_view rest = trim(line);
+            size_t end = rest.find_first_of(" \t");
+            int64_t index = 0;
+            double value = 0.0;
+            std::string_view number =
+                rest.substr(end == std::string_view::npos ? rest.size() : end);
+            if (end == std::string_view::npos || !parseInt(rest.substr(0, end), &index) ||
+                !takeNumber(number, &value))
+                return fail(plotLabel(p) + ": point " + std::to_string(point + 1) +
+                            " does not start with its index and a value");
+            if (axis != nullptr) axis->push_back(axisValue(value));
+        }
+    }
+    return 1;
+}
+
+// Reads bytes from the stream's position on; 0 when the file ends first.
+int readAll(gzFile in, void* into, size_t bytes) {
+    auto* at = static_cast<char*>(into);
+    while (bytes > 0) {
+        const auto piece = static_cast<unsigned>(std::min<size_t>(bytes, size_t{1} << 30));
+        const int n = gzread(in, at, piece);
+        if (n <= 0) return 0;
+        at += n;
+        bytes -= static_cast<size_t>(n);
+    }
+    return 1;
+}
+
+int RawReader::seekTo(int64_t offset) {
+    if (gzseek(ds_->stream, offset, SEEK_SET) == offset) return 1;
+    return fail("cannot seek to byte " + std::to_string(offset));
+}
+
+double realAt(const unsigned char* p, ValueWidth w) {
+    return w == ValueWidth::kFloat32 ? decodeFloat(p, kHostSwapped) : decodeDouble(p, kHostSwapped);
+}
+
+int RawReader::readBinaryAxis(const SourcePlot& plot, std::vector<double>& axis) {
+    const size_t width = widthBytes(plot.widths[0]);
+    const auto stride =
+        static_cast<size_t>(plot.fastAccess ? static_cast<int64_t>(width) : rowBytes(plot));
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / stride);
+    std::vector<unsigned char> bytes(perChunk * stride);
+    if (!seekTo(plot.dataOffset)) return 0;
+    for (int64_t done = 0; done < plot.points;) {
+        const auto rows = static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(perChunk), plot.points - done));
+        if (!readAll(ds_->stream, bytes.data(), rows * stride)) return fail("the data ends early");
+        for (size_t r = 0; r < rows; ++r)
+            axis.push_back(axisValue(realAt(bytes.data() + r * stride, plot.widths[0])));
+        done += static_cast<int64_t>(rows);
+    }
+    return 1;
+}
+
+// A stepped plot's steps start where the axis comes back to its first value.
+void RawReader::splitSteps(int32_t p, const std::vector<double>& axis) {
+    SourceSweep sweep{p, 0, 0, 1.0};
+    for (size_t k = 1; k <= axis.size(); ++k) {
+        if (k == axis.size() || axis[k] == axis[0]) {
+            sweep.count = static_cast<int64_t>(k) - sweep.first;
+            source_.sweeps.push_back(sweep);
+            sweep.first = static_cast<int64_t>(k);
+            sweep.parameter += 1.0;
+        }
+    }
+    if (axis.empty()) source_.sweeps.push_back(sweep);
+}
+
+int RawReader::readHeader() {
+    unsigned char head[4] = {0, 0, 0, 0};
+    const int got = gzread(ds_->stream, head, 4);
+    gzseek(ds_->stream, 0, SEEK_SET);
+    source_.utf16 = got == 4 && head[0] != 0 && head[1] == 0 && head[3] == 0;
+    Scanner in(ds_->stream, source_.utf16);
+    std::string_view line;
+    if (!in.nextFilled(line) || !isHeaderStart(trim(line))) return fail("no header at the start");
+    for (;;) {
+        SourcePlot plot;
+        if (!source_.plots.empty()) {
+            // Xyce starts further plots at Plotname: what they leave out holds on.
+            plot.flags = source_.plots.back().flags;
+        }
+        if (!readPlotHeader(in, trim(line), plot)) return 0;
+        const size_t p = source_.plots.size();
+        if (p == 0) chooseSimulator(plot);
+        source_.plots.push_back(plot);
+        if (source_.plots[p].binary) {
+            if (!passBinary(p)) return 0;
+            const SourcePlot& done = source_.plots[p];
+            if (!in.seek(done.dataOffset + done.points * rowBytes(done))) break;
+        } else if (!passAscii(in, p, nullptr)) {
+            return 0;
+        }
+        if (!in.nextFilled(line) || !isHeaderStart(trim(line))) break;  // trailing text is left
+    }
+    return describe();
+}
+
+bool sameVariables(const SourcePlot& a, const SourcePlot& b) {
+    return a.complex == b.complex && a.variableNames == b.variableNames;
+}
+
+// Plots of the main plot's variables become its sweeps; a stepped plot's
+// steps do too. The main plot is the first that is no operating point (Xyce
+// writes one before each AC plot), or the first.
+int RawReader::describe() {
+    auto& plots = source_.plots;
+    size_t main = 0;
+    for (size_t p = 0; p < plots.size(); ++p) {
+        if (plots[p].name.find("Operating Point") == std::string::npos) {
+            main = p;
+            break;
+        }
+    }
+    const SourcePlot& m = plots[main];
+    source_.timeAxis = m.variableTypes[0] == "time";
+    std::string paramName = "step";
+    if (hasFlag(m.flags, "stepped")) {
+        std::vector<double> axis;
+        if (m.binary) {
+            if (!readBinaryAxis(m, axis)) return 0;
+        } else {
+            Scanner in(ds_->stream, source_.utf16);
+            if (!in.seek(m.dataOffset)) return fail("cannot seek to the values");
+            if (!passAscii(in, main, &axis)) return 0;
+        }
+        splitSteps(static_cast<int32_t>(main), axis);
+    } else {
+        for (size_t p = 0; p < plots.size(); ++p) {
+            if (!sameVariables(plots[p], m)) continue;
+            const double step = static_cast<double>(source_.sweeps.size() + 1);
+            source_.sweeps.push_back({static_cast<int32_t>(p), 0, plots[p].points, step});
+        }
+        // A .param whose value differs from plot to plot names the sweep.
+        if (source_.sweeps.size() > 1) {
+            const SourcePlot& a = plots[static_cast<size_t>(source_.sweeps[0].plot)];
+            const SourcePlot& b = plots[static_cast<size_t>(source_.sweeps[1].plot)];
+            for (const auto& [name, value] : a.params) {
+                auto other = std::find_if(b.params.begin(), b.params.end(),
+                                          [&](const auto& q) { return q.first == name; });
+                if (other == b.params.end() || other->second == value) continue;
+                paramName = name;
+                for (SourceSweep& sweep : source_.sweeps) {
+                    sweep.parameter = NAN;
+                    for (const auto& q : plots[static_cast<size_t>(sweep.plot)].params) {
+                        if (q.first == name) sweep.parameter = q.second;
+                    }
+                }
+                break;
+            }
+        }
+    }
+    for (size_t s = 0; s < source_.sweeps.size(); ++s) {
+        const SourceSweep& sweep = source_.sweeps[s];
+        if (sweep.count > static_cast<int64_t>(UINT32_MAX))
+            return fail(plotLabel(static_cast<size_t>(sweep.plot)) +
+                        ": more points than a sweep holds");
+        SourcePlot& plot = plots[static_cast<size_t>(sweep.plot)];
+        if (plot.firstSweep < 0) plot.firstSweep = static_cast<int32_t>(s);
+    }
+    std::snprintf(ds_->title, sizeof ds_->title, "%.*s", static_cast<int>(kTitleRoom),
+                  facts_.title.c_str());
+    std::snprintf(ds_->date, sizeof ds_->date, "%.*s", static_cast<int>(kTitleRoom),
+                  facts_.date.c_str());
+    const std::string& version = facts_.version.empty() ? facts_.command : facts_.version;
+    std::snprintf(ds_->version, sizeof ds_->version, "%.*s", static_cast<int>(kTitleRoom),
+                  version.c_str());
+    ds_->fileMode = m.binary ? kModeBinary : kModeText;
+    source_.encoding = m.binary ? "binary" : "ASCII";
+    if (source_.utf16) source_.encoding += ", UTF-16 header";
+    if (!describeSweeps(ds_, source_, static_cast<int32_t>(main), paramName))
+        return reportFailure(ds_, Failure::kOutOfMemory);
+    return 1;
+}
+
+template <typename T>
+T* allocZeroed(size_t count) {
+    return static_cast<T*>(std::calloc(count > 0 ? count : 1, sizeof(T)));
+}
+
+int RawReader::allocate(WaveformValues* out) {
+    const size_t sweeps = source_.sweeps.size();
+    const SourcePlot& main = source_.plots[static_cast<size_t>(source_.sweeps[0].plot)];
+    const bool imaginary = out->imag != nullptr && main.complex;
+    out->axis[0] = allocZeroed<float*>(sweeps);
+    out->counts[0] = allocZeroed<uint32_t>(sweeps);
+    if (out->axis[0] == nullptr || out->counts[0] == nullptr) return 0;
+    for (size_t s = 0; s < sweeps; ++s) {
+        const auto count = static_cast<size_t>(source_.sweeps[s].count);
+        out->counts[0][s] = static_cast<uint32_t>(count);
+        out->axis[0][s] = allocZeroed<float>(count);
+        if (out->axis[0][s] == nullptr) return 0;
+    }
+    for (size_t i = 0; i < static_cast<size_t>(out->signalCount); ++i) {
+        if (!wanted(i + 1)) continue;
+        out->real[i] = allocZeroed<float*>(sweeps);
+        if (out->real[i] == nullptr) return 0;
+        if (imaginary && (out->imag[i] = allocZeroed<float*>(sweeps)) == nullptr) return 0;
+        for (size_t s = 0; s < sweeps; ++s) {
+            const auto count = static_cast<size_t>(source_.sweeps[s].count);
+            if ((out->real[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
+            if (imaginary && (out->imag[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
+        }
+    }
+    if (ds_->sweepParamCount > 0) {
+        out->sweepValues = allocZeroed<float*>(sweeps);
+        if (out->sweepValues == nullptr) return 0;
+        for (size_t s = 0; s < sweeps; ++s) {
+            if ((out->sweepValues[s] = allocZeroed<float>(1)) == nullptr) return 0;
+            out->sweepValues[s][0] = static_cast<float>(source_.sweeps[s].parameter);
+        }
+    }
+    return 1;
+}
+
+// Stores the value of variable v at point k of sweep s from its bytes.
+struct ValueSink {
+    WaveformValues* out;
+    bool timeAxis;
+    void store(size_t v, size_t s, size_t k, const unsigned char* p, ValueWidth w) const {
+        if (v == 0) {
+            double x = realAt(p, w == ValueWidth::kComplex128 ? ValueWidth::kFloat64 : w);
+            out->axis[0][s][k] = static_cast<float>(timeAxis ? std::fabs(x) : x);
+            return;
+        }
+        if (w == ValueWidth::kFloat32) {
+            out->real[v - 1][s][k] = decodeFloat(p, kHostSwapped);
+            return;
+        }
+        out->real[v - 1][s][k] = static_cast<float>(decodeDouble(p, kHostSwapped));
+        if (w == ValueWidth::kComplex128 && out->imag != nullptr && out->imag[v - 1] != nullptr)
+            out->imag[v - 1][s][k] = static_cast<float>(decodeDouble(p + 8, kHostSwapped));
+    }
+};
+
+// Point after point: a chunk of rows is read, then each wanted column is
+// taken from it, so every output array is written in order.
+int RawReader::decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out) {
+    const SourcePlot& plot = source_.plots[static_cast<size_t>(source_.sweeps[s0].plot)];
+    const auto row = static_cast<size_t>(rowBytes(plot));
+    std::vector<size_t> columns;
+    std::vector<size_t> offsets(plot.widths.size());
+    for (size_t v = 0, at = 0; v < plot.widths.size(); at += widthBytes(plot.widths[v]), ++v) {
+        offsets[v] = at;
+        if (wanted(v)) columns.push_back(v);
+    }
+    const size_t perChunk = std::max<size_t>(1, kChunkBytes / row);
+    std::vector<unsigned char> bytes(perChunk * row);
+    const ValueSink sink{out, source_.timeAxis};
+    for (size_t s = s0; s < s1; ++s) {
+        const SourceSweep& sweep = source_.sweeps[s];
+        if (!seekTo(plot.dataOffset + sweep.first * static_cast<int64_t>(row))) return 0;
+        for (int64_t done = 0; done < sweep.count;) {
+            const auto rows = static_cast<size_t>(
+                std::min<int64_t>(static_cast<int64_t>(perChunk), sweep.count - done));
+            if (!readAll(ds_->stream, bytes.data(), rows * row))
+                return fail(plotLabel(static_cast<size_t>(sweep.plot)) + ": the data ends early");
+            for (size_t v : columns) {
+                const ValueWidth w = plot.widths[v];
+                for (size_t r = 0; r < rows; ++r)
+                    sink.store(v, s, static_cast<size_t>(done) + r, &bytes[r * row + offsets[v]],
+                               w);
+            }
+            done += static_cast<int64_t>(rows);
+        }
+    }
+    return 1;
+}
+
+// Variable after variable: only the wanted columns' bytes are read.
+int RawReader::decodeFastAccessPlot(size_t s0, size_t s1, WaveformValues* out) {
+    const SourcePlot& plot = source_.plots[static_cast<size_t>(source_.sweeps[s0].plot)];
+    std::vector<unsigned char> bytes(kChunkBytes);
+    const ValueSink sink{out, source_.timeAxis};
+    int64_t column = plot.dataOffset;
+    for (size_t v = 0; v < plot.widths.size(); ++v) {
+        const ValueWidth w = plot.widths[v];
+        const size_t width = widthBytes(w);
+        if (wanted(v)) {
+            for (size_t s = s0; s < s1; ++s) {
+                const SourceSweep& sweep = source_.sweeps[s];
+                if (!seekTo(column + sweep.first * static_cast<int64_t>(width))) return 0;
+                for (int64_t done = 0; done < sweep.count;) {
+                    const auto n = static_cast<size_t>(std::min<int64_t>(
+                        static_cast<int64_t>(kChunkBytes / width), sweep.count - done));
+                    if (!readAll(ds_->stream, bytes.data(), n * width))
+                        return fail(plotLabel(static_cast<size_t>(sweep.plot)) +
+                                    ": the data ends early");
+                    for (size_t k = 0; k < n; ++k)
+                        sink.store(v, s, static_cast<size_t>(done) + k, &bytes[k * width], w);
+                    done += static_cast<int64_t>(n);
+                }
+            }
+        }
+        column += plot.points * static_cast<int64_t>(width);
+    }
+    return 1;
+}
+
+int RawReader::decodeAsciiPlot(size_t s0, size_t s1, WaveformValues* out) {
+    const auto p = static_cast<size_t>(source_.sweeps[s0].plot);
+    const SourcePlot& plot = source_.plots[p];
+    Scanner in(ds_->stream, source_.utf16);
+    if (!in.seek(plot.dataOffset)) return fail("cannot seek to the values");
+    const size_t n = plot.variableNames.size();
+    size_t s = s0;
+    int64_t k = 0;
+    std::string_view line;
+    for (int64_t point = 0; point < plot.points; ++point, ++k) {
+        while (s + 1 < s1 && k >= source_.sweeps[s].count) {
+            ++s;
+            k = 0;
+        }
+        for (size_t v = 0; v < n; ++v) {
+            if (!in.nextFilled(line))
+                return fail(plotLabel(p) + ": the file ends in point " + std::to_string(point + 1));
+            if (!wanted(v)) continue;
+            std::string_view text = trim(line);
+            if (v == 0) text.remove_prefix(std::min(text.size(), text.find_first_of(" \t")));
+            double re = 0.0;
+            double im = 0.0;
+            const bool ok =
+                plot.complex && v > 0 ? takeComplex(text, &re, &im) : takeNumber(text, &re);
+            if (!ok)
+                return fail(plotLabel(p) + ": point " + std::to_string(point + 1) + ", " +
+                            plot.variableNames[v] + ": \"" + std::string(trim(line).substr(0, 40)) +
+                            "\" is no value");
+            const auto at = static_cast<size_t>(k);
+            if (v == 0) {
+                out->axis[0][s][at] = static_cast<float>(axisValue(re));
+                continue;
+            }
+            out->real[v - 1][s][at] = static_cast<float>(re);
+            if (out->imag != nullptr && out->imag[v - 1] != nullptr)
+                out->imag[v - 1][s][at] = static_cast<float>(im);
+        }
+    }
+    return 1;
+}
+
+int RawReader::readData(WaveformValues* out) {
+    if (requireDataSize(ds_) == 0) return 0;
+    if (!allocate(out)) return reportFailure(ds_, Failure::kOutOfMemory);
+    for (size_t s0 = 0; s0 < source_.sweeps.size();) {
+        size_t s1 = s0 + 1;
+        while (s1 < source_.sweeps.size() && source_.sweeps[s1].plot == source_.sweeps[s0].plot)
+            ++s1;
+        const SourcePlot& plot = source_.plots[static_cast<size_t>(source_.sweeps[s0].plot)];
+        int ok = 0;
+        if (!plot.binary) {
+            ok = decodeAsciiPlot(s0, s1, out);
+        } else if (plot.fastAccess) {
+            ok = decodeFastAccessPlot(s0, s1, out);
+        } else {
+            ok = decodeBinaryPlot(s0, s1, out);
+        }
+        if (!ok) return 0;
+        s0 = s1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int readSpiceRawHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
+    SpiceSource* source = sourceOf(ds);
+    if (source == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+    RawReader reader(ds, *source);
+    return reader.readHeader();
+}
+
+int readSpiceRawData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
+    SpiceSource* source = sourceOf(ds);
+    if (source == nullptr || source->sweeps.empty()) return reportFailure(ds, Failure::kNoSignals);
+    RawReader reader(ds, *source);
+    return reader.readData(out);
+}
+
+bool looksLikeSpiceRaw(const FormatEntry& /*row*/, const Sniffed& first) {
+    const unsigned char* bytes = first.bytes;
+    const int count = first.count;
+    std::string text;
+    const bool wide = count >= 4 && bytes[0] != 0 && bytes[1] == 0 && bytes[3] == 0;
+    for (int i = 0; i < count; i += wide ? 2 : 1) text += static_cast<char>(bytes[i]);
+    std::string_view start = trim(text);
+    return isHeaderStart(start);
+}

@@ -1,0 +1,64 @@
+// What the SPICE raw and CSDF dialect readers keep of a file beyond the
+// dataset's fields: the simulator, the encoding and every plot, for
+// wfxSourceFacts and wfxPlotFacts, and where each sweep's values lie.
+#ifndef WAVTREX_READER_FORMATS_SPICE_SOURCE_H
+#define WAVTREX_READER_FORMATS_SPICE_SOURCE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "../wfx.h"
+
+// How one variable's values are stored in a binary plot.
+enum class ValueWidth : uint8_t { kFloat32, kFloat64, kComplex128 };
+
+struct SourcePlot {
+    std::string name;                        // Plotname, or the CSDF block's subtitle
+    std::string flags;                       // the Flags line as written
+    std::vector<std::string> variableNames;  // independent first
+    std::vector<std::string> variableTypes;
+    std::vector<ValueWidth> widths;                      // binary plots only
+    std::vector<std::pair<std::string, double>> params;  // .param lines
+    int64_t points = 0;                                  // as the header declares
+    int64_t dataOffset = -1;                             // stream position of the first value
+    bool binary = false;
+    bool complex = false;
+    bool fastAccess = false;  // binary, variable after variable
+    int32_t firstSweep = -1;  // first sweep read from it, -1 when only listed
+};
+
+// One sweep as the data reader finds it: points [first, first + count) of a plot.
+struct SourceSweep {
+    int32_t plot = 0;
+    int64_t first = 0;
+    int64_t count = 0;
+    double parameter = 0.0;
+};
+
+struct SpiceSource {
+    std::string simulator = "unknown";
+    std::string encoding;
+    std::vector<SourcePlot> plots;
+    std::vector<SourceSweep> sweeps;
+    bool timeAxis = false;  // the independent variable is time: its sign is dropped
+    bool utf16 = false;
+};
+
+// The dataset's source facts, made on first use; NULL when out of memory.
+SpiceSource* sourceOf(WaveformDataset* ds);
+const SpiceSource* sourceOf(const WaveformDataset* ds);
+
+// Frees the source facts: the release function of both formats.
+void releaseSpiceSource(WaveformDataset* ds);
+
+// Fills the dataset's variables and counts from the read sweeps of plot main:
+// the independent variable and signals, and before them the sweep parameter
+// named paramName when there is more than one sweep. 1, or 0 out of memory.
+int describeSweeps(WaveformDataset* ds, const SpiceSource& source, int32_t main,
+                   const std::string& paramName);
+
+// The analysis kind a plot name or independent variable suggests.
+uint32_t analysisOf(const std::string& plotName, const std::string& axisType, bool complex);
+
+#endif  // WAVTREX_READER_FORMATS_SPICE_SOURCE_H

@@ -1,0 +1,196 @@
+// SPICE raw files through open (extended detection) and read: each
+// simulator's layout, the flags, plots that become sweeps or are only listed,
+// trailing text, and damaged files refused with their reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "file_bytes.h"
+#include "raw_writer.h"
+#include "reader_fixture.h"
+
+namespace {
+
+using writers::RawFile;
+using writers::RawPlot;
+using S = writers::RawSimulator;
+using SpiceTest = testkit::ReaderFixture;
+
+const std::vector<std::pair<std::string, std::string>> kTran = {
+    {"time", "time"}, {"v(1)", "voltage"}, {"V1#branch", "current"}};
+const std::vector<std::pair<std::string, std::string>> kAc = {{"frequency", "frequency"},
+                                                              {"{V(2)}", "voltage"}};
+
+RawFile file(S simulator, bool binary, std::vector<RawPlot> plots, bool command = true) {
+    RawFile f;
+    f.simulator = simulator;
+    f.binary = binary;
+    f.command = command;
+    f.plots = std::move(plots);
+    return f;
+}
+
+RawPlot tran(std::vector<double> values, std::string flags = "real") {
+    return {"Transient Analysis", std::move(flags), kTran, std::move(values), -1, {}};
+}
+
+// Two points, the second's time written negative (LTspice's compression mark).
+RawPlot tranTwo(std::string flags = "real") {
+    return tran({0, 1, 0.25, -1e-9, 2, 0.5}, std::move(flags));
+}
+
+// Frequencies with the denormal imaginary garbage ngspice leaves.
+RawPlot ac() {
+    return {"AC Analysis", "complex", kAc, {1, 4.9e-324, 0.5, -0.25, 10, 0, 0.125, 2}, -1, {}};
+}
+
+const std::string kTranRead = "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 1e-09=2; 0=0.25 1e-09=0.5";
+const std::string kAcRead = "frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2";
+
+TEST_F(SpiceTest, SimulatorLayouts) {
+    RawFile stepped = file(S::ltspice, true,
+                           {tran({0, 1, 1, 1, 2, 2, 0, 3, 3, 1, 4, 4}, "real forward stepped")});
+    RawFile steppedFast = stepped;
+    steppedFast.plots[0].flags = "real stepped fastaccess";
+    RawFile steppedText = stepped;
+    steppedText.binary = false;
+    const std::string steps = " | 0=1 1=2 / 0=3 1=4; 0=1 1=2 / 0=3 1=4";
+    const std::string stepVars = "step:0:9 time:1:9 v(1):1:9 V1#branch:8:9";
+    expectRows(
+        {
+            {buildRawFile(file(S::ngspice, true, {tranTwo()})), kTranRead,
+             "16 2 1 1 1|ngspice-36|"
+             "wavtrex test circuit|Mon Dec  7 03:20:59 2026"},
+            {buildRawFile(file(S::ngspice, false, {tranTwo()})), kTranRead,
+             "16 1 1 1 1|ngspice-36|"
+             "wavtrex test circuit|Mon Dec  7 03:20:59 2026"},
+            {buildRawFile(file(S::ngspice, true, {ac()})), kAcRead},
+            {buildRawFile(file(S::ngspice, false, {ac()})), kAcRead},
+            {buildRawFile(file(S::xyce, true, {tranTwo()}, false)), kTranRead},
+            {buildRawFile(file(S::xyce, false, {ac()}, false)), kAcRead},
+            {buildRawFile(file(S::qspice, true, {tranTwo()})), kTranRead},
+            {buildRawFile(file(S::qspice, true, {ac()})), kAcRead},
+            // Without a Command line the data size tells QSPICE's real axis.
+            {buildRawFile(file(S::qspice, true, {ac()}, false)), kAcRead},
+            {buildRawFile(file(S::ltspice, true, {tranTwo()})), kTranRead},
+            {buildRawFile(file(S::ltspice, true, {tranTwo()}, false)), kTranRead},
+            {buildRawFile(file(S::ltspice, true, {tranTwo("real forward double")})), kTranRead},
+            {buildRawFile(file(S::ltspice, true, {tranTwo("real fastaccess")})), kTranRead},
+            {buildRawFile(file(S::ltspice, true, {tranTwo("real forward log nocompression")})),
+             kTranRead},
+            {buildRawFile(file(S::ltspice, true, {ac()})), kAcRead},
+            {buildRawFile(file(S::ltspice, false, {tranTwo()})), kTranRead},
+            {buildRawFile(file(S::ltspice, false, {ac()})), kAcRead},
+            {buildRawFile(stepped), stepVars + steps,
+             "16 2 1 2 2|LTspice XVII|"
+             "wavtrex test circuit|Mon Dec  7 03:20:59 2026"},
+            {buildRawFile(steppedFast), stepVars + steps},
+            {buildRawFile(steppedText), stepVars + steps},
+        },
+        WFX_DETECT_ALL);
+}
+
+TEST_F(SpiceTest, PlotsAndTrailingText) {
+    RawPlot op = {"Operating Point", "real", kAc, {0, 1}, -1, {}};
+    RawPlot stepA = tran({0, 1, 2}), stepB = tran({0, 3, 4});
+    stepA.extraLines = {".param rload=100", ".param c=1"};
+    stepB.extraLines = {".param rload=200", ".param c=1"};
+    RawFile named = file(S::ngspice, true, {stepA, stepB});
+    RawFile trailing = file(S::ngspice, true, {tranTwo()});
+    trailing.trailing = "\nIndex   time   v(1)\n0  0  1\n";
+    RawFile extra = file(S::ltspice, true, {tranTwo()});
+    extra.plots[0].declaredPoints = 1;  // a further point of zeros follows, not declared
+    RawFile cutText = file(S::ngspice, false, {tranTwo()});
+    cutText.plots[0].declaredPoints = 3;
+    expectRows(
+        {
+            // Xyce .STEP: an operating point before each AC plot; the AC plots are the sweeps.
+            {buildRawFile(file(S::xyce, true, {op, ac(), op, ac()})),
+             "step:0:9 frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2 / 1=0.5,-0.25 "
+             "10=0.125,2"},
+            {buildRawFile(file(S::xyce, false, {op, ac(), op, ac()})), "*/ 1=0.5,-0.25 10=0.125,2"},
+            // Plots of other variables are only listed.
+            {buildRawFile(file(S::ngspice, true, {tranTwo(), ac()})), kTranRead},
+            {buildRawFile(named),
+             "rload:0:9 time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 / 0=3; 0=2 / 0=4"},
+            {buildRawFile(trailing), kTranRead},
+            {buildRawFile(extra), "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1; 0=0.25"},
+            {buildRawFile(cutText),
+             "open 2: Error: SPICE raw file @: plot 1: the file ends in "
+             "point 3 of its 3"},
+        },
+        WFX_DETECT_ALL);
+    ASSERT_EQ(run(buildRawFile(file(S::xyce, true, {op, ac(), op, ac()})), WFX_DETECT_ALL)[0], 's');
+    std::string listed;
+    WfxSourceFacts source{};
+    ASSERT_EQ(wfxSourceFacts(ds_, &source), 1);
+    listed = std::string(source.simulator) + " " + source.encoding + " " + source.flags;
+    for (int32_t p = 0; p < source.plotCount; ++p) {
+        WfxPlotFacts plot{};
+        ASSERT_EQ(wfxPlotFacts(ds_, p, &plot), 1);
+        listed += " | " + std::string(plot.name) + " " + std::to_string(plot.variableCount) + " " +
+                  std::to_string(plot.pointCount) + " " + std::to_string(plot.firstSweep);
+    }
+    EXPECT_EQ(listed,
+              "Xyce binary complex | Operating Point 2 1 -1 | AC Analysis 2 2 0 | "
+              "Operating Point 2 1 -1 | AC Analysis 2 2 1");
+    EXPECT_EQ(values_.sweepValues[1][0], 2.0f);
+}
+
+TEST_F(SpiceTest, DamagedHeadersAndData) {
+    const std::string good = buildRawFile(file(S::ngspice, true, {tranTwo()}));
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string bytes = good;
+        bytes.replace(bytes.find(from), from.size(), to);
+        return bytes;
+    };
+    const std::string reason = "open 2: Error: SPICE raw file @: ";
+    expectRows(
+        {
+            {replaced("No. Points:", "No. Pts:"), reason + "plot 1: no No. Points line"},
+            {replaced("No. Variables: 3", "No. Variables: x"),
+             reason + "plot 1: No. Variables is \"x\""},
+            {replaced("No. Variables: 3", "No. Variables: 4"),
+             reason + "plot 1: 3 variable lines for No. Variables 4"},
+            {replaced("\t2\tV1#branch", "\t7\tV1#branch"),
+             reason + "variable line 2 is not \"index name type\""},
+            {replaced("Flags: real\n", "Flags real\n"),
+             reason + "plot 1: header line \"Flags real\" is no \"Key: value\" line"},
+            {good.substr(0, good.find("Binary:")),
+             reason + "plot 1: the header ends before its Binary: or Values: line"},
+            {good.substr(0, good.size() - 1), reason + "plot 1: the file ends before its 2 points"},
+            {good + "Plotname: more\n", reason + "plot 2: the header ends before its Binary: or "
+                                                 "Values: line"},
+            {buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})})) + "x", "*0=1; 0=0.5"},
+            {replaced("Title:", "Tidle:"), "open 7: Error:  Unknown file format!!"},
+        },
+        WFX_DETECT_ALL);
+    std::string text = buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})}));
+    text.replace(text.rfind("0.5"), 3, "half");
+    expectRows({{text,
+                 "*read 0: Error: SPICE raw file @: plot 1: point 1, V1#branch: \"half\" "
+                 "is no value"}},
+               WFX_DETECT_ALL);
+}
+
+// The specified detection leaves raw files alone; gzip and selective reads
+// work as for every format.
+TEST_F(SpiceTest, DetectionGzipAndSelectiveRead) {
+    const std::string bytes = buildRawFile(file(S::ngspice, true, {tranTwo()}));
+    expectRows({{bytes, "open 7: Error:  Unknown file format!!"}});
+    const std::string path = (dir_ / "in.raw.gz").string();
+    writers::writeBytes(path, bytes, true);
+    ASSERT_EQ(open(path, WFX_DETECT_ALL), 1u);
+    EXPECT_EQ(wfxIsCompressed(ds_), 1);
+    for (const char* flags : {"real", "real fastaccess"}) {
+        writers::writeBytes(path, buildRawFile(file(S::ltspice, true, {tranTwo(flags)})), true);
+        ASSERT_EQ(open(path, WFX_DETECT_ALL), 1u);
+        const uint8_t wanted[] = {0, 1};
+        ASSERT_EQ(wfxReadSignals(ds_, wanted, &values_), 1);
+        EXPECT_EQ(values_.real[0], nullptr);
+        EXPECT_EQ(points(1), "0=0.25 1e-09=0.5") << flags;
+    }
+}
+
+}  // namespace
