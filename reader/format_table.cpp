@@ -6,6 +6,7 @@
 
 #include "detection.h"
 #include "formats/csdf.h"
+#include "formats/csdf_dialect.h"
 #include "formats/framed_event.h"
 #include "formats/measure_table.h"
 #include "formats/post_data.h"
@@ -95,6 +96,9 @@ constexpr FormatEntry kFormats[] = {
     {kFormatSpiceRaw, "spice raw", looksLikeSpiceRaw, nullptr, ModeRule::kText, BlockUse::kNone, 0,
      ValueShape::kSharedAxis, true, false, nullptr, readSpiceRawHeader, readSpiceRawData,
      releaseSpiceSource},
+    {kFormatCsdfDialect, "csdf dialect", looksLikeCsdfDialect, nullptr, ModeRule::kText,
+     BlockUse::kNone, 0, ValueShape::kSharedAxis, true, false, nullptr, readCsdfDialectHeader,
+     readCsdfDialectData, releaseSpiceSource},
 };
 
 }  // namespace

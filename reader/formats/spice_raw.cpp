@@ -24,166 +24,20 @@
 #include "../format_table.h"
 #include "byte_order.h"
 #include "spice_source.h"
+#include "spice_text.h"
 
 namespace {
 
+using spice::parseInt;
+using spice::Scanner;
+using spice::takeComplex;
+using spice::takeNumber;
+using spice::trim;
+
 constexpr bool kHostSwapped = std::endian::native == std::endian::big;
-constexpr size_t kScanBuffer = size_t{1} << 16;
 constexpr int64_t kMostVariables = 1 << 24;
-constexpr size_t kTitleRoom = 99;
-constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time  //
-                                                 // title, version, date: 100 bytes with the NUL
-
-// Reads the stream through a buffer and keeps the stream position of every
-// byte, so a plot's data offset is known exactly. UTF-16LE text is decoded
-// to UTF-8 as lines are taken.
-class Scanner {
-  public:
-    Scanner(gzFile in, bool utf16) : in_(in), utf16_(utf16), buffer_(kScanBuffer) {}
-
-    int64_t tell() const { return base_ + static_cast<int64_t>(pos_); }
-
-    bool seek(int64_t offset) {
-        pos_ = length_ = 0;
-        base_ = offset;
-        ended_ = false;
-        return gzseek(in_, offset, SEEK_SET) == offset;
-    }
-
-    // The next line without its LF (and a CR before it); a last line without
-    // LF counts. A line longer than the buffer comes back in pieces. False at
-    // the end of input.
-    bool line(std::string_view& out) { return utf16_ ? wideLine(out) : narrowLine(out); }
-
-    // True when a next non-blank line exists; it is left in out.
-    bool nextFilled(std::string_view& out) {
-        while (line(out)) {
-            if (out.find_first_not_of(" \t\r\f\v") != std::string_view::npos) return true;
-        }
-        return false;
-    }
-
-  private:
-    // Moves the unread bytes to the front and reads more; false when none came.
-    bool fill() {
-        if (pos_ > 0) {
-            std::memmove(buffer_.data(), buffer_.data() + pos_, length_ - pos_);
-            base_ += static_cast<int64_t>(pos_);
-            length_ -= pos_;
-            pos_ = 0;
-        }
-        if (ended_ || length_ == buffer_.size()) return false;
-        int n =
-            gzread(in_, buffer_.data() + length_, static_cast<unsigned>(buffer_.size() - length_));
-        if (n <= 0) {
-            ended_ = true;
-            return false;
-        }
-        length_ += static_cast<size_t>(n);
-        return true;
-    }
-
-    static std::string_view trimCr(std::string_view s) {
-        return !s.empty() && s.back() == '\r' ? s.substr(0, s.size() - 1) : s;
-    }
-
-    bool narrowLine(std::string_view& out) {
-        for (size_t searched = 0;;) {
-            const char* start = buffer_.data() + pos_;
-            const void* lf = std::memchr(start + searched, '\n', length_ - pos_ - searched);
-            if (lf != nullptr) {
-                size_t n = static_cast<size_t>(static_cast<const char*>(lf) - start);
-                out = trimCr(std::string_view(start, n));
-                pos_ += n + 1;
-                return true;
-            }
-            searched = length_ - pos_;
-            if (!fill()) {
-                if (pos_ == length_) return false;
-                out = trimCr(std::string_view(buffer_.data() + pos_, length_ - pos_));
-                pos_ = length_;
-                return true;
-            }
-            searched = std::min(searched, length_ - pos_);
-        }
-    }
-
-    bool wideLine(std::string_view& out) {
-        decoded_.clear();
-        bool any = false;
-        for (;;) {
-            if (length_ - pos_ < 2 && !fill() && length_ - pos_ < 2) {
-                pos_ = length_;  // an odd last byte is no character
-                out = trimCr(decoded_);
-                return any;
-            }
-            any = true;
-            auto unit = static_cast<unsigned>(static_cast<unsigned char>(buffer_[pos_])) |
-                        static_cast<unsigned>(static_cast<unsigned char>(buffer_[pos_ + 1])) << 8;
-            pos_ += 2;
-            if (unit == '\n') break;
-            if (decoded_.size() >= kScanBuffer) continue;  // an endless line is cut
-            if (unit < 0x80) {
-                decoded_ += static_cast<char>(unit);
-            } else if (unit < 0x800) {
-                decoded_ += static_cast<char>(0xC0 | (unit >> 6));
-                decoded_ += static_cast<char>(0x80 | (unit & 0x3F));
-            } else {
-                // Surrogate halves are kept one by one: names stay readable.
-                decoded_ += static_cast<char>(0xE0 | (unit >> 12));
-                decoded_ += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-                decoded_ += static_cast<char>(0x80 | (unit & 0x3F));
-            }
-        }
-        out = trimCr(decoded_);
-        return true;
-    }
-
-    gzFile in_;
-    bool utf16_;
-    std::vector<char> buffer_;
-    size_t pos_ = 0, length_ = 0;
-    int64_t base_ = 0;
-    bool ended_ = false;
-    std::string decoded_;
-};
-
-std::string_view trim(std::string_view s) {
-    size_t first = s.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool parseInt(std::string_view s, int64_t* value) {
-    s = trim(s);
-    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-    auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), *value);
-    return error == std::errc() && end == s.data() + s.size();
-}
-
-// A number at the start of s (blanks skipped); s moves past it.
-bool takeNumber(std::string_view& s, double* value) {
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-    if (i < s.size() && s[i] == '+') ++i;
-    auto [end, error] = std::from_chars(s.data() + i, s.data() + s.size(), *value);
-    if (error != std::errc()) {
-        // from_chars refuses magnitudes beyond double; the value is then lost either way.
-        if (error != std::errc::result_out_of_range) return false;
-        *value = 0.0;
-    }
-    s.remove_prefix(static_cast<size_t>(end - s.data()));
-    return true;
-}
-
-// A complex value: "re,im", "re, im" or "re,<TAB>im".
-bool takeComplex(std::string_view& s, double* re, double* im) {
-    if (!takeNumber(s, re)) return false;
-    s = trim(s);
-    if (s.empty() || s[0] != ',') return false;
-    s.remove_prefix(1);
-    return takeNumber(s, im);
-}
+constexpr size_t kTitleRoom = 99;                // title, version, date: 100 bytes with the NUL
+constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time
 
 size_t widthBytes(ValueWidth w) {
     return w == ValueWidth::kFloat32 ? 4 : w == ValueWidth::kFloat64 ? 8 : 16;
@@ -253,7 +107,6 @@ class RawReader {
     int describe();
     double axisValue(double v) const { return source_.timeAxis ? std::fabs(v) : v; }
 
-    int allocate(WaveformValues* out);
     int decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out);
     int decodeFastAccessPlot(size_t s0, size_t s1, WaveformValues* out);
     int decodeAsciiPlot(size_t s0, size_t s1, WaveformValues* out);
@@ -636,46 +489,6 @@ int RawReader::describe() {
     return 1;
 }
 
-template <typename T>
-T* allocZeroed(size_t count) {
-    return static_cast<T*>(std::calloc(count > 0 ? count : 1, sizeof(T)));
-}
-
-int RawReader::allocate(WaveformValues* out) {
-    const size_t sweeps = source_.sweeps.size();
-    const SourcePlot& main = source_.plots[static_cast<size_t>(source_.sweeps[0].plot)];
-    const bool imaginary = out->imag != nullptr && main.complex;
-    out->axis[0] = allocZeroed<float*>(sweeps);
-    out->counts[0] = allocZeroed<uint32_t>(sweeps);
-    if (out->axis[0] == nullptr || out->counts[0] == nullptr) return 0;
-    for (size_t s = 0; s < sweeps; ++s) {
-        const auto count = static_cast<size_t>(source_.sweeps[s].count);
-        out->counts[0][s] = static_cast<uint32_t>(count);
-        out->axis[0][s] = allocZeroed<float>(count);
-        if (out->axis[0][s] == nullptr) return 0;
-    }
-    for (size_t i = 0; i < static_cast<size_t>(out->signalCount); ++i) {
-        if (!wanted(i + 1)) continue;
-        out->real[i] = allocZeroed<float*>(sweeps);
-        if (out->real[i] == nullptr) return 0;
-        if (imaginary && (out->imag[i] = allocZeroed<float*>(sweeps)) == nullptr) return 0;
-        for (size_t s = 0; s < sweeps; ++s) {
-            const auto count = static_cast<size_t>(source_.sweeps[s].count);
-            if ((out->real[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
-            if (imaginary && (out->imag[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
-        }
-    }
-    if (ds_->sweepParamCount > 0) {
-        out->sweepValues = allocZeroed<float*>(sweeps);
-        if (out->sweepValues == nullptr) return 0;
-        for (size_t s = 0; s < sweeps; ++s) {
-            if ((out->sweepValues[s] = allocZeroed<float>(1)) == nullptr) return 0;
-            out->sweepValues[s][0] = static_cast<float>(source_.sweeps[s].parameter);
-        }
-    }
-    return 1;
-}
-
 // Stores the value of variable v at point k of sweep s from its bytes.
 struct ValueSink {
     WaveformValues* out;
@@ -803,7 +616,7 @@ int RawReader::decodeAsciiPlot(size_t s0, size_t s1, WaveformValues* out) {
 
 int RawReader::readData(WaveformValues* out) {
     if (requireDataSize(ds_) == 0) return 0;
-    if (!allocate(out)) return reportFailure(ds_, Failure::kOutOfMemory);
+    if (!allocateSweeps(ds_, source_, out)) return reportFailure(ds_, Failure::kOutOfMemory);
     for (size_t s0 = 0; s0 < source_.sweeps.size();) {
         size_t s1 = s0 + 1;
         while (s1 < source_.sweeps.size() && source_.sweeps[s1].plot == source_.sweeps[s0].plot)

@@ -1,6 +1,7 @@
 // Source facts of the SPICE raw and CSDF dialect readers: see spice_source.h.
 #include "spice_source.h"
 
+#include <cstdlib>
 #include <new>
 
 #include "../dataset_tables.h"
@@ -65,6 +66,50 @@ int describeSweeps(WaveformDataset* ds, const SpiceSource& source, int32_t main,
         const std::string type = v < plot.variableTypes.size() ? plot.variableTypes[v] : "";
         const uint32_t kind = plot.complex ? kKindComplex : kKindReal;
         if (addVariable(ds, name.c_str(), typeCodeOf(type, name), kind) < 0) return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+template <typename T>
+T* allocZeroed(size_t count) {
+    return static_cast<T*>(std::calloc(count > 0 ? count : 1, sizeof(T)));
+}
+
+}  // namespace
+
+int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValues* out) {
+    const size_t sweeps = source.sweeps.size();
+    const SourcePlot& main = source.plots[static_cast<size_t>(source.sweeps[0].plot)];
+    const bool imaginary = out->imag != nullptr && main.complex;
+    out->axis[0] = allocZeroed<float*>(sweeps);
+    out->counts[0] = allocZeroed<uint32_t>(sweeps);
+    if (out->axis[0] == nullptr || out->counts[0] == nullptr) return 0;
+    for (size_t s = 0; s < sweeps; ++s) {
+        const auto count = static_cast<size_t>(source.sweeps[s].count);
+        out->counts[0][s] = static_cast<uint32_t>(count);
+        out->axis[0][s] = allocZeroed<float>(count);
+        if (out->axis[0][s] == nullptr) return 0;
+    }
+    for (size_t i = 0; i < static_cast<size_t>(out->signalCount); ++i) {
+        if (ds->wantedSignals != nullptr && ds->wantedSignals[i] == 0) continue;
+        out->real[i] = allocZeroed<float*>(sweeps);
+        if (out->real[i] == nullptr) return 0;
+        if (imaginary && (out->imag[i] = allocZeroed<float*>(sweeps)) == nullptr) return 0;
+        for (size_t s = 0; s < sweeps; ++s) {
+            const auto count = static_cast<size_t>(source.sweeps[s].count);
+            if ((out->real[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
+            if (imaginary && (out->imag[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
+        }
+    }
+    if (ds->sweepParamCount > 0) {
+        out->sweepValues = allocZeroed<float*>(sweeps);
+        if (out->sweepValues == nullptr) return 0;
+        for (size_t s = 0; s < sweeps; ++s) {
+            if ((out->sweepValues[s] = allocZeroed<float>(1)) == nullptr) return 0;
+            out->sweepValues[s][0] = static_cast<float>(source.sweeps[s].parameter);
+        }
     }
     return 1;
 }

@@ -58,6 +58,12 @@ void releaseSpiceSource(WaveformDataset* ds);
 int describeSweeps(WaveformDataset* ds, const SpiceSource& source, int32_t main,
                    const std::string& paramName);
 
+// Allocates out's arrays for every sweep of source: the axis and counts, the
+// wanted signals' values (imaginary parts too when the plot is complex and
+// out has their holder), and one sweep value each when there are several,
+// filled from the sweeps' parameters. 1, or 0 out of memory.
+int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValues* out);
+
 // The analysis kind a plot name or independent variable suggests.
 uint32_t analysisOf(const std::string& plotName, const std::string& axisType, bool complex);
 

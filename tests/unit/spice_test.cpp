@@ -194,3 +194,66 @@ TEST_F(SpiceTest, DetectionGzipAndSelectiveRead) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string xyceBlock(const std::string& subtitle, const std::string& more = "") {
+    return "#H\nSOURCE='Xyce' VERSION='7.6'\nTITLE='it's a test' SUBTITLE='" + subtitle +
+           "'\nTIME='03:20:59' DATE='Dec 7, 2026' TEMPERATURE='27'\n"
+           "ANALYSIS='Transient Analysis' SERIALNO='1'\nALLVALUES='NO' COMPLEXVALUES='NO' "
+           "NODES='2'\nSWEEPVAR='Time' SWEEPMODE='VAR_STEP'\n" +
+           more +
+           "#N\n'V(1)' 'I(V1)'\n#C 0.00000000e+00 2\n1.000e+00:1   2.500e-01:2\n"
+           "#C 1.00000000e-09 2\n2.000e+00:1\n5.000e-01:2\n#;\n";
+}
+
+TEST_F(SpiceTest, CsdfDialect) {
+    std::string pspice =
+        "#H\nSOURCE='PSpice' VERSION='17.2'\nTITLE='ac' ANALYSIS='AC'\n"
+        "COMPLEXVALUES='YES' NODES='10' SWEEPVAR='Frequency'\n#N\n";
+    for (int n = 1; n <= 10; ++n) pspice += "'V(n" + std::to_string(n) + ")' ";
+    pspice += "\n#C 1.000E03 2\n1.462E03/-2.500E00:1\n3.000E00/4.000E00:a\n#;\n";
+    const std::string anonymous =
+        "#H\nTITLE='x' ANALYSIS='DC' NODES='1' SWEEPVAR='VIN'\n#N 'V(a)'\n#C 0.5 1 7:0\n#;\n";
+    const std::string reason = "open 2: Error: CSDF file @: ";
+    const std::string steps = xyceBlock("Step 1: R1 = 100") + xyceBlock("Step 2: R1 = 200");
+    const std::string block = xyceBlock("");
+    const std::string twice =
+        "Time:1:9 V(1):1:9 I(V1):8:9 | 0=1 1e-09=2 / 0=1 1e-09=2; 0=0.25 1e-09=0.5 / 0=0.25 "
+        "1e-09=0.5";
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string bytes = block;
+        bytes.replace(bytes.find(from), from.size(), to);
+        return bytes;
+    };
+    expectRows(
+        {
+            {block + "trailing words\n",
+             "Time:1:9 V(1):1:9 I(V1):8:9 | 0=1 1e-09=2; 0=0.25 1e-09=0.5",
+             "17 1 1 1 1|7.6|it's a test|Dec 7, 2026 03:20:59"},
+            {pspice, "*1000=3,4"},
+            {anonymous, "VIN:3:9 V(a):1:9 | 0.5=7"},
+            {steps, "R1:0:9 " + twice},
+            {xyceBlock("", "SWEEP2PARM='VIN' SWEEP2VALUE='1.5'\n") +
+                 xyceBlock("", "SWEEP2PARM='VIN' SWEEP2VALUE='2.5'\n"),
+             "VIN:0:9 " + twice},
+            {block.substr(0, block.size() - 3), reason + "block 1 ends without #;"},
+            {block.substr(0, block.find("#N")), reason + "block 1 ends in its header"},
+            {replaced("NODES='2'", "NODES='3'"), reason + "block 1: NODES='3' but 2 names"},
+            {replaced("5.000e-01:2", "5.000e-01:3"),
+             "*read 0: Error: CSDF file @: block 1: point 2, value 2: index 3 names no node"},
+            {replaced("5.000e-01:2", "half:2"),
+             "*read 0: Error: CSDF file @: block 1: point 2, value 2: \"half:2\" is no value"},
+            {replaced("5.000e-01:2", "5.000e-01"),
+             "*read 0: Error: CSDF file @: block 1: point 2, value 2 has no :index"},
+            {replaced("#C 1.00000000e-09 2", "#C 1.00000000e-09 9"),
+             "*read 0: Error: CSDF file @: block 1: point 2 has no value count"},
+        },
+        WFX_DETECT_ALL);
+    // The specified detection still hands the file to the CSDF reader, which refuses it.
+    expectRows({{block, "open 2: Error:Unsupport analysis in csdf format Transient Analysis !!"}});
+    ASSERT_EQ(run(steps, WFX_DETECT_ALL)[0], 'R');
+    EXPECT_EQ(values_.sweepValues[1][0], 200.0f);
+}
+
+}  // namespace
