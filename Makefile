@@ -72,7 +72,9 @@ plot: demo
 	@gnuplot -e "folder='build/demo-run/rc_ladder'" demo/plot.gp > demo/rc_ladder.png
 	@echo "Wrote demo/rc_ladder.png"
 
+# Many runs over Dask (tests/python/test_many.py) need these too.
 test: build
+	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) python3-dask python3-distributed python3-xarray"
 	@sh .ci/lint.sh
 	@$(MAKE) --no-print-directory format-check
 	@$(MAKE) --no-print-directory tidy

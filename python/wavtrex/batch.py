@@ -1,0 +1,332 @@
+"""wavtrex-batch: the converter or wavtrex-info over many files, as Dask tasks.
+
+    wavtrex-batch convert [--scheduler ADDRESS] [--workers N] [--output DIR] [--resume] FILE|GLOB...
+    wavtrex-batch info [--scheduler ADDRESS] [--workers N] FILE|GLOB...
+
+Each file is one task, and each task runs the program in a fresh process (the
+converter may end its process on a damaged file). Without --scheduler the
+tasks run on a LocalCluster of this machine; with it, on the workers of a
+running Dask scheduler, which must see the files and the programs at the same
+paths.
+"""
+import argparse
+import glob
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from typing import Dict, List, Optional, Tuple
+
+CURVE_LIST = "wavtrex.curlist"
+REFUSED = "Unable to complete conversion."
+WORK_PREFIX = ".wavtrex-batch-"  # an attempt's working folder, inside the output folder
+
+_pdeathsig: Optional[List[str]] = None
+
+
+def find_program(name: str, given: Optional[str], variable: str) -> Optional[str]:
+    """The program to run: given, else $variable, else beside the package (a
+    build tree's build/python/wavtrex, or an installed prefix's bin), else on
+    PATH."""
+    for candidate in (given, os.environ.get(variable)):
+        if candidate:
+            return os.path.abspath(candidate)
+    here = os.path.dirname(os.path.abspath(__file__))
+    for folder in (os.path.join(here, "..", ".."), os.path.join(here, *[".."] * 4, "bin")):
+        path = os.path.normpath(os.path.join(folder, name))
+        if os.path.isfile(path) and os.access(path, os.X_OK):
+            return path
+    return shutil.which(name)
+
+
+def _launcher() -> List[str]:
+    """setpriv --pdeathsig KILL where it works: a child whose worker dies (a
+    killed worker's task runs again elsewhere) must not go on writing."""
+    global _pdeathsig
+    if _pdeathsig is None:
+        _pdeathsig = []
+        setpriv = shutil.which("setpriv")
+        if setpriv and subprocess.run([setpriv, "--pdeathsig", "KILL", "true"],
+                                      capture_output=True).returncode == 0:
+            _pdeathsig = [setpriv, "--pdeathsig", "KILL", "--"]
+    return _pdeathsig
+
+
+def _run(command: List[str], cwd: Optional[str] = None) -> Tuple[int, bytes, bytes]:
+    proc = subprocess.run(_launcher() + command, cwd=cwd, stdin=subprocess.DEVNULL,
+                          capture_output=True)
+    return proc.returncode, proc.stdout, proc.stderr
+
+
+def _move_into(work: str, folder: str, keep_list: bool) -> None:
+    """Moves what the converter wrote below work into folder, file by file
+    (never removing anything else there), curve lists last: a curve list in
+    place means the run before it was complete. Without keep_list, a curve
+    list left by an earlier run goes too, so --resume converts the file again."""
+    lists = []
+    for root, dirs, files in os.walk(work):
+        target = os.path.join(folder, os.path.relpath(root, work))
+        os.makedirs(target, exist_ok=True)
+        for name in files:
+            if name == CURVE_LIST:
+                lists.append((os.path.join(root, name), os.path.join(target, name)))
+            else:
+                os.replace(os.path.join(root, name), os.path.join(target, name))
+    for source, target in lists:
+        if keep_list:
+            os.replace(source, target)
+        elif os.path.isfile(target):
+            os.remove(target)
+
+
+def convert_one(path: str, folder: str, converter: str) -> Tuple[str, str]:
+    """Runs the converter on path with its output going to folder; returns
+    the outcome ("converted", "refused" or "failed") and the converter's
+    messages. Runs on a worker."""
+    try:
+        os.makedirs(folder, exist_ok=True)
+        work = tempfile.mkdtemp(prefix=WORK_PREFIX, dir=folder)
+    except OSError as error:
+        return "failed", f"cannot create a folder in {folder}: {error.strerror}"
+    try:
+        status, _, err = _run([converter, path], cwd=work)
+        message = err.decode(errors="replace").strip()
+        if status < 0:
+            message += f"{' ' if message else ''}(ended by signal {-status})"
+        elif status != 0 and not message:
+            message = f"exit status {status}"
+        outcome = ("converted" if not message else
+                   "refused" if message == REFUSED else "failed")
+        try:
+            _move_into(work, folder, outcome == "converted")
+        except OSError as error:
+            outcome = "failed"
+            message += f"{' ' if message else ''}(moving into {folder}: {error})"
+        return outcome, message
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def info_one(path: str, shown: str, program: str) -> Dict:
+    """wavtrex-info --json on path: its record for the file, or one saying
+    why there is none. Runs on a worker."""
+    status, out, err = _run([program, "--json", path])
+    try:
+        record = json.loads(out)[0]
+    except (ValueError, IndexError, KeyError, TypeError):
+        why = err.decode(errors="replace").strip() or f"wavtrex-info exit status {status}"
+        record = {"file": shown, "ok": False, "error": why}
+    record["file"] = shown
+    return record
+
+
+def expand(arguments: List[str]) -> Tuple[List[str], List[str]]:
+    """The files the arguments name, each once, and the patterns matching nothing."""
+    files, empty = [], []
+    for argument in arguments:
+        if glob.has_magic(argument):
+            found = sorted(glob.glob(argument, recursive=True))
+            files += [f for f in found if os.path.isfile(f)]
+            empty += [] if found else [argument]
+        else:
+            files.append(argument)
+    return list(dict.fromkeys(files)), empty
+
+
+def mirrored(path: str, output: str) -> str:
+    """The folder below output for path: its folder relative to the current
+    one, or, outside it, its absolute folder without the root."""
+    folder = os.path.dirname(os.path.abspath(path))
+    relative = os.path.relpath(folder, os.getcwd())
+    if relative == os.pardir or relative.startswith(os.pardir + os.sep):
+        relative = os.path.relpath(folder, os.path.abspath(os.sep))
+    return os.path.normpath(os.path.join(os.path.abspath(output), relative))
+
+
+def output_folder(path: str, output: str) -> str:
+    """Where the converter run from mirrored(path) writes: the file name
+    without its last extension."""
+    return os.path.join(mirrored(path, output), os.path.splitext(os.path.basename(path))[0])
+
+
+class Progress:
+    """A bar on standard error when it is a terminal; nothing otherwise."""
+
+    def __init__(self, total: int, what: str) -> None:
+        self.total, self.done, self.what = total, 0, what
+        self.shown = total > 0 and sys.stderr.isatty()
+        self.step()
+
+    def step(self, count: int = 0) -> None:
+        self.done += count
+        if self.shown:
+            filled = 30 * self.done // self.total
+            sys.stderr.write(f"\r[{'#' * filled}{' ' * (30 - filled)}] "
+                             f"{self.done}/{self.total} {self.what}")
+            sys.stderr.flush()
+
+    def close(self) -> None:
+        if self.shown:
+            sys.stderr.write("\n")
+
+
+def connect(args):
+    """A Client of the scheduler named, or of a new LocalCluster; the cluster
+    to close, or None."""
+    import logging
+    try:
+        from distributed import Client, LocalCluster
+    except ImportError as error:
+        raise SystemExit(f"wavtrex-batch: needs dask.distributed (apt-get install "
+                         f"python3-distributed): {error}") from error
+    if args.scheduler:
+        return Client(args.scheduler, timeout="30s"), None
+    workers = args.workers or os.cpu_count() or 1
+    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                           dashboard_address=None, silence_logs=logging.ERROR)
+    return Client(cluster), cluster
+
+
+def run_tasks(client, function, arguments: List[tuple], what: str) -> List:
+    """function(*a) for every a as Dask tasks, results in the order given."""
+    from distributed import as_completed
+    futures = [client.submit(function, *a, pure=False) for a in arguments]
+    order = {f.key: i for i, f in enumerate(futures)}
+    results: List = [None] * len(futures)
+    progress = Progress(len(futures), what)
+    try:
+        for future in as_completed(futures):
+            results[order[future.key]] = future.result()
+            progress.step(1)
+    finally:
+        progress.close()
+    return results
+
+
+def plan_conversions(files: List[str], output: str, resume: bool):
+    """(to convert as (file, folder), refused as (file, reason), up to date)."""
+    by_folder: Dict[str, List[str]] = {}
+    for path in files:
+        by_folder.setdefault(output_folder(path, output), []).append(path)
+    todo, refused, fresh = [], [], []
+    for folder, paths in by_folder.items():
+        if len(paths) > 1:
+            for path in paths:
+                others = ", ".join(p for p in paths if p != path)
+                refused.append((path, f"would share the output folder {folder} with {others}"))
+            continue
+        path = paths[0]
+        listed = os.path.join(folder, CURVE_LIST)
+        try:
+            if resume and os.path.getmtime(listed) > os.path.getmtime(path):
+                fresh.append(path)
+                continue
+        except OSError:
+            pass
+        todo.append((path, os.path.dirname(folder)))
+    return todo, refused, fresh
+
+
+def convert(args) -> int:
+    files, empty = expand(args.files)
+    for pattern in empty:
+        print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
+    todo, refused, fresh = plan_conversions(files, args.output, args.resume)
+    for path, reason in refused:
+        print(f"wavtrex-batch: {path} refused: {reason}", file=sys.stderr)
+    outcomes = {"converted": [], "refused": list(refused), "failed": []}
+    if todo:
+        client, cluster = connect(args)
+        try:
+            converter = client.submit(find_program, "wavtrex", args.converter,
+                                      "WAVTREX_BINARY", pure=False).result()
+            if converter is None:
+                print("wavtrex-batch: the converter wavtrex is nowhere to be found: "
+                      "give --converter or WAVTREX_BINARY", file=sys.stderr)
+                return 2
+            results = run_tasks(client, convert_one,
+                                [(os.path.abspath(p), f, converter) for p, f in todo],
+                                "files")
+            # What a killed worker's attempt left (its converter dies with it).
+            for folder in {f for _, f in todo}:
+                for stale in glob.glob(os.path.join(glob.escape(folder), WORK_PREFIX + "*")):
+                    shutil.rmtree(stale, ignore_errors=True)
+        finally:
+            client.close()
+            if cluster is not None:
+                cluster.close()
+        for (path, _), (outcome, message) in zip(todo, results):
+            outcomes[outcome].append((path, message))
+    for kind in ("refused", "failed"):
+        for path, message in outcomes[kind][len(refused) if kind == "refused" else 0:]:
+            print(f"wavtrex-batch: {path} {kind}: {' | '.join(message.splitlines())}",
+                  file=sys.stderr)
+    counts = [f"{len(outcomes[k])} {k}" for k in ("converted", "refused", "failed")]
+    if args.resume:
+        counts.append(f"{len(fresh)} up to date")
+    print("wavtrex-batch: " + ", ".join(counts))
+    return 1 if outcomes["refused"] or outcomes["failed"] or empty else 0
+
+
+def info(args) -> int:
+    files, empty = expand(args.files)
+    for pattern in empty:
+        print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
+    records = []
+    if files:
+        client, cluster = connect(args)
+        try:
+            program = client.submit(find_program, "wavtrex-info", args.info, "WAVTREX_INFO",
+                                    pure=False).result()
+            if program is None:
+                print("wavtrex-batch: wavtrex-info is nowhere to be found: give --info or "
+                      "WAVTREX_INFO", file=sys.stderr)
+                return 2
+            records = run_tasks(client, info_one,
+                                [(os.path.abspath(p), p, program) for p in files], "files")
+        finally:
+            client.close()
+            if cluster is not None:
+                cluster.close()
+    sys.stdout.write("[\n" + ",\n".join(json.dumps(r) for r in records) + "\n]\n")
+    return 1 if empty or not all(r.get("ok") for r in records) else 0
+
+
+def main(argv: Optional[List[str]] = None) -> int:
+    parser = argparse.ArgumentParser(
+        prog="wavtrex-batch",
+        description="Runs the wavtrex converter or wavtrex-info on many waveform files "
+                    "as Dask tasks, each in a fresh process.")
+    commands = parser.add_subparsers(dest="command", required=True)
+    both = argparse.ArgumentParser(add_help=False)
+    both.add_argument("--scheduler", metavar="ADDRESS",
+                      help="a running Dask scheduler (tcp://host:8786); else a LocalCluster")
+    both.add_argument("--workers", type=int, metavar="N",
+                      help="the LocalCluster's worker processes (default: one per core)")
+    both.add_argument("files", nargs="+", metavar="FILE|GLOB",
+                      help="waveform files, or patterns (quoted; ** descends into folders)")
+    run = commands.add_parser("convert", parents=[both],
+                              help="convert every signal of every file")
+    run.add_argument("--output", default=".", metavar="DIR",
+                     help="where the output folders go, mirroring the inputs' folders "
+                          "(default: the current folder)")
+    run.add_argument("--resume", action="store_true",
+                     help="skip files whose curve list is newer than the file")
+    run.add_argument("--converter", metavar="PATH", help="the wavtrex program to run")
+    show = commands.add_parser("info", parents=[both],
+                               help="wavtrex-info --json on every file, as one JSON array")
+    show.add_argument("--info", metavar="PATH", help="the wavtrex-info program to run")
+    args = parser.parse_args(argv)
+    if args.scheduler and args.workers:
+        parser.error("--workers is for the LocalCluster; a running scheduler has its own")
+    if args.workers is not None and args.workers < 1:
+        parser.error("--workers needs at least 1")
+    return convert(args) if args.command == "convert" else info(args)
+
+
+if __name__ == "__main__":
+    # The tasks must name wavtrex.batch, which workers import, not __main__.
+    from wavtrex.batch import main as batch_main
+    sys.exit(batch_main())
