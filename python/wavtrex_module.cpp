@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <complex>
 #include <cstdlib>
 #include <cstring>
@@ -35,17 +36,37 @@ py::str text(const char* bytes) {
     return py::reinterpret_steal<py::str>(s);
 }
 
+std::string typeName(py::handle value) {
+    return Py_TYPE(value.ptr())->tp_name;
+}
+
 // A name as the file spells it: str through the same surrogate escape.
 std::string fileSpelling(py::handle name) {
     if (py::isinstance<py::bytes>(name)) return name.cast<std::string>();
+    if (!py::isinstance<py::str>(name))
+        throw py::type_error("a signal name is str or bytes, not " + typeName(name));
     PyObject* bytes = PyUnicode_AsEncodedString(py::str(name).ptr(), "utf-8", "surrogateescape");
     if (bytes == nullptr) throw py::error_already_set();
     return py::reinterpret_steal<py::bytes>(bytes).cast<std::string>();
 }
 
+// An int argument, or anything with __index__ (NumPy's integers), but no
+// float or str. Values past long long's range are clamped to it.
+long long integerArgument(py::handle value, const char* what) {
+    if (!PyIndex_Check(value.ptr()))
+        throw py::type_error(std::string(what) + " must be an int, not " + typeName(value));
+    auto index = py::reinterpret_steal<py::object>(PyNumber_Index(value.ptr()));
+    if (!index) throw py::error_already_set();
+    int overflow = 0;
+    const long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+    if (overflow != 0) return overflow > 0 ? LLONG_MAX : LLONG_MIN;
+    return number;
+}
+
+// path is None for standard input.
 [[noreturn]] void raiseReaderError(uint32_t status, const std::string& message,
-                                   const std::string& path) {
-    py::object error = py::handle(errorType)(status, text(message.c_str()), text(path.c_str()));
+                                   const py::object& path) {
+    py::object error = py::handle(errorType)(status, text(message.c_str()), path);
     error.attr("status") = status;
     PyErr_SetObject(errorType, error.ptr());
     throw py::error_already_set();
@@ -79,7 +100,9 @@ uint32_t formatCode(const py::object& format) {
         }
         throw py::value_error("unknown format name '" + name + "'");
     }
-    long long code = format.cast<long long>();
+    if (!PyIndex_Check(format.ptr()))
+        throw py::type_error("format must be a str name or an int code, not " + typeName(format));
+    const long long code = integerArgument(format, "format");
     if (code < 0 || code >= WFX_DETECT_ALL) throw py::value_error("format code out of range");
     return static_cast<uint32_t>(code);
 }
@@ -170,25 +193,30 @@ struct Sweep {
 class Waveform {
   public:
     Waveform(const py::object& path, const py::object& format) {
-        py::bytes encoded = py::module_::import("os").attr("fsencode")(path);
-        path_ = encoded.cast<std::string>();
+        if (!path.is_none()) {
+            py::bytes encoded = py::module_::import("os").attr("fsencode")(path);
+            path_ = encoded.cast<std::string>();
+        }
         if (path_.find('\0') != std::string::npos) throw py::value_error("embedded null byte");
+        // None or "-": the reader copies standard input and reads the copy.
+        standardInput_ = path.is_none() || path_ == "-";
         const uint32_t code = formatCode(format);
         uint32_t status = 0;
         std::string message;
         {
             py::gil_scoped_release unlocked;
-            ds_ = wfxOpen(path_.c_str(), code, WFX_DETECT_MODE, &status);
+            ds_ = wfxOpen(standardInput_ ? nullptr : path_.c_str(), code, WFX_DETECT_MODE, &status);
             if (ds_ == nullptr) message = wfxLastErrorText();
         }
         if (ds_ == nullptr) {
             std::error_code ignored;
-            if (status == kOpenCannotOpen && !std::filesystem::exists(path_, ignored)) {
+            if (status == kOpenCannotOpen && !standardInput_ &&
+                !std::filesystem::exists(path_, ignored)) {
                 PyErr_SetObject(PyExc_FileNotFoundError,
                                 py::make_tuple(ENOENT, std::strerror(ENOENT), path).ptr());
                 throw py::error_already_set();
             }
-            raiseReaderError(status, message, path_);
+            raiseReaderError(status, message, filename());
         }
         describe();
     }
@@ -200,6 +228,7 @@ class Waveform {
         std::lock_guard<std::mutex> lock(mutex_);
         wfxClose(ds_);
         ds_ = nullptr;
+        streamable_ = false;
     }
 
     py::list read(const py::object& signals) {
@@ -224,18 +253,24 @@ class Waveform {
             }
         }
         if (closed) throw py::value_error("read of a closed waveform");
-        if (!ok) raiseReaderError(lastError, message, path_);
+        if (!ok) raiseReaderError(lastError, message, filename());
         return sweeps(values.v, wanted);
     }
 
-    bool streamable() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return wfxCanStream(ds_) != 0;
+    // Settled at open, so no lock is needed: a stream in another thread holds
+    // the dataset until its end.
+    bool streamable() const {
+        refuseInStream();
+        return streamable_;
     }
 
     // Hands the rows to callback one piece at a time; see the docstring.
-    bool stream(const py::object& callback, const py::object& signals, uint32_t rows) {
-        if (rows == 0) throw py::value_error("rows must be at least 1");
+    bool stream(const py::object& callback, const py::object& signals, const py::object& rows) {
+        refuseInStream();
+        if (!PyCallable_Check(callback.ptr()))
+            throw py::type_error("callback must be callable, not " + typeName(callback));
+        const long long asked = integerArgument(rows, "rows");
+        if (asked < 1) throw py::value_error("rows must be at least 1");
         std::vector<uint8_t> wanted = wantedOf(signals);
         struct Context {
             const Waveform& self;
@@ -274,7 +309,7 @@ class Waveform {
             if (streamable) {
                 coverEverySignal(wanted, signals.is_none());
                 streamer_ = std::this_thread::get_id();
-                ok = wfxStreamSignals(ds_, wanted.data(), rows, sink, &context);
+                ok = wfxStreamSignals(ds_, wanted.data(), pieceRows(asked), sink, &context);
                 streamer_ = std::thread::id();
                 lastError = ds_->lastError;
                 if (!ok) message = wfxLastErrorText();
@@ -284,7 +319,7 @@ class Waveform {
         if (!streamable)
             throw py::value_error("stream reads one-table HSPICE post files only; use read()");
         if (context.failed) throw py::error_already_set();
-        if (!ok) raiseReaderError(lastError, message, path_);
+        if (!ok) raiseReaderError(lastError, message, filename());
         return !context.stopped;
     }
 
@@ -309,8 +344,22 @@ class Waveform {
     std::vector<py::object> sweepParameters_;
 
   private:
+    // The path for OSError.filename; None for standard input.
+    py::object filename() const {
+        return standardInput_ ? py::object(py::none()) : py::object(text(path_.c_str()));
+    }
+
+    // Every value takes at least 4 bytes of the file and a row holds the
+    // independent value and every signal's, so a piece never needs more rows
+    // than the file's size allows. Called with the dataset locked.
+    uint32_t pieceRows(long long asked) const {
+        const int64_t columns = 1 + (ds_->signalCount > 0 ? ds_->signalCount : 0);
+        const int64_t fits = ds_->sizeEstimate / (4 * columns) + 1;
+        return static_cast<uint32_t>(std::min<long long>({asked, fits, UINT32_MAX}));
+    }
+
     // The stream's callback runs while the stream holds the dataset: a
-    // close or read from inside it would wait for itself.
+    // close, read or stream from inside it would wait for itself.
     void refuseInStream() const {
         if (streamer_ == std::this_thread::get_id())
             throw py::value_error("the waveform is being streamed");
@@ -340,6 +389,7 @@ class Waveform {
 
     // Copies the header's description, so it stays readable after close.
     void describe() {
+        streamable_ = wfxCanStream(ds_) != 0;
         format_ = ds_->dataFormat;
         version_ = ds_->version;
         title_ = ds_->title;
@@ -430,6 +480,8 @@ class Waveform {
     WaveformDataset* ds_ = nullptr;
     std::mutex mutex_;
     std::atomic<std::thread::id> streamer_;  // the thread in stream(), if any
+    std::atomic<bool> streamable_{false};    // until close
+    bool standardInput_ = false;
     py::object independent_ = py::none();
     std::vector<py::object> names_;
     std::vector<SignalType> types_;
@@ -450,6 +502,11 @@ any of them gzip-compressed, with the reader of the wavtrex converter.
         t, v = sweep.axes["v(out)"], sweep["v(out)"]
 )doc";
     m.attr("__version__") = "1.0.0";
+
+    // NumPy's API table is looked up once, here: looked up on first use, two
+    // threads could meet in its guarded initialiser, one holding the GIL and
+    // the other importing NumPy and waiting for it.
+    py::detail::npy_api::get();
 
     errorType = PyErr_NewExceptionWithDoc(
         "wavtrex.Error",
@@ -546,17 +603,19 @@ The GIL is released while the file is read. Raises wavtrex.Error when the
 reader fails, ValueError after close.)")
         .def_property_readonly("streamable", &Waveform::streamable,
                                "True when stream() can read the file: a one-table HSPICE "
-                               "post file (no outer sweep)")
+                               "post file (no outer sweep); False after close")
         .def("stream", &Waveform::stream, py::arg("callback"), py::arg("signals") = py::none(),
              py::arg("rows") = 65536, R"(Reads the values a piece at a time.
 
 Calls callback(sweep) for every piece of at most rows rows, in file order,
 with a Sweep as read() gives for the piece's rows (copies: memory holds about
-one piece whatever the size of the file). signals is as for read(). callback
-returning False ends the read there; an exception it raises ends the read and
-is raised again. Returns True when the whole file was read. Only one-table
-HSPICE post files stream (see streamable); ValueError for others, and after
-close. The GIL is released between pieces.)")
+one piece whatever the size of the file; rows is cut to what the file's size
+could hold). signals is as for read(). callback returning False ends the read
+there; an exception it raises ends the read and is raised again. Returns True
+when the whole file was read. Only one-table HSPICE post files stream (see
+streamable); ValueError for others, after close, and from the callback
+(which cannot read, stream or close the waveform it is called for). The GIL
+is released between pieces.)")
         .def("close", &Waveform::close, "Releases the file; attributes stay readable.")
         .def("__enter__", [](py::object self) { return self; })
         .def("__exit__", [](Waveform& w, const py::args&) { w.close(); });
@@ -567,9 +626,12 @@ close. The GIL is released between pieces.)")
         py::arg("path"), py::arg("format") = py::none(),
         R"(Opens a waveform file and reads its header.
 
-path is a str, bytes or path-like object. format, a code or a name (see
-Waveform.format and format_name), skips detection; a measurement table (4,
-'measurement table') opens only this way, and its header is all it has.
-The GIL is released while the header is read. Raises FileNotFoundError for a
-missing file and wavtrex.Error when the reader refuses the file.)");
+path is a str, bytes or path-like object; None or '-' reads standard input
+to its end (a pipe too; the reader keeps a temporary copy). format, a code or
+a name (see Waveform.format and format_name), skips detection; a measurement
+table (4, 'measurement table') opens only this way, and its header is all it
+has. The GIL is released while the header is read. Raises FileNotFoundError
+for a missing file, wavtrex.Error (status 5) for a FIFO, device or socket,
+which could block or never end, and wavtrex.Error when the reader refuses
+the file; TypeError for a format that is neither str nor int.)");
 }
