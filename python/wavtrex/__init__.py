@@ -65,9 +65,9 @@ class Waveform(_core.Waveform):
     pandas.DataFrame (to_pandas), and finds signals by forgiving names (find).
     """
 
-    def __init__(self, path: Path, format: Optional[Union[int, str]] = None) -> None:
+    def __init__(self, path: Optional[Path], format: Optional[Union[int, str]] = None) -> None:
         super().__init__(path, format)
-        self.path = os.fspath(path)
+        self.path = "-" if path is None else os.fspath(path)
 
     def find(self, pattern: str) -> List[str]:
         """The stored signal names that pattern matches, in file order: exactly,
@@ -89,7 +89,7 @@ class Waveform(_core.Waveform):
             signals = [signals]
         stored, chosen = set(self.signals), []
         for name in signals:
-            if isinstance(name, bytes) or name in stored:
+            if not isinstance(name, str) or name in stored:  # the reader checks the type
                 chosen.append(name)
                 continue
             found = self.find(name)
@@ -127,9 +127,11 @@ class Waveform(_core.Waveform):
         memory holds about one piece whatever the size of the file). signals
         is as for read(). callback returning False ends the read there; an
         exception it raises ends the read and is raised again. Returns True
-        when the whole file was read. Only one-table HSPICE post files stream
-        (see streamable); ValueError for others, and after close. The GIL is
-        released between pieces."""
+        when the whole file was read. rows is cut to what the file's size
+        could hold. Only one-table HSPICE post files stream (see streamable);
+        ValueError for others, after close, and from the callback (which
+        cannot read, stream or close the waveform it is called for). The GIL
+        is released between pieces."""
         return super().stream(callback, self._resolve(signals), rows)
 
     def to_xarray(self, signals: Signals = None):
@@ -185,14 +187,17 @@ def _sweep_repr(sweep: Sweep) -> str:
 Sweep.__repr__ = _sweep_repr
 
 
-def open(path: Path, format: Optional[Union[int, str]] = None) -> Waveform:
+def open(path: Optional[Path], format: Optional[Union[int, str]] = None) -> Waveform:
     """Opens a waveform file and reads its header.
 
-    path is a str, bytes or path-like object. format, a code or a name (see
-    Waveform.format and format_name), skips detection; a measurement table (4,
-    'measurement table') opens only this way, and its header is all it has.
-    The GIL is released while the header is read. Raises FileNotFoundError
-    for a missing file and wavtrex.Error when the reader refuses the file."""
+    path is a str, bytes or path-like object; None or '-' reads standard
+    input to its end (a pipe too; the reader keeps a temporary copy). format,
+    a code or a name (see Waveform.format and format_name), skips detection;
+    a measurement table (4, 'measurement table') opens only this way, and its
+    header is all it has. The GIL is released while the header is read.
+    Raises FileNotFoundError for a missing file, wavtrex.Error for a file the
+    reader refuses (status 5 for a FIFO, device or socket, which could block
+    or never end) and TypeError for a format that is neither str nor int."""
     return Waveform(path, format)
 
 
