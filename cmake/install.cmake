@@ -19,6 +19,14 @@ install(FILES ${CMAKE_SOURCE_DIR}/man/wavtrex.1 ${CMAKE_SOURCE_DIR}/man/wavtrex-
 # find_package(wavtrex) gives wavtrex::reader (and wavtrex::reader_static).
 set(WAVTREX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/wavtrex)
 install(EXPORT wavtrexTargets NAMESPACE wavtrex:: DESTINATION ${WAVTREX_CMAKE_DIR})
+get_target_property(WAVTREX_STATIC_EXPORT wavtrex_reader EXPORT_NAME)
+if(APPLE)
+  set(WAVTREX_CXX_RUNTIME c++)
+elseif(MSVC)
+  set(WAVTREX_CXX_RUNTIME "")
+else()
+  set(WAVTREX_CXX_RUNTIME "stdc++;m")
+endif()
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/wavtrexConfig.cmake.in
   ${CMAKE_BINARY_DIR}/generated/wavtrexConfig.cmake INSTALL_DESTINATION ${WAVTREX_CMAKE_DIR})
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/generated/wavtrexConfigVersion.cmake
