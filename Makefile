@@ -17,84 +17,110 @@
 #               (DESTDIR honoured)
 
 JOBS ?= 2
-DEPS := cmake g++ make zlib1g-dev libgtest-dev clang-tidy pybind11-dev python3-dev python3-numpy \
-  python3-pytest
+# What each target installs: only the packages it uses. The demo needs a
+# compiler, CMake, make and zlib; the Python module pybind11 and NumPy; the
+# tests everything else.
+BUILD_DEPS := cmake g++ make zlib1g-dev
+PYTHON_DEPS := $(BUILD_DEPS) pybind11-dev python3-dev python3-numpy
+# Many runs over Dask (tests/python/test_many.py) need python3-dask and
+# python3-distributed.
+TEST_DEPS := $(PYTHON_DEPS) libgtest-dev clang-tidy clang-format python3-pytest python3-pandas \
+  python3-xarray python3-venv python3-setuptools python3-pybind11 python3-dask python3-distributed
+DEPS := $(BUILD_DEPS)
 # The interpreter the Python module is built for and tested with: Debian's,
 # which the python3-* packages serve.
 PYTHON ?= /usr/bin/python3
-BUILD_OPTIONS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON \
+BUILD_OPTIONS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON -DWAVTREX_TESTS=ON \
   -DWAVTREX_PYTHON=ON -DPython_EXECUTABLE=$(PYTHON)
+# A build folder made by the demo, the module or the install leaves out what
+# they do not use; make test turns it on again.
+FIRST_OPTIONS = $(if $(wildcard build/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_TESTS=OFF)
+PYTHON_OPTIONS = -DWAVTREX_PYTHON=ON -DPython_EXECUTABLE=$(PYTHON)
 FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
+TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+STAGE = sh .ci/stage.sh
 
 .PHONY: all deps build python demo plot test bench prove-format fuzz coverage windows test-windows format \
   format-check lint tidy clean install
 
 all: build
 
-# Installs missing Debian packages when run as root; otherwise says how.
+# Installs the missing ones of DEPS, quietly, when run as root; otherwise
+# says how. Without dpkg (not Debian) the packages are the user's business.
 deps:
-	@missing=""; for p in $(DEPS); do \
+	@command -v dpkg-query >/dev/null 2>&1 || exit 0; \
+	missing=""; for p in $(DEPS); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ]; then \
 	    echo "Installing:$$missing"; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+	      apt-get install -y -qq --no-install-recommends $$missing >/dev/null || exit 1; \
 	  else \
 	    echo "Missing build dependencies. Run:"; \
-	    echo "  sudo apt-get install -y$$missing"; \
+	    echo "  sudo apt-get install -y --no-install-recommends$$missing"; \
 	    exit 1; \
 	  fi; \
 	fi
 
-build: deps
+build:
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
 	cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
 	cmake --build build -j $(JOBS)
 
-python: deps
-	cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
+python:
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS)"
+	cmake -S . -B build $(FIRST_OPTIONS) $(PYTHON_OPTIONS) >/dev/null
 	cmake --build build -j $(JOBS) --target wavtrex_python
 
 # Only the converter and the sample maker; --no-print-directory keeps the
 # nested makes from announcing every folder they enter.
 demo: deps
-	@cmake -S . -B build $(BUILD_OPTIONS) >/dev/null
+	@cmake -S . -B build $(FIRST_OPTIONS) >/dev/null
 	@cmake --build build -j $(JOBS) --target wavtrex demo_sample -- --no-print-directory
 	@echo
 	@sh demo/run.sh build
 
 # The demo's curves as demo/rc_ladder.png; needs gnuplot (gnuplot-nox).
 plot: demo
-	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) gnuplot-nox"
+	@$(MAKE) --no-print-directory deps DEPS="gnuplot-nox"
 	@gnuplot -e "folder='build/demo-run/rc_ladder'" demo/plot.gp > demo/rc_ladder.png
 	@echo "Wrote demo/rc_ladder.png"
 
-# Many runs over Dask (tests/python/test_many.py) need these too.
-test: build
-	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) python3-dask python3-distributed python3-xarray"
-	@sh .ci/lint.sh
-	@$(MAKE) --no-print-directory format-check
-	@$(MAKE) --no-print-directory tidy
-	ctest --test-dir build -j $(JOBS) --output-on-failure
-	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DWAVTREX_SANITIZE=ON -DWAVTREX_WERROR=ON >/dev/null
-	cmake --build build-san -j $(JOBS)
-	ctest --test-dir build-san -j $(JOBS) --output-on-failure
-	@sh fuzz/smoke.sh
-	@$(MAKE) --no-print-directory test-windows
+# One line per stage with its time; a stage's output only when it fails.
+test:
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
+	@$(STAGE) build sh -c 'cmake -S . -B build $(BUILD_OPTIONS) && cmake --build build -j $(JOBS)'
+	@$(STAGE) lint sh .ci/lint.sh
+	@$(STAGE) format-check $(MAKE) --no-print-directory format-check
+	@$(STAGE) clang-tidy sh -c "$(TIDY)"
+	@$(STAGE) tests ctest --test-dir build -j $(JOBS) --output-on-failure
+	@$(STAGE) "sanitized build" sh -c 'cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug \
+	  -DWAVTREX_SANITIZE=ON -DWAVTREX_WERROR=ON && cmake --build build-san -j $(JOBS)'
+	@$(STAGE) "sanitized tests" ctest --test-dir build-san -j $(JOBS) --output-on-failure
+	@$(STAGE) "fuzz smoke runs" sh fuzz/smoke.sh
+	@$(STAGE) "windows build" $(MAKE) --no-print-directory windows
+	@$(STAGE) "windows golden runs (wine)" $(MAKE) --no-print-directory test-windows
 
-install: build
+install:
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS)"
+	cmake -S . -B build $(FIRST_OPTIONS) $(PYTHON_OPTIONS) >/dev/null
+	cmake --build build -j $(JOBS)
 	cmake --install build --prefix "$(PREFIX)"
 
-bench: deps
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+bench:
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray"
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) >/dev/null
 	cmake --build build-release -j $(JOBS)
-	@sh bench/run.sh build-release
+	@PYTHON=$(PYTHON) sh bench/run.sh build-release
 
-prove-format: deps
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release >/dev/null
+prove-format:
+	@$(MAKE) --no-print-directory deps DEPS="$(BUILD_DEPS) libgtest-dev"
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=ON >/dev/null
 	cmake --build build-release -j $(JOBS) --target prove_format
 	build-release/tests/prove_format
 
@@ -105,7 +131,7 @@ fuzz: deps
 # Two tests cannot run instrumented: the installed library's consumer lacks the
 # coverage runtime, and a file-size limit stops the counters being written.
 coverage:
-	@$(MAKE) --no-print-directory deps DEPS="$(DEPS) gcovr"
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS) gcovr"
 	cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=--coverage \
 	  -DCMAKE_EXE_LINKER_FLAGS=--coverage -DCMAKE_SHARED_LINKER_FLAGS=--coverage \
 	  -DCMAKE_MODULE_LINKER_FLAGS=--coverage >/dev/null
@@ -139,7 +165,7 @@ lint:
 
 # The checks in .clang-tidy are errors; a few files at a time on $(JOBS) cores.
 tidy: build
-	git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+	$(TIDY)
 
 clean:
 	rm -rf build build-san build-release build-fuzz build-windows build-cov
