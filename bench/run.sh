@@ -1,6 +1,15 @@
 #!/bin/sh
-# Runs every timing harness in the given build folder.
+# Runs every timing harness in the given build folder. read_bench's file is
+# kept for the Python harness (to_xarray against read), when the module is
+# built there, and removed at the end.
 build=${1:-build-release}
-"$build/bench/read_bench" || exit 1
+python=${PYTHON:-/usr/bin/python3}
+file=$(mktemp "${TMPDIR:-/tmp}/wavtrex_bench.XXXXXX") || exit 1
+trap 'rm -f "$file"' EXIT
+"$build/bench/read_bench" "$file" --keep || exit 1
+if [ -d "$build/python/wavtrex" ]; then
+    PYTHONPATH=$build/python "$python" "$(dirname "$0")/frames_bench.py" "$file" || exit 1
+fi
+rm -f "$file"
 "$build/bench/convert_bench" || exit 1
 exit 0
