@@ -1,9 +1,6 @@
 // The curve writer pool; see curve_pool.h.
 #include "curve_pool.h"
 
-#include <filesystem>
-#include <system_error>
-
 CurvePool::CurvePool(ExportedSignalSet& exported, unsigned threads) : exported_(exported) {
     if (threads == 0) threads = std::thread::hardware_concurrency();
     if (threads == 0) threads = 1;
@@ -23,17 +20,9 @@ CurvePool::~CurvePool() {
 
 void CurvePool::write(const WaveformDataset& ds, const std::string& name, int32_t signal,
                       const CurveSamples& samples, const std::string& path, bool refused) {
+    // Two curves of one file each write their own temporary; finishing in
+    // run order renames the later one last, so it is the one that stays.
     std::unique_lock<std::mutex> lock(mutex_);
-    // A path naming a file still to be written or being written (the same
-    // name twice, or two spellings of one file) waits for it: the later curve
-    // must replace it.
-    std::error_code error;
-    for (const auto& job : jobs_) {
-        if (!job->done && std::filesystem::equivalent(path, job->file->path(), error)) {
-            finishDone(lock, true);
-            break;
-        }
-    }
     while (jobs_.size() >= window_) {
         changed_.wait(lock, [this] { return jobs_.front()->done; });
         finishDone(lock, false);

@@ -66,7 +66,8 @@ void CurveStream::add(const WaveformDataset& ds, const std::string& name, int32_
     curve.file = std::make_unique<CurveFileJob>(ds, name, signal, path, refused);
     curve.signal = signal;
     if (curve.file->opened()) {
-        // Opening emptied the file an earlier curve was growing.
+        // A later curve of a file an earlier one is growing will be renamed
+        // over it: the earlier one stops here.
         const auto [owner, fresh] = byPath_.try_emplace(fileKey(path), curves_.size());
         if (!fresh) {
             curves_[owner->second].replaced = true;

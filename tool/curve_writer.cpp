@@ -3,16 +3,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
 
-namespace {
+#include "output_file.h"
 
-// Text mode: the C library writes each "\n" as the platform's line end, CR LF
-// on Windows. Binary writes would need the line end spelled out everywhere.
-constexpr const char* kTextWrite = "w";
+namespace {
 
 constexpr uint32_t kVoltageType = 1;
 constexpr std::size_t kBufferSize = 1 << 20;
@@ -122,20 +119,28 @@ void printLine(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-// Reports a file that could not be written completely and removes it, so no
-// partial file stays behind looking like a finished one. Only a regular file
-// is removed: a link or device at the path is not the run's to delete.
+// A file that could not be written completely: its temporary is removed, so
+// nothing partial stays behind.
 std::string writeFailureLine(const std::string& path, const std::error_code& error) {
     return "Cannot write " + path + ": " + error.message() + ".  Operation continues.";
 }
-void removePartialFile(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored)))
-        std::filesystem::remove(path, ignored);
+std::string cannotOpenLine(const std::string& path) {
+    return "Cannot open " + path + " for writing.  Operation continues.";
 }
-void reportWriteFailure(const std::string& path, const std::error_code& error) {
-    printLine(stderr, writeFailureLine(path, error));
-    removePartialFile(path);
+constexpr const char* kCannotOpenList =
+    "Cannot open curve list file for writing.  Operation continues.";
+
+// Renames a complete temporary over path. A name the file system refuses is
+// a file that cannot be opened; a temporary gone meanwhile (its folder
+// removed, say) is a failed write. Returns the console line of a failure.
+std::string placeOrExplain(std::string& temporary, const std::string& path,
+                           const std::string& cannotOpen) {
+    const std::error_code error = placeTemporary(temporary, path);
+    if (error) removeTemporary(temporary);
+    temporary.clear();
+    if (!error) return "";
+    return error == std::errc::no_such_file_or_directory ? writeFailureLine(path, error)
+                                                         : cannotOpen;
 }
 
 }  // namespace
@@ -173,14 +178,13 @@ CurveFileJob::CurveFileJob(const WaveformDataset& ds, const std::string& name, i
         ds.variables[record].typeCode != kVoltageType) {
         lines_.push_back({stdout, "Warning: values of " + name + " are not VOLTAGE."});
     }
-    file_ = refused ? nullptr : std::fopen(path.c_str(), kTextWrite);
-    if (file_ == nullptr) {
-        lines_.push_back({stderr, "Cannot open " + path + " for writing.  Operation continues."});
-    }
+    if (!refused && !refusesOutput(path)) file_ = openTemporary(path, temporary_);
+    if (file_ == nullptr) lines_.push_back({stderr, cannotOpenLine(path)});
 }
 
 CurveFileJob::~CurveFileJob() {
     if (file_ != nullptr) std::fclose(file_);
+    removeTemporary(temporary_);
 }
 
 void CurveFileJob::write(const CurveSamples& samples) {
@@ -223,17 +227,17 @@ void CurveFileJob::write(const CurveSamples& samples) {
         }
         out.put(kCurveEnd.data(), kCurveEnd.size());
         if (const std::error_code error = out.close()) {
-            lines_.push_back({stderr, writeFailureLine(path_, error)});
-            removePartialFile(path_);
+            fail(error);
             return;
         }
     }
-    written_ = true;
+    complete_ = true;
 }
 
 void CurveFileJob::fail(const std::error_code& error) {
     lines_.push_back({stderr, writeFailureLine(path_, error)});
-    removePartialFile(path_);
+    removeTemporary(temporary_);
+    temporary_.clear();
     inPieces_ = false;
 }
 
@@ -244,8 +248,6 @@ void CurveFileJob::begin(bool keepOpen) {
     std::error_code error;
     errno = 0;
     noteWrite(error, std::fwrite(head.data(), 1, head.size(), file_) == head.size());
-    // Flushed at once: a later curve of the same file may empty it, and no
-    // byte of this one may come after that.
     errno = 0;
     noteWrite(error, std::fflush(file_) == 0);
     if (!keepOpen || error) {
@@ -273,7 +275,7 @@ void CurveFileJob::append(std::string_view lines) {
     // "r+" rather than "a": a file removed meanwhile is a failure, not a new
     // file without its head.
     errno = 0;
-    std::FILE* file = std::fopen(path_.c_str(), "r+");
+    std::FILE* file = std::fopen(temporary_.c_str(), "r+");
     noteWrite(error, file != nullptr);
     if (file != nullptr) {
         errno = 0;
@@ -287,8 +289,10 @@ void CurveFileJob::append(std::string_view lines) {
 }
 
 void CurveFileJob::replaced() {
-    if (file_ != nullptr) std::fclose(file_);  // nothing is left unwritten in it
+    if (file_ != nullptr) std::fclose(file_);
     file_ = nullptr;
+    removeTemporary(temporary_);
+    temporary_.clear();
     written_ = inPieces_;
     inPieces_ = false;
 }
@@ -301,7 +305,7 @@ void CurveFileJob::end() {
         file_ = nullptr;
         if (error) fail(error);
     }
-    written_ = inPieces_;
+    complete_ = inPieces_;
     inPieces_ = false;
 }
 
@@ -319,6 +323,16 @@ std::size_t formatSamples(char* out, const AxisText& times, const uint8_t* skip,
 }
 
 void CurveFileJob::finish(ExportedSignalSet& exported) {
+    // Renamed here, in run order: of two curves of one file the later wins.
+    if (complete_) {
+        const std::string failure = placeOrExplain(temporary_, path_, cannotOpenLine(path_));
+        if (failure.empty()) {
+            written_ = true;
+        } else {
+            lines_.push_back({stderr, failure});
+        }
+        complete_ = false;
+    }
     for (const ConsoleLine& line : lines_) printLine(line.stream, line.text);
     lines_.clear();
     if (written_) exported.insert(name_);
@@ -338,9 +352,9 @@ CurveListFile::~CurveListFile() {
 }
 
 bool CurveListFile::open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), kTextWrite);
+    if (!refusesOutput(path)) file_ = openTemporary(path, temporary_);
     if (file_ == nullptr) {
-        printLine(stderr, "Cannot open curve list file for writing.  Operation continues.");
+        printLine(stderr, kCannotOpenList);
         return false;
     }
     path_ = path;
@@ -358,5 +372,12 @@ void CurveListFile::close() {
     if (file_ == nullptr) return;
     closeChecked(error_, file_);
     file_ = nullptr;
-    if (error_) reportWriteFailure(path_, error_);
+    if (error_) {
+        printLine(stderr, writeFailureLine(path_, error_));
+        removeTemporary(temporary_);
+        temporary_.clear();
+        return;
+    }
+    const std::string failure = placeOrExplain(temporary_, path_, kCannotOpenList);
+    if (!failure.empty()) printLine(stderr, failure);
 }

@@ -61,11 +61,13 @@ struct CurveSamples {
 
 // Writes the curve of signal `signal` (named `name`) to path. Prints
 // "Warning: values of <name> are not VOLTAGE." first when its type code is not
-// 1. When the file cannot be opened (or is `refused`, a path the run will not
-// write to), prints "Cannot open <path> for writing.  Operation continues.";
-// when a write or the close fails, prints "Cannot write <path>: <reason>.
-// Operation continues." and removes the partial file. Either way `exported`
-// is left alone; it gets name only once every byte is written.
+// 1. The file is written under a temporary name and renamed over path once
+// complete (output_file.h). When it cannot be created or renamed (or is
+// `refused`, a path the run will not write to), prints "Cannot open <path>
+// for writing.  Operation continues."; when a write or the close fails, or
+// the temporary vanished, prints "Cannot write <path>: <reason>.  Operation
+// continues." and removes the temporary. Either way `exported` is left alone;
+// it gets name only once the file stands complete under its name.
 // Point p of every sweep is written before point p + 1 of any sweep; a sweep
 // stops contributing at its own count, and a point whose time equals the
 // sweep's previous time is skipped.
@@ -81,8 +83,10 @@ struct ConsoleLine {
 
 // writeCurveFile in three steps, so that the writing can run on another
 // thread while the console lines and the exported set stay in run order:
-// the constructor notes the voltage warning and opens the file, write() fills
-// and closes it, finish() prints the lines and records the curve.
+// the constructor notes the voltage warning and opens the temporary, write()
+// fills and closes it, finish() renames it over the path, prints the lines
+// and records the curve. Calling finish() in run order makes the last curve
+// of a path the one that stays.
 class CurveFileJob {
   public:
     CurveFileJob(const WaveformDataset& ds, const std::string& name, int32_t signal,
@@ -91,7 +95,6 @@ class CurveFileJob {
     CurveFileJob(const CurveFileJob&) = delete;
     CurveFileJob& operator=(const CurveFileJob&) = delete;
 
-    const std::string& path() const { return path_; }
     bool opened() const { return file_ != nullptr; }
     void write(const CurveSamples& samples);
     void finish(ExportedSignalSet& exported);
@@ -99,9 +102,9 @@ class CurveFileJob {
     // write() in pieces, for rows that arrive a piece at a time: begin()
     // writes the head and, unless told to keep it open, closes the file, so
     // open files stay few; append() adds lines made by formatSamples
-    // (reopening a closed file); end() adds the closing line and closes. The
-    // first failure is reported as write() would, removes the file and ends
-    // the curve there.
+    // (reopening a closed file); end() adds the closing line and closes;
+    // finish() then renames as after write(). The first failure is reported
+    // as write() would, removes the temporary and ends the curve there.
     void begin(bool keepOpen = false);
     void append(std::string_view lines);
     void end();
@@ -114,8 +117,10 @@ class CurveFileJob {
 
     std::string name_;
     std::string path_;
+    std::string temporary_;  // written in place of path_ until complete
     std::FILE* file_ = nullptr;
     std::vector<ConsoleLine> lines_;
+    bool complete_ = false;  // every byte is in the temporary, to be renamed
     bool written_ = false;
     bool inPieces_ = false;  // begun and not failed
 };
@@ -128,9 +133,10 @@ inline constexpr std::size_t kMaxLineText = 2 * kMaxValueText + 2;
 std::size_t formatSamples(char* out, const AxisText& times, const uint8_t* skip,
                           const float* values, uint32_t count);
 
-// The curve list: one signal name per line. When the file cannot be opened
-// the names are dropped silently after one message; when a write or the close
-// fails, close() reports it like a curve file and removes the list.
+// The curve list: one signal name per line, written under a temporary name
+// and renamed by close(). When the file cannot be opened the names are
+// dropped silently after one message; when a write, the close or the rename
+// fails, close() reports it like a curve file and removes the temporary.
 class CurveListFile {
   public:
     CurveListFile() = default;
@@ -142,12 +148,13 @@ class CurveListFile {
     // list file for writing.  Operation continues." on standard error.
     bool open(const std::string& path);
     void addName(const std::string& name);
-    // Closes the list and reports a failed write; later names are dropped.
+    // Closes and places the list, or reports why not; later names are dropped.
     void close();
 
   private:
     std::FILE* file_ = nullptr;
     std::string path_;
+    std::string temporary_;
     std::error_code error_;  // the first failed write or close
 };
 

@@ -2,7 +2,12 @@
 #include "curve_writer.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +55,82 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
         const std::string path = (dir / "whole.cur").string();
         writeCurveFile(ds, name, 0, {axis, real, all, 0, 1, nullptr}, path, exported);
         EXPECT_EQ(writers::readBytes(dir / (name + ".cur")), writers::readBytes(path)) << name;
+    }
+}
+
+// Run `run` of curves of value `run` into dir: `pieces` pieces of one row,
+// 40 curves (some keep their file open, some reopen it), then the list. A
+// `killed` run dies after its first piece.
+pid_t forkRun(const writers::ScratchDir& dir, int run, int pieces, bool killed) {
+    const pid_t child = fork();
+    if (child != 0) return child;
+    WaveformDataset ds{};
+    CurveListFile list;
+    list.open((dir / "wavtrex.curlist").string());
+    list.addName(std::to_string(run));
+    auto value = static_cast<float>(run);
+    CurveStream curves(2);
+    for (int k = 0; k < 40; ++k) curves.add(ds, "c", 0, (dir / ("c" + std::to_string(k))).string());
+    for (int p = 0; p < pieces; ++p) {
+        float time = static_cast<float>(p);
+        float* axis[] = {&time};
+        float* real[] = {&value};
+        float** realOf[] = {real};
+        float** axisOf[] = {axis};
+        uint32_t count[] = {1};
+        uint32_t* countOf[] = {count};
+        curves.append({realOf, nullptr, axisOf, countOf, nullptr, 1, 1, 1, 1});
+        if (killed) raise(SIGKILL);
+    }
+    ExportedSignalSet exported;
+    curves.finish(exported);
+    list.close();
+    _exit(exported.size() == 40 ? 0 : 1);
+}
+
+std::set<std::string> namesIn(const writers::ScratchDir& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Files appear whole under their names or not at all: two runs at once each
+// leave whole files (never a mix), a killed run leaves only temporaries,
+// which the next run into the folder removes unless their process lives.
+TEST(OutputFiles, WholeOrAbsent) {
+    writers::ScratchDir dir;
+    const pid_t killed = forkRun(dir, 7, 2, true);
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    const std::string live = ".wavtrex-" + std::to_string(getppid()) + "-1.tmp";
+    writers::writeBytes((dir / live).string(), "", false);
+    std::set<std::string> left = namesIn(dir);
+    EXPECT_EQ(left.size(), 42u);
+    for (const std::string& name : left) EXPECT_EQ(name.rfind(".wavtrex-", 0), 0u) << name;
+
+    const pid_t runs[] = {forkRun(dir, 1, 300, false), forkRun(dir, 2, 300, false)};
+    for (const pid_t run : runs) {
+        ASSERT_EQ(waitpid(run, &status, 0), run);
+        EXPECT_EQ(status, 0);
+    }
+    left = namesIn(dir);
+    EXPECT_EQ(left.size(), 42u);
+    EXPECT_EQ(left.count(live), 1u);
+    const std::string list = writers::readBytes(dir / "wavtrex.curlist");
+    EXPECT_TRUE(list == "1\n" || list == "2\n") << list;
+    for (int k = 0; k < 40; ++k) {
+        const std::string curve = writers::readBytes(dir / ("c" + std::to_string(k)));
+        std::string whole[2];
+        for (int run = 0; run < 2; ++run) {
+            whole[run] =
+                "*******Voltage*********\n\n*[Dim=Voltage]\n"
+                "**************Curve***************\nn1     n2     blue     c.\n";
+            for (int p = 0; p < 300; ++p)
+                whole[run] += std::to_string(p) + " " + std::to_string(run + 1) + "\n";
+            whole[run] += "**************End***************\n";
+        }
+        EXPECT_TRUE(curve == whole[0] || curve == whole[1]) << k;
     }
 }
 
