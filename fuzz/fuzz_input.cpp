@@ -150,8 +150,10 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
     const std::string path = writeInput(data, size);
     uint32_t status = 0;
     WaveformDataset* ds = wfxOpen(path.c_str(), format, mode, &status);
+    // A refusal always has a reason: the message, or where the format
+    // description keeps the message silent, the library's own words.
     if (ds == nullptr) {
-        if (status == kOpenOk) std::abort();  // a failed open must say why
+        if (status == kOpenOk || wfxLastReason()[0] == '\0') std::abort();
         return;
     }
     size_t nameLengths = 0;  // touches every name the tables hold
@@ -186,6 +188,8 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
         ds->sweepCount = headerSweeps;
         if (wfxCanStream(ds) && !sameStreamed(ds, all)) std::abort();
         wfxReleaseValues(&all);
+    } else if (wfxLastReason()[0] == '\0') {
+        std::abort();
     }
     wfxClose(ds);
 }

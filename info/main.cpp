@@ -31,7 +31,7 @@ struct FileFacts {
     uint32_t openStatus = 0;
     bool readOk = false;
     uint32_t lastError = 0;  // the dataset's DatasetError after a failed read
-    std::string error;       // the last-error text of the failure
+    std::string error;       // the reason of the failure (wfxLastReason)
 
     uint32_t format = 0;
     std::string version;
@@ -51,38 +51,10 @@ struct FileFacts {
     std::vector<std::string> plots;  // one line each
 };
 
-const char* statusName(uint32_t status) {
-    switch (status) {
-        case kOpenNoReader:
-            return "no reader, or the header was refused";
-        case kOpenEmpty:
-            return "empty file";
-        case kOpenCannotOpen:
-            return "cannot open";
-        case kOpenUnknown:
-            return "unknown format, file mode or format code";
-        case kOpenOutOfMemory:
-            return "out of memory";
-        default:
-            return "unknown status";
-    }
-}
-
-const char* analysisName(uint32_t kind) {
-    switch (kind) {
-        case kAnalysisTransient:
-            return "transient";
-        case kAnalysisAc:
-            return "AC";
-        case kAnalysisDc:
-            return "DC sweep";
-        case kAnalysisOperatingPoint:
-            return "operating point";
-        case kAnalysisMeasureTable:
-            return "measurement table";
-        default:
-            return "not set";
-    }
+// The library's words for a code, or the fallback when it has none.
+const char* words(uint32_t of, uint32_t code, const char* fallback) {
+    const char* text = wfxWords(of, code);
+    return text != nullptr ? text : fallback;
 }
 
 std::string recordName(const WaveformDataset& ds, int64_t record) {
@@ -159,7 +131,7 @@ FileFacts examine(const std::string& path) {
     const char* name = path == "-" ? nullptr : path.c_str();
     WaveformDataset* ds = wfxOpen(name, WFX_DETECT_ALL, WFX_DETECT_MODE, &f.openStatus);
     if (ds == nullptr) {
-        f.error = wfxLastErrorText();
+        f.error = wfxLastReason();
         return f;
     }
     collectHeader(*ds, f);
@@ -176,7 +148,7 @@ FileFacts examine(const std::string& path) {
         collectValues(values, f);
     } else {
         f.lastError = ds->lastError;
-        f.error = wfxLastErrorText();
+        f.error = wfxLastReason();
     }
     wfxReleaseValues(&values);
     wfxClose(ds);
@@ -232,7 +204,8 @@ void printText(const FileFacts& f, bool allSignals) {
         for (size_t p = 0; p < f.plots.size(); ++p)
             std::printf("  plot %-7zu %s\n", p + 1, f.plots[p].c_str());
     }
-    std::printf("  analysis     %s (%d)\n", analysisName(f.analysis), static_cast<int>(f.analysis));
+    std::printf("  analysis     %s (%d)\n", words(kWordsAnalysis, f.analysis, "unknown"),
+                static_cast<int>(f.analysis));
     std::printf("  title        %s\n", f.title.c_str());
     std::printf("  date         %s\n", f.date.c_str());
     std::printf("  signals      %zu\n", f.signals.size());
@@ -259,10 +232,10 @@ void printText(const FileFacts& f, bool allSignals) {
 
 // Failures go to standard error, one line each, so the report stays readable.
 void printFailure(const FileFacts& f) {
-    const char* text = f.error.empty() ? "(no message)" : f.error.c_str();
+    const char* text = f.error.empty() ? "(no reason given)" : f.error.c_str();
     if (f.openStatus != kOpenOk) {
         std::fprintf(stderr, "wavtrex-info: %s: open failed, status %u (%s): %s\n", f.path.c_str(),
-                     f.openStatus, statusName(f.openStatus), text);
+                     f.openStatus, words(kWordsOpenStatus, f.openStatus, "unknown status"), text);
     } else {
         std::fprintf(stderr, "wavtrex-info: %s: read failed, error code %u: %s\n", f.path.c_str(),
                      f.lastError, text);

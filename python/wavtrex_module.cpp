@@ -72,23 +72,6 @@ long long integerArgument(py::handle value, const char* what) {
     throw py::error_already_set();
 }
 
-const char* analysisName(uint32_t kind) {
-    switch (kind) {
-        case kAnalysisTransient:
-            return "transient";
-        case kAnalysisAc:
-            return "ac";
-        case kAnalysisDc:
-            return "dc";
-        case kAnalysisOperatingPoint:
-            return "operating point";
-        case kAnalysisMeasureTable:
-            return "measurement table";
-        default:
-            return nullptr;
-    }
-}
-
 uint32_t formatCode(const py::object& format) {
     // Raw files and the Xyce/PSpice CSDF dialect are detected too.
     if (format.is_none()) return WFX_DETECT_ALL;
@@ -206,7 +189,7 @@ class Waveform {
         {
             py::gil_scoped_release unlocked;
             ds_ = wfxOpen(standardInput_ ? nullptr : path_.c_str(), code, WFX_DETECT_MODE, &status);
-            if (ds_ == nullptr) message = wfxLastErrorText();
+            if (ds_ == nullptr) message = wfxLastReason();
         }
         if (ds_ == nullptr) {
             std::error_code ignored;
@@ -249,7 +232,7 @@ class Waveform {
                 ok = signals.is_none() ? wfxRead(ds_, &values.v)
                                        : wfxReadSignals(ds_, wanted.data(), &values.v);
                 lastError = ds_->lastError;
-                if (!ok) message = wfxLastErrorText();
+                if (!ok) message = wfxLastReason();
             }
         }
         if (closed) throw py::value_error("read of a closed waveform");
@@ -312,7 +295,7 @@ class Waveform {
                 ok = wfxStreamSignals(ds_, wanted.data(), pieceRows(asked), sink, &context);
                 streamer_ = std::thread::id();
                 lastError = ds_->lastError;
-                if (!ok) message = wfxLastErrorText();
+                if (!ok) message = wfxLastReason();
             }
         }
         if (closed) throw py::value_error("stream of a closed waveform");
@@ -513,10 +496,16 @@ any of them gzip-compressed, with the reader of the wavtrex converter.
         "A waveform file the reader refused. status (also errno) is the reader's code: the\n"
         "open status (2 no reader or a bad header, 3 empty file, 5 cannot open, 7 unknown\n"
         "format, file mode or code, 8 out of memory) or, for read, the dataset's error\n"
-        "(8 out of memory, 3 empty file, otherwise 0); strerror is the reader's message\n"
-        "and filename the path.",
+        "(8 out of memory, 3 empty file, otherwise 0); strerror is the reader's reason\n"
+        "and filename the path; str() gives both.",
         PyExc_OSError, nullptr);
     if (errorType == nullptr) throw py::error_already_set();
+    // Reads like the reader's own refusal rather than a system call's errno.
+    py::handle(errorType).attr("__str__") = py::cpp_function(
+        [](py::handle self) {
+            return py::str("{}: {}").format(self.attr("filename"), self.attr("strerror"));
+        },
+        py::name("__str__"), py::is_method(py::handle(errorType)));
     m.attr("Error") = py::handle(errorType);
 
     py::class_<SignalType>(m, "SignalType", "A signal's kind and simulator type code.")
@@ -572,11 +561,11 @@ context manager that closes itself.)")
         .def_property_readonly(
             "analysis",
             [](const Waveform& w) -> py::object {
-                if (const char* name = analysisName(w.analysis_)) return py::str(name);
                 if (w.analysis_ == 0xFFFFFFFFu) return py::none();
+                if (const char* name = wfxWords(kWordsAnalysis, w.analysis_)) return py::str(name);
                 return py::int_(w.analysis_);
             },
-            "'transient', 'ac', 'dc', 'operating point', 'measurement table', or None")
+            "'transient', 'AC', 'DC sweep', 'operating point', 'measurement table', or None")
         .def_property_readonly("binary",
                                [](const Waveform& w) { return (w.fileMode_ & kModeBinary) != 0; })
         .def_property_readonly("big_endian",

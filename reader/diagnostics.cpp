@@ -2,6 +2,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "failure.h"
@@ -10,52 +11,75 @@ namespace {
 
 // Per thread, so a failure on one thread never overwrites another's message.
 thread_local char lastErrorText[kLastErrorSize];
+// The reason of the latest failure: its message, or the words of a silent row.
+thread_local char lastReason[kLastErrorSize];
 thread_local char fatalText[512];
-
-using F = Failure;
-using A = FailureArgs;
 
 // Every message the reader stores. The texts are the system's own and are
 // kept byte for byte, doubled blanks, misspellings ("defintion", "Intenal",
 // "Out out", "incompleted", "Unsupport") and the trailing blank of the NODES
 // variant included: callers and tests compare them exactly.
 constexpr FailureRow kFailures[] = {
-    {F::kOutOfMemory, kErrorOutOfMemory, A::kNone, "Error: Out of memory !!"},
-    {F::kOutOfMemoryHolders, kErrorOutOfMemory, A::kNone, "Error: out of memory!!"},
-    {F::kOutOfMemoryTypeCodes, kErrorOutOfMemory, A::kNone, "Not enough memory !!"},
-    {F::kOutOfMemoryEvents, kErrorOutOfMemory, A::kNone, "Error: out of memory"},
-    {F::kOutOfMemoryScopes, kErrorOutOfMemory, A::kNone, "Error: Out of memory"},
-    {F::kOutOfMemoryGrowth, kErrorOutOfMemory, A::kNone, "Error: Out out memory"},
-    {F::kDuplicateType, kErrorDuplicateType, A::kDetail, "Error: Duplicate type defintion %s !!"},
-    {F::kOpenFailed, kErrorUnchanged, A::kDetail, "Error:  Open file %s failed !!"},
-    {F::kOpenSpecialFile, kErrorUnchanged, A::kDetail,
+    {Failure::kOutOfMemory, kErrorOutOfMemory, FailureArgs::kNone, "Error: Out of memory !!"},
+    {Failure::kOutOfMemoryHolders, kErrorOutOfMemory, FailureArgs::kNone, "Error: out of memory!!"},
+    {Failure::kOutOfMemoryTypeCodes, kErrorOutOfMemory, FailureArgs::kNone, "Not enough memory !!"},
+    {Failure::kOutOfMemoryEvents, kErrorOutOfMemory, FailureArgs::kNone, "Error: out of memory"},
+    {Failure::kOutOfMemoryScopes, kErrorOutOfMemory, FailureArgs::kNone, "Error: Out of memory"},
+    {Failure::kOutOfMemoryGrowth, kErrorOutOfMemory, FailureArgs::kNone, "Error: Out out memory"},
+    {Failure::kDuplicateType, kErrorDuplicateType, FailureArgs::kDetail,
+     "Error: Duplicate type defintion %s !!"},
+    {Failure::kOpenFailed, kErrorUnchanged, FailureArgs::kDetail, "Error:  Open file %s failed !!"},
+    {Failure::kOpenSpecialFile, kErrorUnchanged, FailureArgs::kDetail,
      "Error:  Open file %s failed !! It is not a regular file (a FIFO, device or socket)."},
-    {F::kUnknownFormat, kErrorUnchanged, A::kNone, "Error:  Unknown file format!!"},
-    {F::kUnknownMode, kErrorUnchanged, A::kNumber, "Error:  Unknown file type %d!!"},
-    {F::kUnknownCode, kErrorUnchanged, A::kNumber, "Error: Unknown data format %d !!"},
-    {F::kNullDataset, kErrorUnchanged, A::kNone, "Error: Null WFX object !!"},
-    {F::kEmptyData, kErrorEmptyFile, A::kFile, "Error: Empty file %s !!"},
-    {F::kNoSignals, kErrorUnchanged, A::kFile, "Error: Empty file %s !!"},
-    {F::kMalformed, kErrorUnchanged, A::kFile, "Malformed data file %s !!"},
-    {F::kMalformedRecord, kErrorUnchanged, A::kNone, "Error: malformed data file"},
-    {F::kNotCompleted, kErrorUnchanged, A::kFile, "File %s not completed!!"},
-    {F::kPostSyntax, kErrorUnchanged, A::kLineAndFile, "Syntax error near line %d in file %s !!"},
-    {F::kCsdfNotCsdf, kErrorUnchanged, A::kFile, "Error: File %s is not valid CSDF format !!"},
-    {F::kCsdfIncomplete, kErrorUnchanged, A::kFile, "Error: File %s is incompleted !!"},
-    {F::kIncorrectHeader, kErrorUnchanged, A::kLineAndFile,
+    {Failure::kUnknownFormat, kErrorUnchanged, FailureArgs::kNone, "Error:  Unknown file format!!"},
+    {Failure::kUnknownMode, kErrorUnchanged, FailureArgs::kNumber,
+     "Error:  Unknown file type %d!!"},
+    {Failure::kUnknownCode, kErrorUnchanged, FailureArgs::kNumber,
+     "Error: Unknown data format %d !!"},
+    {Failure::kNullDataset, kErrorUnchanged, FailureArgs::kNone, "Error: Null WFX object !!"},
+    {Failure::kCannotStream, kErrorUnchanged, FailureArgs::kNone,
+     "Error: the file cannot be read a piece at a time"},
+    {Failure::kEmptyData, kErrorEmptyFile, FailureArgs::kFile, "Error: Empty file %s !!"},
+    {Failure::kNoSignals, kErrorUnchanged, FailureArgs::kFile, "Error: Empty file %s !!"},
+    {Failure::kMalformed, kErrorUnchanged, FailureArgs::kFile, "Malformed data file %s !!"},
+    {Failure::kMalformedRecord, kErrorUnchanged, FailureArgs::kNone, "Error: malformed data file"},
+    {Failure::kNotCompleted, kErrorUnchanged, FailureArgs::kFile, "File %s not completed!!"},
+    {Failure::kPostSyntax, kErrorUnchanged, FailureArgs::kLineAndFile,
+     "Syntax error near line %d in file %s !!"},
+    {Failure::kCsdfNotCsdf, kErrorUnchanged, FailureArgs::kFile,
+     "Error: File %s is not valid CSDF format !!"},
+    {Failure::kCsdfIncomplete, kErrorUnchanged, FailureArgs::kFile,
+     "Error: File %s is incompleted !!"},
+    {Failure::kIncorrectHeader, kErrorUnchanged, FailureArgs::kLineAndFile,
      "Incorrect header near line %d in file %s !!"},
-    {F::kIncorrectNodes, kErrorUnchanged, A::kLineAndFile,
+    {Failure::kIncorrectNodes, kErrorUnchanged, FailureArgs::kLineAndFile,
      "Incorrect header near line %d in file %s !! "},
-    {F::kCsdfAnalysis, kErrorUnchanged, A::kDetail,
+    {Failure::kCsdfAnalysis, kErrorUnchanged, FailureArgs::kDetail,
      "Error:Unsupport analysis in csdf format %s !!"},
-    {F::kCsdfSyntax, kErrorUnchanged, A::kLineAndFile, "Error: Syntax error near line %d in %s !!"},
-    {F::kMeasureEmpty, kErrorUnchanged, A::kFile, "Empty file %s !!"},
-    {F::kMeasureBadHeader, kErrorUnchanged, A::kLineAndFile,
+    {Failure::kCsdfSyntax, kErrorUnchanged, FailureArgs::kLineAndFile,
+     "Error: Syntax error near line %d in %s !!"},
+    {Failure::kMeasureEmpty, kErrorUnchanged, FailureArgs::kFile, "Empty file %s !!"},
+    {Failure::kMeasureBadHeader, kErrorUnchanged, FailureArgs::kLineAndFile,
      "Incorrect header at line %d of %s !!"},
-    {F::kMeasureNoData, kErrorUnchanged, A::kFile, "No data found in %s !!"},
-    {F::kScopeParentMissing, kErrorUnchanged, A::kNone, "Error: Intenal Error"},
-    {F::kSpiceRaw, kErrorUnchanged, A::kDetail, "Error: SPICE raw file %s"},
-    {F::kCsdfDialect, kErrorUnchanged, A::kDetail, "Error: CSDF file %s"},
+    {Failure::kMeasureNoData, kErrorUnchanged, FailureArgs::kFile, "No data found in %s !!"},
+    {Failure::kScopeParentMissing, kErrorUnchanged, FailureArgs::kNone, "Error: Intenal Error"},
+    {Failure::kSpiceRaw, kErrorUnchanged, FailureArgs::kDetail, "Error: SPICE raw file %s"},
+    {Failure::kCsdfDialect, kErrorUnchanged, FailureArgs::kDetail, "Error: CSDF file %s"},
+    // The words of the silent rows are the library's own, for the reason only.
+    {Failure::kNoReader, kErrorUnchanged, FailureArgs::kDetail, "%s: no reader for this format",
+     true},
+    {Failure::kHeaderOnly, kErrorUnchanged, FailureArgs::kDetail,
+     "%s: this format has a header only", true},
+    {Failure::kNamesEnded, kErrorUnchanged, FailureArgs::kNone, "the header ends among the names",
+     true},
+    {Failure::kFieldTooLong, kErrorUnchanged, FailureArgs::kNone,
+     "a header field is longer than 8192 bytes", true},
+    {Failure::kTextLength, kErrorUnchanged, FailureArgs::kNone,
+     "a name or title has a negative or too long length", true},
+    {Failure::kScopeWithoutDot, kErrorUnchanged, FailureArgs::kNone, "a scope name holds no \".\"",
+     true},
+    {Failure::kEmptyNames, kErrorUnchanged, FailureArgs::kNone,
+     "the names line of the table is empty", true},
 };
 
 // Rows are looked up by position, so their order must follow the enum's.
@@ -63,7 +87,7 @@ constexpr bool rowsInEnumOrder() {
     for (size_t i = 0; i < std::size(kFailures); ++i) {
         if (static_cast<size_t>(kFailures[i].failure) != i) return false;
     }
-    return std::size(kFailures) == static_cast<size_t>(Failure::kCsdfDialect) + 1;
+    return std::size(kFailures) == static_cast<size_t>(Failure::kEmptyNames) + 1;
 }
 static_assert(rowsInEnumOrder(), "one failure row per Failure, in enum order");
 
@@ -73,26 +97,26 @@ static_assert(rowsInEnumOrder(), "one failure row per Failure, in enum order");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #endif
-void formatRow(const FailureRow& row, const WaveformDataset* ds, const char* detail, int number) {
+void formatRow(char* text, const FailureRow& row, const WaveformDataset* ds, const char* detail,
+               int number) {
     const char* file = ds != nullptr ? ds->fileName : "";
     int line = ds != nullptr ? static_cast<int>(ds->lineNumber) : 0;
     // snprintf cuts a longer message to 1023 characters and the NUL.
     switch (row.args) {
-        case A::kNone:
-            std::snprintf(lastErrorText, sizeof lastErrorText, "%s", row.text);
+        case FailureArgs::kNone:
+            std::snprintf(text, kLastErrorSize, "%s", row.text);
             break;
-        case A::kFile:
-            std::snprintf(lastErrorText, sizeof lastErrorText, row.text, file);
+        case FailureArgs::kFile:
+            std::snprintf(text, kLastErrorSize, row.text, file);
             break;
-        case A::kLineAndFile:
-            std::snprintf(lastErrorText, sizeof lastErrorText, row.text, line, file);
+        case FailureArgs::kLineAndFile:
+            std::snprintf(text, kLastErrorSize, row.text, line, file);
             break;
-        case A::kDetail:
-            std::snprintf(lastErrorText, sizeof lastErrorText, row.text,
-                          detail != nullptr ? detail : "");
+        case FailureArgs::kDetail:
+            std::snprintf(text, kLastErrorSize, row.text, detail != nullptr ? detail : "");
             break;
-        case A::kNumber:
-            std::snprintf(lastErrorText, sizeof lastErrorText, row.text, number);
+        case FailureArgs::kNumber:
+            std::snprintf(text, kLastErrorSize, row.text, number);
             break;
     }
 }
@@ -108,17 +132,49 @@ const FailureRow& failureRow(Failure failure) {
 
 int reportFailure(WaveformDataset* ds, Failure failure, const char* detail, int number) {
     const FailureRow& row = failureRow(failure);
-    formatRow(row, ds, detail, number);
+    formatRow(lastReason, row, ds, detail, number);
+    if (!row.silent) std::memcpy(lastErrorText, lastReason, sizeof lastErrorText);
     if (ds != nullptr && row.lastError != kErrorUnchanged) ds->lastError = row.lastError;
     return 0;
 }
 
 void clearMessage() {
     lastErrorText[0] = '\0';
+    lastReason[0] = '\0';
 }
 
 const char* wfxLastErrorText(void) {
     return lastErrorText;
+}
+
+const char* wfxLastReason(void) {
+    return lastReason;
+}
+
+const char* wfxWords(uint32_t of, uint32_t code) {
+    struct Words {
+        uint32_t of;
+        uint32_t code;
+        const char* words;
+    };
+    static constexpr Words kWords[] = {
+        {kWordsOpenStatus, kOpenOk, "opened"},
+        {kWordsOpenStatus, kOpenNoReader, "no reader, or the header was refused"},
+        {kWordsOpenStatus, kOpenEmpty, "empty file"},
+        {kWordsOpenStatus, kOpenCannotOpen, "cannot open"},
+        {kWordsOpenStatus, kOpenUnknown, "unknown format, file mode or format code"},
+        {kWordsOpenStatus, kOpenOutOfMemory, "out of memory"},
+        {kWordsAnalysis, kAnalysisTransient, "transient"},
+        {kWordsAnalysis, kAnalysisAc, "AC"},
+        {kWordsAnalysis, kAnalysisDc, "DC sweep"},
+        {kWordsAnalysis, kAnalysisOperatingPoint, "operating point"},
+        {kWordsAnalysis, kAnalysisMeasureTable, "measurement table"},
+        {kWordsAnalysis, 0xFFFFFFFFu, "not set"},
+    };
+    for (const Words& w : kWords) {
+        if (w.of == of && w.code == code) return w.words;
+    }
+    return nullptr;
 }
 
 void fatalError(const char* format, ...) {

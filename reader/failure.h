@@ -27,8 +27,9 @@ enum class Failure : uint8_t {
     kUnknownMode,  // number: the file mode
     kUnknownCode,  // number: the data format code
     kNullDataset,
-    kEmptyData,  // the data read finds no bytes to read (lastError 3)
-    kNoSignals,  // the same words when no signal is there to read
+    kCannotStream,  // a stream asked of a file that cannot be streamed
+    kEmptyData,     // the data read finds no bytes to read (lastError 3)
+    kNoSignals,     // the same words when no signal is there to read
     // binary blocks and fixed-width fields
     kMalformed,
     kMalformedRecord,
@@ -51,6 +52,15 @@ enum class Failure : uint8_t {
     // SPICE raw and CSDF dialect: detail is "file: reason"
     kSpiceRaw,
     kCsdfDialect,
+    // Failures the format descriptions keep silent: the last-error text stays
+    // as it is, and only the reason (wfxLastReason) says why.
+    kNoReader,         // detail: the format's name
+    kHeaderOnly,       // detail: the format's name
+    kNamesEnded,       // the text post header ends among the names
+    kFieldTooLong,     // a tagged record field longer than the reader takes
+    kTextLength,       // a tagged record name or title of a bad length
+    kScopeWithoutDot,  // a tagged record scope name without "."
+    kEmptyNames,       // an empty names line in a measurement table
 };
 
 // What fills a message's conversions, in order.
@@ -69,19 +79,21 @@ struct FailureRow {
     uint32_t lastError;  // DatasetError, or kErrorUnchanged
     FailureArgs args;
     const char* text;
+    bool silent = false;  // text is the reason only; the last-error text is left alone
 };
 
 // The row of a failure.
 const FailureRow& failureRow(Failure failure);
 
 // The one way a reader reports a failure: stores the row's message in the
-// last-error text and sets ds->lastError as the row says (ds may be NULL:
-// only the message is stored). detail and number fill the rows that take
-// them. Returns 0, so int-returning callers can return it.
+// last-error text and as the reason (a silent row: as the reason only) and
+// sets ds->lastError as the row says (ds may be NULL: only the message is
+// stored). detail and number fill the rows that take them. Returns 0, so
+// int-returning callers can return it.
 int reportFailure(WaveformDataset* ds, Failure failure, const char* detail = nullptr,
                   int number = 0);
 
-// Empties the last-error text.
+// Empties the last-error text and the reason.
 void clearMessage();
 
 // Writes "ERROR: " and the message to standard error and exits with status 1.

@@ -200,6 +200,7 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
         reportFailure(ds, Failure::kUnknownCode, nullptr, static_cast<int>(dataFormat));
         return failOpen(ds, status, kOpenUnknown);
     }
+    if (format->header == nullptr) reportFailure(ds, Failure::kNoReader, format->name);
     if (format->header == nullptr || !format->header(ds, *format)) {
         return failOpen(ds, status, kOpenNoReader);
     }
@@ -210,10 +211,13 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
 }
 
 int wfxRead(WaveformDataset* ds, WaveformValues* out) {
-    if (ds == nullptr || out == nullptr) return 0;
+    if (ds == nullptr || out == nullptr) return reportFailure(nullptr, Failure::kNullDataset);
     std::memset(out, 0, sizeof *out);
     const FormatEntry* format = findFormat(ds->dataFormat);
-    if (format == nullptr || format->data == nullptr) return 0;
+    if (format == nullptr) {
+        return reportFailure(ds, Failure::kUnknownCode, nullptr, static_cast<int>(ds->dataFormat));
+    }
+    if (format->data == nullptr) return reportFailure(ds, Failure::kHeaderOnly, format->name);
 
     int32_t signals = ds->signalCount > 0 ? ds->signalCount : 0;
     out->signalCount = signals;
@@ -251,7 +255,7 @@ void releaseEntry(float*** set, int32_t i, int32_t slots) {
 }  // namespace
 
 int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* out) {
-    if (ds == nullptr || out == nullptr) return 0;
+    if (ds == nullptr || out == nullptr) return reportFailure(nullptr, Failure::kNullDataset);
     ds->wantedSignals = wanted;
     const int ok = wfxRead(ds, out);
     ds->wantedSignals = nullptr;
@@ -279,7 +283,9 @@ int wfxCanStream(const WaveformDataset* ds) {
 
 int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_t rowsPerPiece,
                      WfxRowSink sink, void* context) {
-    if (!wfxCanStream(ds) || sink == nullptr || rowsPerPiece == 0) return 0;
+    if (!wfxCanStream(ds) || sink == nullptr || rowsPerPiece == 0) {
+        return reportFailure(ds, Failure::kCannotStream);
+    }
     RowStream stream{sink, context, rowsPerPiece};
     ds->rowStream = &stream;
     WaveformValues piece;

@@ -277,6 +277,23 @@ WFX_API int wfxClose(WaveformDataset* ds);
 /* This thread's last-error text: the message of its latest failure. */
 WFX_API const char* wfxLastErrorText(void);
 
+/* This thread's reason for its latest failure, for reports: the message
+ * stored in the last-error text or, where the format descriptions keep that
+ * text silent (a format without a reader, a read of a format that has a
+ * header only, a few header faults), the library's own words, such as
+ * "measurement table: this format has a header only". Emptied by open. */
+WFX_API const char* wfxLastReason(void);
+
+/* WordsOf: which kind of code wfxWords describes. */
+enum WordsOf {
+    kWordsOpenStatus = 0, /* an OpenStatus: "empty file", "cannot open", ... */
+    kWordsAnalysis = 1    /* an AnalysisKind: "transient", "AC", "DC sweep", ... */
+};
+
+/* A few words for a code, for reports: an open status, or an analysis kind
+ * ("not set" for all ones). NULL for a code that has none. */
+WFX_API const char* wfxWords(uint32_t of, uint32_t code);
+
 /* The NUL-terminated name of a variable or type record. */
 WFX_API const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
 

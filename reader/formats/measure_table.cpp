@@ -73,7 +73,7 @@ int measureNamesFromLine(WaveformDataset* ds) {
         cursor = end + 1;
     }
     std::free(names);
-    if (added == 0) return 0;  // an empty names line fails without a message
+    if (added == 0) return reportFailure(ds, Failure::kEmptyNames);
     ds->signalCount = added - 1;
     return 1;
 }

@@ -417,7 +417,7 @@ int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& ro
     if (estimate < 1) return 0;
     if (ds->sweepCount < 1 || out->axis == nullptr || out->counts == nullptr ||
         out->real == nullptr)
-        return 0;
+        return reportFailure(ds, Failure::kMalformed);
 
     TableReader t{ds, out, *row.post};
     t.stream = static_cast<RowStream*>(ds->rowStream);

@@ -97,13 +97,18 @@ struct TypeCodes {
 // NULL.
 const char* readName(WaveformDataset* ds, const PostTraits& post, char* field) {
     if (post.nameWidth > 0) {
-        if (post.nameWidth >= kNameFieldSize) return nullptr;
+        if (post.nameWidth >= kNameFieldSize) {
+            malformed(ds);
+            return nullptr;
+        }
         return readField(ds, field, post.nameWidth);
     }
     if (isBinary(ds)) return readBlockWord(ds);
     uint32_t lines = 0;
     // End of input among the names fails the header without a message of its own.
-    return nextToken(ds->stream, " ", &lines);
+    const char* name = nextToken(ds->stream, " ", &lines);
+    if (name == nullptr) reportFailure(ds, Failure::kNamesEnded);
+    return name;
 }
 
 uint32_t variableKind(const WaveformDataset* ds, int32_t position, uint32_t typeCode) {

@@ -76,10 +76,10 @@ bool taggedLoadBlock(WaveformDataset* ds) {
 }
 
 // Next n bytes of the block data into dest (NULL discards them); a field may
-// run across blocks. Fails without a message for n above 8192.
+// run across blocks. Fails with a silent reason for n above 8192.
 bool readTaggedField(WaveformDataset* ds, void* dest, int32_t n) {
     if (n <= 0) return true;
-    if (n > kTaggedFieldLimit) return false;
+    if (n > kTaggedFieldLimit) return reportFailure(ds, Failure::kFieldTooLong) != 0;
     auto* out = static_cast<unsigned char*>(dest);
     int32_t copied = 0;
     while (copied < n) {
@@ -134,12 +134,12 @@ bool taggedDouble(WaveformDataset* ds, double* value) {
 }
 
 // An int length below limit, then that many bytes into text (NUL-terminated).
-// A negative length or one at the limit fails without a message, before any
-// byte of the text is read.
+// A negative length or one at the limit fails with a silent reason, before
+// any byte of the text is read.
 bool taggedText(WaveformDataset* ds, char* text, int32_t limit) {
     int32_t length;
     if (!taggedInt(ds, &length)) return false;
-    if (length < 0 || length >= limit) return false;
+    if (length < 0 || length >= limit) return reportFailure(ds, Failure::kTextLength) != 0;
     if (!readTaggedField(ds, text, length)) return false;
     text[length] = '\0';
     return true;
@@ -228,7 +228,7 @@ uint32_t taggedScopeBucket(const char* text, size_t length) {
 
 // The name entry of the first length bytes of text, made when it is new.
 // Returns it, or -1 after reporting out of memory.
-int32_t internScopeName(ScopeTree* tree, const char* text, size_t length) {
+int32_t internScopeName(WaveformDataset* ds, ScopeTree* tree, const char* text, size_t length) {
     uint32_t bucket = taggedScopeBucket(text, length);
     int32_t name = taggedFindScope(tree, text, length, bucket);
     if (name >= 0) return name;
@@ -236,20 +236,20 @@ int32_t internScopeName(ScopeTree* tree, const char* text, size_t length) {
         size_t grown = tree->poolCapacity * 2 + length + 1024;
         auto* bigger = static_cast<char*>(std::realloc(tree->pool, grown));
         if (bigger == nullptr) {
-            reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+            reportFailure(ds, Failure::kOutOfMemoryScopes);
             return -1;
         }
         tree->pool = bigger;
         tree->poolCapacity = grown;
     }
     if (!taggedReserve(&tree->names, &tree->nameCapacity, tree->nameCount)) {
-        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+        reportFailure(ds, Failure::kOutOfMemoryScopes);
         return -1;
     }
     try {
         tree->index->emplace(std::string(text, length), tree->nameCount);
     } catch (const std::bad_alloc&) {
-        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+        reportFailure(ds, Failure::kOutOfMemoryScopes);
         return -1;
     }
     std::memcpy(tree->pool + tree->poolUsed, text, length);
@@ -264,7 +264,8 @@ int32_t internScopeName(ScopeTree* tree, const char* text, size_t length) {
 // The item that the scope named by text up to lastDot hangs under: the root
 // when that name holds no "."; else the newest item of the scope named up to
 // its own last ".", which must be known (-1 after reporting it is not).
-int32_t scopeParentItem(const ScopeTree* tree, const char* text, const char* lastDot) {
+int32_t scopeParentItem(WaveformDataset* ds, const ScopeTree* tree, const char* text,
+                        const char* lastDot) {
     const char* parentDot = nullptr;
     for (const char* p = text; p < lastDot; ++p) {
         if (*p == '.') parentDot = p;
@@ -274,7 +275,7 @@ int32_t scopeParentItem(const ScopeTree* tree, const char* text, const char* las
     int32_t parentName =
         taggedFindScope(tree, text, parentLength, taggedScopeBucket(text, parentLength));
     if (parentName < 0 || tree->names[parentName].newestItem < 0) {
-        reportFailure(nullptr, Failure::kScopeParentMissing);
+        reportFailure(ds, Failure::kScopeParentMissing);
         return -1;
     }
     return tree->names[parentName].newestItem;
@@ -282,16 +283,19 @@ int32_t scopeParentItem(const ScopeTree* tree, const char* text, const char* las
 
 // Adds the scope named by text up to its last "." under its parent scope, at
 // the end of the parent's children. Returns the new item, or -1: no "." (no
-// message), parent never declared, out of memory.
-int32_t addScope(ScopeTree* tree, const char* text) {
+// reason only), parent never declared, out of memory.
+int32_t addScope(WaveformDataset* ds, ScopeTree* tree, const char* text) {
     const char* lastDot = std::strrchr(text, '.');
-    if (lastDot == nullptr) return -1;
-    int32_t name = internScopeName(tree, text, static_cast<size_t>(lastDot - text));
+    if (lastDot == nullptr) {
+        reportFailure(ds, Failure::kScopeWithoutDot);
+        return -1;
+    }
+    int32_t name = internScopeName(ds, tree, text, static_cast<size_t>(lastDot - text));
     if (name < 0) return -1;
-    int32_t parent = scopeParentItem(tree, text, lastDot);
+    int32_t parent = scopeParentItem(ds, tree, text, lastDot);
     if (parent < 0) return -1;
     if (!taggedReserve(&tree->items, &tree->itemCapacity, tree->itemCount)) {
-        reportFailure(nullptr, Failure::kOutOfMemoryScopes);
+        reportFailure(ds, Failure::kOutOfMemoryScopes);
         return -1;
     }
     int32_t item = tree->itemCount++;
@@ -408,7 +412,7 @@ bool taggedScopes(WaveformDataset* ds) {
         if (word == kHeaderEnd) return true;
         if (word == kScopeWithoutText) continue;
         if (!taggedText(ds, text, kTaggedNameLimit)) return false;
-        int32_t item = addScope(tree, text);
+        int32_t item = addScope(ds, tree, text);
         if (item < 0) return false;
         tree->items[item].tag = word;
     }

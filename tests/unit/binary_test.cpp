@@ -142,7 +142,7 @@ TEST_F(PostTest, DamagedHeaders) {
         {k9601, kText, 22, nullptr, "", true, notCompleted, 0},
         {k9601, kText, 50, nullptr, "", true, notCompleted, 0},
         {k9601, kText, 280, nullptr, "", true, notCompleted, 0},
-        {k9601, kText, 0, "v(out)", "", true, "", 0},
+        {k9601, kText, 0, "v(out)", "", true, "[the header ends among the names]", 0},
         {PostVersion::v9007, kText, 0, "v(out)", "", true, notCompleted, 0},
     };
     for (const Damage& d : rows) {
@@ -227,14 +227,15 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
     const std::string badRecord = ok + "read 0: Error: malformed data file";
     const std::string cut = ok + "read 0: Malformed data file @ !!";
     const std::string n1023(1023, 'n');
+    const std::string tooLong = "open 2: [a name or title has a negative or too long length]";
     expectRows({
         // Names below 1024 bytes and titles below 100 are fine; at the limit
-        // they fail without a message.
+        // they fail with a reason but no message.
         {taggedFile({.title = std::string(99, 't'), .signals = {{1, 1, n1023}}}, kEnd),
          "*n:1:9 | "},
-        {taggedFile({.signals = {{1, 1, n1023 + "n"}}}, kEnd), "open 2: "},
-        {taggedFile({.title = std::string(100, 't'), .signals = kTwo}, kEnd), "open 2: "},
-        {taggedFile({.axisName = std::string(5000, 'x'), .signals = kTwo}, kEnd), "open 2: "},
+        {taggedFile({.signals = {{1, 1, n1023 + "n"}}}, kEnd), tooLong},
+        {taggedFile({.title = std::string(100, 't'), .signals = kTwo}, kEnd), tooLong},
+        {taggedFile({.axisName = std::string(5000, 'x'), .signals = kTwo}, kEnd), tooLong},
         {taggedFile({.signals = kTwo, .declaredSignalCount = 0x7FFFFFFF}, kEnd), malformed},
         {taggedFile({.signals = kTwo, .declaredSignalCount = -2}, kEnd), malformed},
         {taggedFile({.sweepCount = -1, .signals = kTwo}, kEnd), malformed},
@@ -243,7 +244,8 @@ TEST_F(TaggedRecordTest, DamagedFiles) {
         // Scopes: a parent must come first; a record without "." fails.
         {taggedFile({.signals = kTwo, .scopes = {{1, "a."}, {2, "x9.y."}}}, kEnd),
          "open 2: Error: Intenal Error"},
-        {taggedFile({.signals = kTwo, .scopes = {{1, "top"}}}, kEnd), "open 2: "},
+        {taggedFile({.signals = kTwo, .scopes = {{1, "top"}}}, kEnd),
+         "open 2: [a scope name holds no \".\"]"},
         {taggedFile({.sweepParameters = {"temp", "temp"}, .signals = kTwo}, kEnd),
          "open 2: Error: Duplicate type defintion temp !!"},
         // Blocks: a bad marker, longer than the file or than a block may be, empty.

@@ -90,6 +90,11 @@ TEST(Failures, EveryTextAndCode) {
         EXPECT_STREQ(wfxLastErrorText(), row.text);
         EXPECT_EQ(ds->lastError, row.lastError) << row.text;
     }
+    // A silent row leaves the text and lastError; only the reason tells.
+    reportFailure(ds, Failure::kNoReader, "end text");
+    EXPECT_STREQ(wfxLastErrorText(), "Malformed data file run.tr0 !!");
+    EXPECT_STREQ(wfxLastReason(), "end text: no reader for this format");
+    EXPECT_EQ(ds->lastError, 77u);
     destroyDataset(ds);
     // Without a dataset only the text is stored; a long one is cut to 1023.
     reportFailure(nullptr, Failure::kDuplicateType, std::string(5000, 'e').c_str());

@@ -39,7 +39,13 @@ class ReaderFixture : public testing::Test {
     std::string name(int32_t position) const {
         return wfxName(ds_, ds_->variables[position].nameOffset);
     }
-    std::string message() const { return wfxLastErrorText(); }
+    // The last-error text, or the reason in brackets when a failure kept the
+    // text silent.
+    std::string message() const {
+        const std::string text = wfxLastErrorText();
+        const std::string reason = wfxLastReason();
+        return text.empty() && !reason.empty() ? "[" + reason + "]" : text;
+    }
 
     // Points of signal i in sweep s as "time=value" (complex: "time=re,im").
     std::string points(int32_t i, int32_t s = 0) const {
