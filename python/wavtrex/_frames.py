@@ -100,8 +100,10 @@ def to_pandas(wf, sweeps):
             frame = pd.concat(columns, axis=1, sort=True) if columns else pd.DataFrame()
             frame.index.name = independent
         frames.append(frame)
+    if not frames:
+        return pd.DataFrame(columns=names)
     if not swept:
-        return frames[0] if frames else pd.DataFrame(columns=names)
+        return frames[0]
     # The sweep number leads: parameter values need not tell sweeps apart.
     levels = ["sweep"] + list(wf.sweep_parameters)
     parts = []
