@@ -132,7 +132,11 @@ def expand(arguments: List[str]) -> Tuple[List[str], List[str]]:
             empty += [] if found else [argument]
         else:
             files.append(argument)
-    return list(dict.fromkeys(files)), empty
+    # One file named twice (a pattern and by name, or two spellings) runs once.
+    once: Dict[str, str] = {}
+    for f in files:
+        once.setdefault(os.path.abspath(f), f)
+    return list(once.values()), empty
 
 
 def mirrored(path: str, output: str) -> str:
@@ -185,7 +189,7 @@ def connect(args):
         return Client(args.scheduler, timeout="30s"), None
     workers = args.workers or os.cpu_count() or 1
     cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                           dashboard_address=None, silence_logs=logging.ERROR)
+                           dashboard_address=":0", silence_logs=logging.ERROR)
     return Client(cluster), cluster
 
 

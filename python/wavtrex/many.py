@@ -36,10 +36,11 @@ class _Plan:
         self.ref_path = ref_path
 
 
-def _header(paths: Sequence[str], signals: List[str]):
+def _header(paths: Sequence[str], signals: List[str], reference: bool = False):
     """Per path: (stored names, dtypes, sweep count, swept, parameters,
-    independent name), or the error that makes it unusable."""
-    out = []
+    independent name), or the error that makes it unusable; with reference,
+    also the independent values of the first usable file (see _reference)."""
+    out, axis = [], None
     for path in paths:
         try:
             with wavtrex.open(path) as wf:
@@ -48,11 +49,14 @@ def _header(paths: Sequence[str], signals: List[str]):
                 dtypes = [np.complex64 if types[n].kind == _COMPLEX_KIND else np.float32
                           for n in stored]
                 swept = bool(wf.sweep_parameters) or wf.sweep_count > 1
-                out.append((stored, dtypes, max(wf.sweep_count, 1), swept,
-                            list(wf.sweep_parameters), wf.independent or "index"))
+                header = (stored, dtypes, max(wf.sweep_count, 1), swept,
+                          list(wf.sweep_parameters), wf.independent or "index")
+            if reference and axis is None:
+                axis = _reference(path, signals)
+            out.append(header)
         except (OSError, KeyError, ValueError) as error:
             out.append(error)
-    return out
+    return out, axis
 
 
 def _reason(error: BaseException) -> str:
@@ -187,8 +191,11 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     # Headers in batches: one task per file would cost more than the header.
     step = max(1, min(64, len(paths) // 16))
     batches = [paths[i:i + step] for i in range(0, len(paths), step)]
-    headers = [h for batch in _compute(client, [dask.delayed(_header, pure=True)(b, signals)
-                                                for b in batches]) for h in batch]
+    # Without an axis the first batch also reads its first usable file's
+    # independent values: the coordinate every run must share.
+    results = _compute(client, [dask.delayed(_header, pure=True)(b, signals, axis is None and not k)
+                                for k, b in enumerate(batches)])
+    headers = [h for batch, _ in results for h in batch]
     good, skipped, first = [], [], None
     for path, header in zip(paths, headers):
         if isinstance(header, BaseException):
@@ -216,6 +223,8 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
         if axis.ndim != 1:
             raise ValueError("axis must be one-dimensional")
         reference = None
+    elif ref_path in batches[0]:
+        reference = results[0][1]
     else:
         reference = _compute(client, [dask.delayed(_reference, pure=True)(ref_path, signals)])[0]
     plan = _Plan(signals, names, dtypes, sweeps, parameters, axis, reference, ref_path)

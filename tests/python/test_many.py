@@ -37,7 +37,7 @@ def csdf(path, times, columns, names=("v(a)", "v(b)"), sweeps=1, ac=False):
 @pytest.fixture(scope="module")
 def client():
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                      dashboard_address=None) as cluster, Client(cluster) as c:
+                      dashboard_address=":0") as cluster, Client(cluster) as c:
         yield c
 
 
