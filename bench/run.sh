@@ -12,4 +12,8 @@ if [ -d "$build/python/wavtrex" ]; then
 fi
 rm -f "$file"
 "$build/bench/convert_bench" || exit 1
+# Many runs over Dask (python3-dask and python3-distributed; else it says it skipped).
+if [ -d "$build/python/wavtrex" ]; then
+    "$python" "$(dirname "$0")/many_bench.py" "$build" || exit 1
+fi
 exit 0
