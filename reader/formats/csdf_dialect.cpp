@@ -326,12 +326,12 @@ int DialectReader::readBlock(size_t s, WaveformValues* out) {
             char* end = nullptr;
             const long long index = std::strtoll(indexText.c_str(), &end, hex ? 16 : 10);
             if (indexText.empty() || *end != '\0')
-                return fail(where + ": index \"" + indexText + "\" is no number");
+                return fail(where + ": index \"" += indexText + "\" is no number");
             // Indices count from 0 or from 1: the block's first says which.
             if (base < 0) base = index == 0 ? 0 : 1;
             const long long node = index - base;
             if (node < 0 || node >= static_cast<long long>(nodes))
-                return fail(where + ": index " + indexText + " names no node");
+                return fail(where + ": index " += indexText + " names no node");
             const auto i = static_cast<size_t>(node);
             if (out->real[i] == nullptr) continue;
             std::string_view value = token.substr(0, colon);
@@ -358,6 +358,8 @@ int DialectReader::readData(WaveformValues* out) {
         for (size_t s = 0; out->real[i] != nullptr && s < source_.sweeps.size(); ++s) {
             const auto count = static_cast<size_t>(source_.sweeps[s].count);
             for (size_t p = 0; p < count; ++p) out->real[i][s][p] = NAN;
+            const bool imaginary = out->imag != nullptr && out->imag[i] != nullptr;
+            for (size_t p = 0; imaginary && p < count; ++p) out->imag[i][s][p] = NAN;
         }
     }
     for (size_t s = 0; s < source_.sweeps.size(); ++s) {

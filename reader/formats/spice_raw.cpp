@@ -38,6 +38,7 @@ constexpr bool kHostSwapped = std::endian::native == std::endian::big;
 constexpr int64_t kMostVariables = 1 << 24;
 constexpr size_t kTitleRoom = 99;                // title, version, date: 100 bytes with the NUL
 constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time
+constexpr size_t kCacheBytes = size_t{1} << 18;  // and decoded this much at a time
 
 size_t widthBytes(ValueWidth w) {
     return w == ValueWidth::kFloat32 ? 4 : w == ValueWidth::kFloat64 ? 8 : 16;
@@ -223,19 +224,15 @@ int RawReader::readPlotHeader(Scanner& in, std::string_view first, SourcePlot& p
 
 void RawReader::chooseSimulator(const SourcePlot& plot) {
     const std::string& c = facts_.command;
-    if (c.find("LTspice") != std::string::npos) {
-        source_.simulator = "LTspice";
-    } else if (c.find("ngspice") != std::string::npos) {
-        source_.simulator = "ngspice";
-    } else if (c.find("Xyce") != std::string::npos) {
-        source_.simulator = "Xyce";
-    } else if (c.find("QSPICE") != std::string::npos || c.find("Qspice") != std::string::npos) {
-        source_.simulator = "QSPICE";
-    } else if (source_.utf16 || hasFlag(plot.flags, "fastaccess") ||
-               hasFlag(plot.flags, "double")) {
-        // Only LTspice writes UTF-16 headers and these flags.
-        source_.simulator = "LTspice";
+    // Only LTspice writes UTF-16 headers and the fastaccess and double flags.
+    const bool ltspiceMarks =
+        source_.utf16 || hasFlag(plot.flags, "fastaccess") || hasFlag(plot.flags, "double");
+    for (const char* name : {"LTspice", "ngspice", "Xyce", "QSPICE", "Qspice"}) {
+        if (c.find(name) == std::string::npos) continue;
+        source_.simulator = std::string(name) == "Qspice" ? "QSPICE" : name;
+        return;
     }
+    if (ltspiceMarks) source_.simulator = "LTspice";
 }
 
 bool RawReader::readableAt(int64_t offset) {
@@ -451,10 +448,11 @@ int RawReader::describe() {
         if (source_.sweeps.size() > 1) {
             const SourcePlot& a = plots[static_cast<size_t>(source_.sweeps[0].plot)];
             const SourcePlot& b = plots[static_cast<size_t>(source_.sweeps[1].plot)];
-            for (const auto& [name, value] : a.params) {
+            for (const auto& param : a.params) {
+                const std::string& name = param.first;
                 auto other = std::find_if(b.params.begin(), b.params.end(),
                                           [&](const auto& q) { return q.first == name; });
-                if (other == b.params.end() || other->second == value) continue;
+                if (other == b.params.end() || other->second == param.second) continue;
                 paramName = name;
                 for (SourceSweep& sweep : source_.sweeps) {
                     sweep.parameter = NAN;
@@ -489,23 +487,35 @@ int RawReader::describe() {
     return 1;
 }
 
-// Stores the value of variable v at point k of sweep s from its bytes.
+// Stores n values of variable v, stride bytes apart from p on, at points
+// k to k + n - 1 of sweep s: one loop per width, so none branches per value.
 struct ValueSink {
     WaveformValues* out;
     bool timeAxis;
-    void store(size_t v, size_t s, size_t k, const unsigned char* p, ValueWidth w) const {
+    void store(size_t v, size_t s, size_t k, const unsigned char* p, size_t stride, size_t n,
+               ValueWidth w) const {
         if (v == 0) {
-            double x = realAt(p, w == ValueWidth::kComplex128 ? ValueWidth::kFloat64 : w);
-            out->axis[0][s][k] = static_cast<float>(timeAxis ? std::fabs(x) : x);
+            float* x = out->axis[0][s] + k;
+            // A complex axis keeps its real part: ngspice leaves garbage in the other.
+            const ValueWidth real = w == ValueWidth::kFloat32 ? w : ValueWidth::kFloat64;
+            for (size_t r = 0; r < n; ++r) {
+                const double t = realAt(p + r * stride, real);
+                x[r] = static_cast<float>(timeAxis ? std::fabs(t) : t);
+            }
             return;
         }
+        float* re = out->real[v - 1][s] + k;
         if (w == ValueWidth::kFloat32) {
-            out->real[v - 1][s][k] = decodeFloat(p, kHostSwapped);
+            for (size_t r = 0; r < n; ++r) re[r] = decodeFloat(p + r * stride, kHostSwapped);
             return;
         }
-        out->real[v - 1][s][k] = static_cast<float>(decodeDouble(p, kHostSwapped));
-        if (w == ValueWidth::kComplex128 && out->imag != nullptr && out->imag[v - 1] != nullptr)
-            out->imag[v - 1][s][k] = static_cast<float>(decodeDouble(p + 8, kHostSwapped));
+        for (size_t r = 0; r < n; ++r)
+            re[r] = static_cast<float>(decodeDouble(p + r * stride, kHostSwapped));
+        if (w != ValueWidth::kComplex128 || out->imag == nullptr || out->imag[v - 1] == nullptr)
+            return;
+        float* im = out->imag[v - 1][s] + k;
+        for (size_t r = 0; r < n; ++r)
+            im[r] = static_cast<float>(decodeDouble(p + r * stride + 8, kHostSwapped));
     }
 };
 
@@ -514,6 +524,8 @@ struct ValueSink {
 int RawReader::decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out) {
     const SourcePlot& plot = source_.plots[static_cast<size_t>(source_.sweeps[s0].plot)];
     const auto row = static_cast<size_t>(rowBytes(plot));
+    if (row == 0)
+        return fail(plotLabel(static_cast<size_t>(source_.sweeps[s0].plot)) + " has no variables");
     std::vector<size_t> columns;
     std::vector<size_t> offsets(plot.widths.size());
     for (size_t v = 0, at = 0; v < plot.widths.size(); at += widthBytes(plot.widths[v]), ++v) {
@@ -521,6 +533,7 @@ int RawReader::decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out) {
         if (wanted(v)) columns.push_back(v);
     }
     const size_t perChunk = std::max<size_t>(1, kChunkBytes / row);
+    const size_t perBlock = std::max<size_t>(1, kCacheBytes / row);
     std::vector<unsigned char> bytes(perChunk * row);
     const ValueSink sink{out, source_.timeAxis};
     for (size_t s = s0; s < s1; ++s) {
@@ -531,11 +544,14 @@ int RawReader::decodeBinaryPlot(size_t s0, size_t s1, WaveformValues* out) {
                 std::min<int64_t>(static_cast<int64_t>(perChunk), sweep.count - done));
             if (!readAll(ds_->stream, bytes.data(), rows * row))
                 return fail(plotLabel(static_cast<size_t>(sweep.plot)) + ": the data ends early");
-            for (size_t v : columns) {
-                const ValueWidth w = plot.widths[v];
-                for (size_t r = 0; r < rows; ++r)
-                    sink.store(v, s, static_cast<size_t>(done) + r, &bytes[r * row + offsets[v]],
-                               w);
+            // A few rows at a time, so the rows stay in the cache while every
+            // column takes its part of them.
+            for (size_t first = 0; first < rows; first += perBlock) {
+                const size_t last = std::min(rows, first + perBlock);
+                for (size_t v : columns) {
+                    sink.store(v, s, static_cast<size_t>(done) + first,
+                               &bytes[first * row + offsets[v]], row, last - first, plot.widths[v]);
+                }
             }
             done += static_cast<int64_t>(rows);
         }
@@ -562,8 +578,7 @@ int RawReader::decodeFastAccessPlot(size_t s0, size_t s1, WaveformValues* out) {
                     if (!readAll(ds_->stream, bytes.data(), n * width))
                         return fail(plotLabel(static_cast<size_t>(sweep.plot)) +
                                     ": the data ends early");
-                    for (size_t k = 0; k < n; ++k)
-                        sink.store(v, s, static_cast<size_t>(done) + k, &bytes[k * width], w);
+                    sink.store(v, s, static_cast<size_t>(done), bytes.data(), width, n, w);
                     done += static_cast<int64_t>(n);
                 }
             }

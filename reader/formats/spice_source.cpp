@@ -77,6 +77,12 @@ T* allocZeroed(size_t count) {
     return static_cast<T*>(std::calloc(count > 0 ? count : 1, sizeof(T)));
 }
 
+// Value arrays are written in full by the readers: zeroing them first would
+// cost as much as a second pass over the output.
+float* allocValues(size_t count) {
+    return static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
+}
+
 }  // namespace
 
 int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValues* out) {
@@ -89,7 +95,7 @@ int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValue
     for (size_t s = 0; s < sweeps; ++s) {
         const auto count = static_cast<size_t>(source.sweeps[s].count);
         out->counts[0][s] = static_cast<uint32_t>(count);
-        out->axis[0][s] = allocZeroed<float>(count);
+        out->axis[0][s] = allocValues(count);
         if (out->axis[0][s] == nullptr) return 0;
     }
     for (size_t i = 0; i < static_cast<size_t>(out->signalCount); ++i) {
@@ -99,8 +105,8 @@ int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValue
         if (imaginary && (out->imag[i] = allocZeroed<float*>(sweeps)) == nullptr) return 0;
         for (size_t s = 0; s < sweeps; ++s) {
             const auto count = static_cast<size_t>(source.sweeps[s].count);
-            if ((out->real[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
-            if (imaginary && (out->imag[i][s] = allocZeroed<float>(count)) == nullptr) return 0;
+            if ((out->real[i][s] = allocValues(count)) == nullptr) return 0;
+            if (imaginary && (out->imag[i][s] = allocValues(count)) == nullptr) return 0;
         }
     }
     if (ds->sweepParamCount > 0) {

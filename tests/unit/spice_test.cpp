@@ -187,6 +187,7 @@ TEST_F(SpiceTest, DetectionGzipAndSelectiveRead) {
         writers::writeBytes(path, buildRawFile(file(S::ltspice, true, {tranTwo(flags)})), true);
         ASSERT_EQ(open(path, WFX_DETECT_ALL), 1u);
         const uint8_t wanted[] = {0, 1};
+        wfxReleaseValues(&values_);
         ASSERT_EQ(wfxReadSignals(ds_, wanted, &values_), 1);
         EXPECT_EQ(values_.real[0], nullptr);
         EXPECT_EQ(points(1), "0=0.25 1e-09=0.5") << flags;
