@@ -11,6 +11,7 @@
 
 #include "event_writer.h"
 #include "post_writer.h"
+#include "raw_writer.h"
 
 namespace {
 
@@ -130,6 +131,59 @@ Bytes taggedRecord(bool big, size_t blockSize, int params, int sweeps, int analy
     return writers::taggedFile(header, data, blockSize);
 }
 
+// Raw files of every simulator's layout: two plots of three points each,
+// or one plot whose two steps are the halves of its points.
+Bytes rawFile(writers::RawSimulator simulator, bool binary, const std::string& flags) {
+    writers::RawFile f;
+    f.simulator = simulator;
+    f.binary = binary;
+    const bool complex = flags.find("complex") != std::string::npos;
+    const bool stepped = flags.find("stepped") != std::string::npos;
+    writers::RawPlot plot;
+    plot.name = complex ? "AC Analysis" : "Transient Analysis";
+    plot.flags = flags;
+    plot.variables = {{complex ? "frequency" : "time", complex ? "frequency" : "time"},
+                      {"V(out)", "voltage"},
+                      {"I(V1)", "current"}};
+    for (int p = 0; p < (stepped ? 6 : 3); ++p) {
+        for (int v = 0; v < 3; ++v) {
+            plot.values.push_back(v == 0 ? (p % 3) * (complex ? 1e3 : -1e-9) : 0.5 * p + v);
+            if (complex) plot.values.push_back(v == 0 ? 0.0 : -0.25 * v);
+        }
+    }
+    plot.extraLines = {".param rl=1k"};
+    f.plots = {plot};
+    if (!stepped) {
+        plot.extraLines = {".param rl=2k"};
+        f.plots.push_back(plot);
+    }
+    f.trailing = binary ? "" : "trailing text\n";
+    return writers::buildRawFile(f);
+}
+
+// Xyce and PSpice CSDF: two blocks of two points, PSpice's values wrapped
+// one to a line.
+Bytes csdfDialect(bool pspice, bool complex) {
+    Bytes out;
+    for (int s = 0; s < 2; ++s) {
+        out += "#H\nSOURCE='" + Bytes(pspice ? "PSpice" : "Xyce") +
+               "' VERSION='1'\nTITLE='it's generated' SUBTITLE='Step " + std::to_string(s + 1) +
+               ": R1 = " + std::to_string(100 * (s + 1)) + "'\nANALYSIS='" +
+               (complex ? "AC" : "Transient Analysis") + "' COMPLEXVALUES='" +
+               (complex ? "YES" : "NO") + "' NODES='2'\nSWEEPVAR='" +
+               (complex ? "Frequency" : "Time") + "'\n#N\n'V(a)' 'I(V1)'\n";
+        for (int p = 0; p < 2; ++p) {
+            out += "#C " + number(p * 1e-9) + " 2\n";
+            for (int i = 0; i < 2; ++i) {
+                out += number(0.5 * p + i + s) + (complex ? "/" + number(-0.5 * i) : "") + ":" +
+                       std::to_string(i + 1) + (i == 0 && !pspice ? " " : "\n");
+            }
+        }
+        out += "#;\n";
+    }
+    return out;
+}
+
 // The seed files of every fuzz target; the open target gets each format's
 // first files too.
 std::map<std::string, std::vector<Bytes>> buildCorpus() {
@@ -196,6 +250,21 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
     add("tagged_record", taggedRecord(false, 13, 1, 3, 1), false);
     add("tagged_record", taggedRecord(false, 4096, 2, 2, 2), false);
     add("tagged_record", writers::gzipBytes(taggedRecord(true, 64, 0, 0, 1)), false);
+    using S = writers::RawSimulator;
+    for (S sim : {S::ngspice, S::xyce, S::qspice, S::ltspice}) {
+        for (bool binary : {true, false}) {
+            add("spice_raw", rawFile(sim, binary, "real"), false);
+            add("spice_raw", rawFile(sim, binary, "complex"), false);
+        }
+    }
+    for (const char* flags :
+         {"real stepped", "real fastaccess", "real stepped fastaccess", "real forward double"})
+        add("spice_raw", rawFile(S::ltspice, true, flags), false);
+    add("spice_raw", writers::gzipBytes(rawFile(S::ngspice, true, "real")), false);
+    for (bool pspice : {false, true}) {
+        for (bool complex : {false, true}) add("csdf_dialect", csdfDialect(pspice, complex), false);
+    }
+    add("csdf_dialect", writers::gzipBytes(csdfDialect(false, false)), false);
     return c;
 }
 
