@@ -16,4 +16,5 @@ rm -f "$file"
 if [ -d "$build/python/wavtrex" ]; then
     "$python" "$(dirname "$0")/many_bench.py" "$build" || exit 1
 fi
+"$build/bench/spice_bench" || exit 1
 exit 0
