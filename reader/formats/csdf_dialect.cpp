@@ -114,7 +114,7 @@ bool subtitleParameter(const std::string& subtitle, std::string* name, double* v
     const size_t space = before.find_last_of(" \t:");
     std::string_view word = space == std::string_view::npos ? before : before.substr(space + 1);
     std::string_view after = std::string_view(subtitle).substr(eq + 1);
-    if (word.empty() || !takeNumber(after, value)) return false;
+    if (word.empty() || !spice::takeScaledNumber(after, value)) return false;
     *name = std::string(word);
     return true;
 }

@@ -163,7 +163,7 @@ int RawReader::readPlotHeader(Scanner& in, std::string_view first, SourcePlot& p
             size_t eq = rest.find('=');
             double value = 0.0;
             std::string_view after = eq == std::string_view::npos ? "" : rest.substr(eq + 1);
-            if (eq != std::string_view::npos && takeNumber(after, &value)) {
+            if (eq != std::string_view::npos && spice::takeScaledNumber(after, &value)) {
                 plot.params.emplace_back(std::string(trim(rest.substr(0, eq))), value);
             }
             continue;

@@ -161,6 +161,27 @@ inline bool takeNumber(std::string_view& s, double* value) {
     return true;
 }
 
+// A number with SPICE's scale suffix ("1k", "2.2meg", "10u"), as .param
+// lines and step names write them.
+inline bool takeScaledNumber(std::string_view& s, double* value) {
+    if (!takeNumber(s, value)) return false;
+    std::string suffix;
+    for (char c : s.substr(0, 3)) suffix += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (suffix.starts_with("meg")) {
+        *value *= 1e6;
+        return true;
+    }
+    static constexpr struct {
+        char letter;
+        double scale;
+    } kScales[] = {{'f', 1e-15}, {'p', 1e-12}, {'n', 1e-9}, {'u', 1e-6},
+                   {'m', 1e-3},  {'k', 1e3},   {'g', 1e9},  {'t', 1e12}};
+    for (const auto& scale : kScales) {
+        if (!suffix.empty() && suffix[0] == scale.letter) *value *= scale.scale;
+    }
+    return true;
+}
+
 // A complex value: "re,im", "re, im" or "re,<TAB>im".
 inline bool takeComplex(std::string_view& s, double* re, double* im) {
     if (!takeNumber(s, re)) return false;

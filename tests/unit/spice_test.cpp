@@ -95,7 +95,7 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
     RawPlot op = {"Operating Point", "real", kAc, {0, 1}, -1, {}};
     RawPlot stepA = tran({0, 1, 2}), stepB = tran({0, 3, 4});
     stepA.extraLines = {".param rload=100", ".param c=1"};
-    stepB.extraLines = {".param rload=200", ".param c=1"};
+    stepB.extraLines = {".param rload=2.2k", ".param c=1"};
     RawFile named = file(S::ngspice, true, {stepA, stepB});
     RawFile trailing = file(S::ngspice, true, {tranTwo()});
     trailing.trailing = "\nIndex   time   v(1)\n0  0  1\n";
@@ -136,6 +136,8 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
               "Xyce binary complex | Operating Point 2 1 -1 | AC Analysis 2 2 0 | "
               "Operating Point 2 1 -1 | AC Analysis 2 2 1");
     EXPECT_EQ(values_.sweepValues[1][0], 2.0f);
+    ASSERT_EQ(run(buildRawFile(named), WFX_DETECT_ALL)[0], 'r');
+    EXPECT_EQ(values_.sweepValues[1][0], 2200.0f);  // .param rload=2.2k
 }
 
 TEST_F(SpiceTest, DamagedHeadersAndData) {
