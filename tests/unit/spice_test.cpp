@@ -56,6 +56,13 @@ TEST_F(SpiceTest, SimulatorLayouts) {
     RawFile steppedText = stepped;
     steppedText.binary = false;
     const std::string steps = " | 0=1 1=2 / 0=3 1=4; 0=1 1=2 / 0=3 1=4";
+    std::string tabbed = buildRawFile(file(S::ltspice, false, {ac()}));
+    tabbed.insert(tabbed.find(',') + 1, "\t");
+    RawPlot odd = tran({0, 1, 2, 3});
+    odd.variables = {{"time", "time"},
+                     {"d_{V(2)}/d_R2:R_adj", "notype"},
+                     {"@q_q_h[gmi]", "current"},
+                     {"100", "voltage"}};
     const std::string stepVars = "step:0:9 time:1:9 v(1):1:9 V1#branch:8:9";
     expectRows(
         {
@@ -82,6 +89,11 @@ TEST_F(SpiceTest, SimulatorLayouts) {
             {buildRawFile(file(S::ltspice, true, {ac()})), kAcRead},
             {buildRawFile(file(S::ltspice, false, {tranTwo()})), kTranRead},
             {buildRawFile(file(S::ltspice, false, {ac()})), kAcRead},
+            // One LTspice file has a TAB after its first value's comma.
+            {tabbed, kAcRead},
+            {buildRawFile(file(S::ngspice, false, {tranTwo("real reverse linear")})), kTranRead},
+            {buildRawFile(file(S::xyce, true, {odd})),
+             "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
             {buildRawFile(stepped), stepVars + steps,
              "16 2 1 2 2|LTspice XVII|"
              "wavtrex test circuit|Mon Dec  7 03:20:59 2026"},
