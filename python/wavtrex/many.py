@@ -236,13 +236,16 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     width = len(axis if axis is not None else reference)
     inner = ((sweeps,), (width,)) if sweeps else ((width,),)
 
+    # An array of the runs' read results (dicts), and each part of them a
+    # blockwise map over it, which Dask fuses with what is computed next.
+    runs = da.Array(HighLevelGraph({read_name: reads}, {read_name: set()}), read_name,
+                    ((1,) * len(good),), dtype=object, meta=np.empty((0,), dtype=object))
+
     def lazy(part, dtype, chunks):
-        name = f"wavtrex-{part}-{token}"
-        layer = {(name, i) + (0,) * len(chunks): (operator.getitem, (read_name, i), part)
-                 for i in range(len(good))}
-        graph = HighLevelGraph({read_name: reads, name: layer},
-                               {read_name: set(), name: {read_name}})
-        return da.Array(graph, name, ((1,) * len(good),) + chunks, dtype=dtype)
+        return runs.map_blocks(operator.getitem, part, name=f"wavtrex-{part}-{token}",
+                               new_axis=list(range(1, 1 + len(chunks))),
+                               chunks=((1,) * len(good),) + chunks, dtype=dtype,
+                               meta=np.empty((0,) * (1 + len(chunks)), dtype=dtype))
 
     dims = ("run", "sweep", independent) if sweeps else ("run", independent)
     data = {n: xr.Variable(dims, lazy(n, dtype, inner)) for n, dtype in zip(names, dtypes)}
