@@ -215,8 +215,10 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     if first is None:
         raise ValueError("open_many: no file could be opened: " + "; ".join(skipped))
     ref_path, (stored, dtypes, sweeps, swept, parameters, independent) = first
-    names = list(dict.fromkeys(stored))
-    dtypes = [dtypes[stored.index(n)] for n in names]
+    # Two names for one signal (forgiven, or given twice) read it once.
+    once = [k for k, n in enumerate(stored) if stored.index(n) == k]
+    signals, names, dtypes = ([signals[k] for k in once], [stored[k] for k in once],
+                              [dtypes[k] for k in once])
     sweeps = sweeps if swept else 0
     if axis is not None:
         axis = np.asarray(axis, dtype=np.float64)

@@ -52,8 +52,9 @@ def test_runs_with_own_times_interpolate_onto_an_axis(tmp_path, client, ac):
                           [[slope * times + 3], [times * 0 - i]], ac=ac))
         slopes.append(slope)
     axis = np.linspace(0, 1.7, 35)
-    ds = wavtrex.open_many(str(tmp_path / "r*.csdf"), ["V(A)", "v(b)"], axis=axis)
-    assert list(ds.run.values) == paths and ds["v(a)"].data.numblocks == (20, 1)
+    ds = wavtrex.open_many(str(tmp_path / "r*.csdf"), ["V(A)", "v(b)", "v(a)"], axis=axis)
+    assert list(ds.data_vars) == ["v(a)", "v(b)"] and list(ds.run.values) == paths
+    assert ds["v(a)"].data.numblocks == (20, 1)
     assert ds["v(a)"].dtype == (np.complex64 if ac else np.float32)
     got = ds.compute()
     for i, slope in enumerate(slopes):
