@@ -12,7 +12,7 @@ the files it is reading and nothing else.
 import glob
 import operator
 import os
-from typing import Iterable, List, Optional, Sequence, Union
+from typing import Iterable, List, Sequence, Union
 
 import numpy as np
 
