@@ -29,10 +29,11 @@ _pdeathsig: Optional[List[str]] = None
 def find_program(name: str, given: Optional[str], variable: str) -> Optional[str]:
     """The program to run: given, else $variable, else beside the package (a
     build tree's build/python/wavtrex, or an installed prefix's bin), else on
-    PATH."""
+    PATH; None when the first of these that is set names no program."""
     for candidate in (given, os.environ.get(variable)):
         if candidate:
-            return os.path.abspath(candidate)
+            path = os.path.abspath(candidate)
+            return path if os.path.isfile(path) and os.access(path, os.X_OK) else None
     here = os.path.dirname(os.path.abspath(__file__))
     for folder in (os.path.join(here, "..", ".."), os.path.join(here, *[".."] * 4, "bin")):
         path = os.path.normpath(os.path.join(folder, name))
@@ -91,7 +92,10 @@ def convert_one(path: str, folder: str, converter: str) -> Tuple[str, str]:
     except OSError as error:
         return "failed", f"cannot create a folder in {folder}: {error.strerror}"
     try:
-        status, _, err = _run([converter, path], cwd=work)
+        try:
+            status, _, err = _run([converter, path], cwd=work)
+        except OSError as error:
+            return "failed", f"cannot run {converter}: {error.strerror}"
         message = err.decode(errors="replace").strip()
         if status < 0:
             message += f"{' ' if message else ''}(ended by signal {-status})"
@@ -112,7 +116,10 @@ def convert_one(path: str, folder: str, converter: str) -> Tuple[str, str]:
 def info_one(path: str, shown: str, program: str) -> Dict:
     """wavtrex-info --json on path: its record for the file, or one saying
     why there is none. Runs on a worker."""
-    status, out, err = _run([program, "--json", path])
+    try:
+        status, out, err = _run([program, "--json", path])
+    except OSError as error:
+        return {"file": shown, "ok": False, "error": f"cannot run {program}: {error.strerror}"}
     try:
         record = json.loads(out)[0]
     except (ValueError, IndexError, KeyError, TypeError):
@@ -193,8 +200,10 @@ def connect(args):
     return Client(cluster), cluster
 
 
-def run_tasks(client, function, arguments: List[tuple], what: str) -> List:
-    """function(*a) for every a as Dask tasks, results in the order given."""
+def run_tasks(client, function, arguments: List[tuple], what: str, lost) -> List:
+    """function(*a) for every a as Dask tasks, results in the order given;
+    lost(a, reason) stands for the result of a task Dask gave up on (its
+    workers kept dying)."""
     from distributed import as_completed
     futures = [client.submit(function, *a, pure=False) for a in arguments]
     order = {f.key: i for i, f in enumerate(futures)}
@@ -202,7 +211,11 @@ def run_tasks(client, function, arguments: List[tuple], what: str) -> List:
     progress = Progress(len(futures), what)
     try:
         for future in as_completed(futures):
-            results[order[future.key]] = future.result()
+            i = order[future.key]
+            try:
+                results[i] = future.result()
+            except Exception as error:  # noqa: BLE001  (any task failure is the file's)
+                results[i] = lost(arguments[i], f"{type(error).__name__}: {error}")
             progress.step(1)
     finally:
         progress.close()
@@ -247,12 +260,12 @@ def convert(args) -> int:
             converter = client.submit(find_program, "wavtrex", args.converter,
                                       "WAVTREX_BINARY", pure=False).result()
             if converter is None:
-                print("wavtrex-batch: the converter wavtrex is nowhere to be found: "
-                      "give --converter or WAVTREX_BINARY", file=sys.stderr)
+                print("wavtrex-batch: no converter program: --converter, WAVTREX_BINARY, the "
+                      "build or install beside the package and PATH give none", file=sys.stderr)
                 return 2
             results = run_tasks(client, convert_one,
                                 [(os.path.abspath(p), f, converter) for p, f in todo],
-                                "files")
+                                "files", lambda a, why: ("failed", why))
             # What a killed worker's attempt left (its converter dies with it).
             for folder in {f for _, f in todo}:
                 for stale in glob.glob(os.path.join(glob.escape(folder), WORK_PREFIX + "*")):
@@ -285,11 +298,12 @@ def info(args) -> int:
             program = client.submit(find_program, "wavtrex-info", args.info, "WAVTREX_INFO",
                                     pure=False).result()
             if program is None:
-                print("wavtrex-batch: wavtrex-info is nowhere to be found: give --info or "
-                      "WAVTREX_INFO", file=sys.stderr)
+                print("wavtrex-batch: no wavtrex-info program: --info, WAVTREX_INFO, the "
+                      "build or install beside the package and PATH give none", file=sys.stderr)
                 return 2
             records = run_tasks(client, info_one,
-                                [(os.path.abspath(p), p, program) for p in files], "files")
+                                [(os.path.abspath(p), p, program) for p in files], "files",
+                                lambda a, why: {"file": a[1], "ok": False, "error": why})
         finally:
             client.close()
             if cluster is not None:
