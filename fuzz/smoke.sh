@@ -5,7 +5,7 @@
 #   FUZZ_SECONDS  seconds per target          FUZZ_TARGETS  targets to run
 #   FUZZ_JOBS     build jobs (default 2)      FUZZ_MAX_LEN  longest input tried
 cd "$(dirname "$0")/.." || exit 1
-TARGETS=${FUZZ_TARGETS:-"open post csdf measure_table framed_event tagged_record"}
+TARGETS=${FUZZ_TARGETS:-"open post csdf measure_table framed_event tagged_record spice_raw csdf_dialect"}
 BUILD=build-fuzz
 
 probe=$(mktemp -d) && trap 'rm -rf "$probe"' EXIT
