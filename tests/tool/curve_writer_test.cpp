@@ -119,17 +119,17 @@ TEST(OutputFiles, WholeOrAbsent) {
     EXPECT_EQ(left.count(live), 1u);
     const std::string list = writers::readBytes(dir / "wavtrex.curlist");
     EXPECT_TRUE(list == "1\n" || list == "2\n") << list;
+    std::string whole[2];
+    for (int run = 0; run < 2; ++run) {
+        whole[run] =
+            "*******Voltage*********\n\n*[Dim=Voltage]\n"
+            "**************Curve***************\nn1     n2     blue     c.\n";
+        for (int p = 0; p < 300; ++p)
+            whole[run] += std::to_string(p) + " " + char('1' + run) + "\n";
+        whole[run] += "**************End***************\n";
+    }
     for (int k = 0; k < 40; ++k) {
         const std::string curve = writers::readBytes(dir / ("c" + std::to_string(k)));
-        std::string whole[2];
-        for (int run = 0; run < 2; ++run) {
-            whole[run] =
-                "*******Voltage*********\n\n*[Dim=Voltage]\n"
-                "**************Curve***************\nn1     n2     blue     c.\n";
-            for (int p = 0; p < 300; ++p)
-                whole[run] += std::to_string(p) + " " + std::to_string(run + 1) + "\n";
-            whole[run] += "**************End***************\n";
-        }
         EXPECT_TRUE(curve == whole[0] || curve == whole[1]) << k;
     }
 }
