@@ -164,14 +164,16 @@ std::error_code placeTemporary(const std::string& temporary, const std::string& 
 #ifdef _WIN32
     // A plain rename refuses an existing target on Windows.
     if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return {};
-    const DWORD code = GetLastError();
-    return std::make_error_code(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND
-                                    ? std::errc::no_such_file_or_directory
-                                    : std::errc::permission_denied);
 #else
     if (std::rename(temporary.c_str(), path.c_str()) == 0) return {};
-    return {errno, std::generic_category()};
 #endif
+    // The temporary itself tells a vanished file from a refused name: the
+    // systems' codes overlap (Windows reports a name too long as a path not
+    // found).
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(temporary, error)))
+        return std::make_error_code(std::errc::no_such_file_or_directory);
+    return std::make_error_code(std::errc::permission_denied);
 }
 
 void removeTemporary(const std::string& temporary) {

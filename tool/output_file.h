@@ -25,7 +25,8 @@ bool refusesOutput(const std::string& path);
 std::FILE* openTemporary(const std::string& path, std::string& temporary);
 
 // Renames the closed temporary over path. Returns the failure, if any:
-// no_such_file_or_directory when the temporary (or its folder) vanished.
+// no_such_file_or_directory when the temporary (or its folder) vanished,
+// permission_denied when path refuses it.
 std::error_code placeTemporary(const std::string& temporary, const std::string& path);
 
 // Removes a temporary that will not be placed; nothing when empty.
