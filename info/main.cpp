@@ -30,6 +30,8 @@ struct FileFacts {
     std::string path;
     uint32_t openStatus = 0;
     bool readOk = false;
+    uint32_t ending = kEndingComplete;  // how the read found the data's end
+    uint32_t missingValues = 0;
     uint32_t lastError = 0;  // the dataset's DatasetError after a failed read
     std::string error;       // the reason of the failure (wfxLastReason)
 
@@ -145,6 +147,8 @@ FileFacts examine(const std::string& path) {
     WaveformValues values{};
     f.readOk = wfxReadSignals(ds, none.empty() ? nullptr : none.data(), &values) != 0;
     if (f.readOk) {
+        f.ending = ds->readEnding;
+        f.missingValues = ds->missingValues;
         collectValues(values, f);
     } else {
         f.lastError = ds->lastError;
@@ -182,6 +186,15 @@ std::string formatName(uint32_t format) {
     return name != nullptr ? name : "unknown";
 }
 
+// How a file that ends early ends: "no end marker", or "last row cut short,
+// N values missing".
+std::string endingText(const FileFacts& f) {
+    std::string text = words(kWordsReadEnding, f.ending, "unknown");
+    if (f.ending == kEndingRowCutShort)
+        text += ", " + std::to_string(f.missingValues) + " values missing";
+    return text;
+}
+
 std::string pointsText(const FileFacts& f) {
     if (f.pointsPerSweep.empty()) return "none";
     bool same = true;
@@ -212,6 +225,7 @@ void printText(const FileFacts& f, bool allSignals) {
     if (!f.readOk) return;
     std::printf("  sweeps       %d\n", f.sweepCount);
     std::printf("  points       %s\n", pointsText(f).c_str());
+    if (f.ending != kEndingComplete) std::printf("  ends early   %s\n", endingText(f).c_str());
     if (f.axisName) {
         std::printf("  independent  %s", f.axisName->c_str());
         if (f.axisMin)
@@ -288,6 +302,11 @@ void printJson(const FileFacts& f, bool last) {
              ", \"title\": " + jsonString(f.title) + ", \"date\": " + jsonString(f.date);
         j += ",\n   \"signalCount\": " + std::to_string(f.signals.size());
         if (f.readOk) {
+            j += ", \"complete\": " + std::string(f.ending == kEndingComplete ? "true" : "false");
+            if (f.ending != kEndingComplete) {
+                j += ", \"ending\": " + jsonString(words(kWordsReadEnding, f.ending, "unknown")) +
+                     ", \"missingValues\": " + std::to_string(f.missingValues);
+            }
             j += ", \"sweepCount\": " + std::to_string(f.sweepCount) + ", \"pointsPerSweep\": [";
             for (size_t s = 0; s < f.pointsPerSweep.size(); ++s)
                 j += (s ? ", " : "") + std::to_string(f.pointsPerSweep[s]);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -232,6 +233,7 @@ class Waveform {
                 ok = signals.is_none() ? wfxRead(ds_, &values.v)
                                        : wfxReadSignals(ds_, wanted.data(), &values.v);
                 lastError = ds_->lastError;
+                if (ok) noteEnding();
                 if (!ok) message = wfxLastReason();
             }
         }
@@ -295,6 +297,7 @@ class Waveform {
                 ok = wfxStreamSignals(ds_, wanted.data(), pieceRows(asked), sink, &context);
                 streamer_ = std::thread::id();
                 lastError = ds_->lastError;
+                if (ok) noteEnding();
                 if (!ok) message = wfxLastReason();
             }
         }
@@ -321,6 +324,13 @@ class Waveform {
     uint32_t format_ = 0;
     std::string version_, title_, date_;
     uint32_t analysis_ = 0;
+    // How the latest read found the data's end; none before the first read.
+    std::optional<uint32_t> ending_;
+    uint32_t missingValues_ = 0;
+    void noteEnding() {
+        ending_ = ds_->readEnding;
+        missingValues_ = ds_->missingValues;
+    }
     uint8_t fileMode_ = 0;
     int32_t sweepCount_ = 0;
     uint32_t sweepParamCount_ = 0;
@@ -566,6 +576,26 @@ context manager that closes itself.)")
                 return py::int_(w.analysis_);
             },
             "'transient', 'AC', 'DC sweep', 'operating point', 'measurement table', or None")
+        .def_property_readonly(
+            "complete",
+            [](const Waveform& w) -> py::object {
+                if (!w.ending_) return py::none();
+                return py::bool_(*w.ending_ == kEndingComplete);
+            },
+            "after a read: False when the file ended before its last table's end marker, "
+            "else True; None before")
+        .def_property_readonly(
+            "ending",
+            [](const Waveform& w) -> py::object {
+                if (!w.ending_) return py::none();
+                const char* words = wfxWords(kWordsReadEnding, *w.ending_);
+                std::string text = words != nullptr ? words : "unknown";
+                if (*w.ending_ == kEndingRowCutShort)
+                    text += ", " + std::to_string(w.missingValues_) + " values missing";
+                return py::str(text);
+            },
+            "after a read: 'complete', 'no end marker', or 'last row cut short, N values "
+            "missing' (read as 0); None before")
         .def_property_readonly("binary",
                                [](const Waveform& w) { return (w.fileMode_ & kModeBinary) != 0; })
         .def_property_readonly("big_endian",

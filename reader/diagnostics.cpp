@@ -170,6 +170,9 @@ const char* wfxWords(uint32_t of, uint32_t code) {
         {kWordsAnalysis, kAnalysisOperatingPoint, "operating point"},
         {kWordsAnalysis, kAnalysisMeasureTable, "measurement table"},
         {kWordsAnalysis, 0xFFFFFFFFu, "not set"},
+        {kWordsReadEnding, kEndingComplete, "complete"},
+        {kWordsReadEnding, kEndingNoEndMarker, "no end marker"},
+        {kWordsReadEnding, kEndingRowCutShort, "last row cut short"},
     };
     for (const Words& w : kWords) {
         if (w.of == of && w.code == code) return w.words;

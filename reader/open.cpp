@@ -213,6 +213,8 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
 int wfxRead(WaveformDataset* ds, WaveformValues* out) {
     if (ds == nullptr || out == nullptr) return reportFailure(nullptr, Failure::kNullDataset);
     std::memset(out, 0, sizeof *out);
+    ds->readEnding = kEndingComplete;
+    ds->missingValues = 0;
     const FormatEntry* format = findFormat(ds->dataFormat);
     if (format == nullptr) {
         return reportFailure(ds, Failure::kUnknownCode, nullptr, static_cast<int>(ds->dataFormat));

@@ -95,6 +95,15 @@ enum DatasetError {
     kErrorDuplicateType = 9
 };
 
+/* ReadEnding: the readEnding field. A read that meets the end of the file
+ * early keeps what it read and succeeds; this tells such a file from a
+ * whole one (HSPICE post files). */
+enum ReadEnding {
+    kEndingComplete = 0,
+    kEndingNoEndMarker = 1, /* the last table ends with the file, not with its marker */
+    kEndingRowCutShort = 2  /* and its last row lacks missingValues values (read as 0) */
+};
+
 /* OpenStatus: written by open to the caller's status variable. */
 enum OpenStatus {
     kOpenOk = 1,
@@ -194,6 +203,8 @@ typedef struct WaveformDataset {
     void* nameIndex;              /* exact name lookup beside symbolBuckets; owned */
     const uint8_t* wantedSignals; /* set by wfxReadSignals for its read, else NULL */
     void* rowStream;              /* set by wfxStreamSignals for its read, else NULL */
+    uint32_t readEnding;          /* ReadEnding: how the latest read found the data's end */
+    uint32_t missingValues;       /* with kEndingRowCutShort: the values its last row lacks */
     void* sourceFacts;            /* SPICE raw and CSDF dialect: plots and layout; owned */
 } WaveformDataset;
 
@@ -287,11 +298,12 @@ WFX_API const char* wfxLastReason(void);
 /* WordsOf: which kind of code wfxWords describes. */
 enum WordsOf {
     kWordsOpenStatus = 0, /* an OpenStatus: "empty file", "cannot open", ... */
-    kWordsAnalysis = 1    /* an AnalysisKind: "transient", "AC", "DC sweep", ... */
+    kWordsAnalysis = 1,   /* an AnalysisKind: "transient", "AC", "DC sweep", ... */
+    kWordsReadEnding = 2  /* a ReadEnding: "complete", "no end marker", "last row cut short" */
 };
 
-/* A few words for a code, for reports: an open status, or an analysis kind
- * ("not set" for all ones). NULL for a code that has none. */
+/* A few words for a code, for reports: an open status, an analysis kind
+ * ("not set" for all ones) or a read ending. NULL for a code that has none. */
 WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 
 /* The NUL-terminated name of a variable or type record. */

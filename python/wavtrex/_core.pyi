@@ -12,7 +12,8 @@ _W = TypeVar("_W", bound="Waveform")
 _Values = Union[npt.NDArray[np.float32], npt.NDArray[np.complex64]]
 
 class Error(OSError):
-    """A refused waveform file; status (also errno) is the reader's code."""
+    """A refused waveform file; status (also errno) is the reader's code, and
+    str() gives the path and the reader's reason."""
     status: int
 
 class SignalType:
@@ -53,6 +54,10 @@ class Waveform:
     def binary(self) -> bool: ...
     @property
     def big_endian(self) -> bool: ...
+    @property
+    def complete(self) -> Optional[bool]: ...
+    @property
+    def ending(self) -> Optional[str]: ...
     @property
     def sweep_count(self) -> int: ...
     @property

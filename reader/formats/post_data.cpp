@@ -396,11 +396,18 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         t.rowDst[0][row] = axis;
         count++;
         // A row cut short keeps its point; the values not read are set to 0.
-        for (int32_t c = readRow(t, row); c < t.columns; ++c) {
+        const int32_t filled = readRow(t, row);
+        for (int32_t c = filled; c < t.columns; ++c) {
             if (t.rowDst[c] != nullptr) t.rowDst[c][row] = 0.0f;
+        }
+        if (filled < t.columns) {
+            ds->readEnding = kEndingRowCutShort;
+            ds->missingValues = static_cast<uint32_t>(t.columns - filled);
         }
         got = readPostValue(ds, t.post, true, &axis);
     }
+    // The file ended where an independent value or the end marker belongs.
+    if (!got && ds->readEnding == kEndingComplete) ds->readEnding = kEndingNoEndMarker;
     if (t.stream != nullptr && count > 0 && !t.stream->stopped) handOver(t, s);
     return 1;
 }

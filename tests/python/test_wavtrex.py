@@ -165,6 +165,22 @@ def test_read_errors():
     assert wf.signals  # the header outlives close
 
 
+@pytest.mark.parametrize("cut,complete,ending", [
+    (0, True, "complete"),
+    (12, False, "no end marker"),  # the last table's marker
+    (45, False, "last row cut short, 3 values missing"),  # and three values before it
+])
+def test_files_that_end_early(tmp_path, cut, complete, ending):
+    with open(os.path.join(CORPUS, "open", "seed-012"), "rb") as f:  # text 9007, two tables
+        data = f.read()
+    path = tmp_path / "w.tr0"
+    path.write_bytes(data[:len(data) - cut])
+    wf = wavtrex.open(str(path))
+    assert wf.complete is None
+    wf.read()
+    assert (wf.complete, wf.ending) == (complete, ending)
+
+
 def outcome(path):
     try:
         return values_text(path)
