@@ -54,10 +54,10 @@ enum DataFormat {
 #define WFX_DETECT_FORMAT 0xFFFFFFFFu
 /* Passed to open: detect the data format among every code. Raw files are
  * recognised by their first header line (8-bit or UTF-16), before the other
- * tests; a CSDF file is the dialect when its first 256 bytes name Xyce or
- * PSpice as its SOURCE or show a value:index pair.
- * Anything else is detected as WFX_DETECT_FORMAT would. wavtrex-info and the
- * Python module use it. */
+ * tests, and so is the dialect: "#H" in the first 256 bytes with Xyce or
+ * PSpice named as SOURCE, or a value:index pair after "#C". Anything else
+ * is detected as WFX_DETECT_FORMAT would. wavtrex-info and the Python
+ * module use it. */
 #define WFX_DETECT_ALL 0xFFFFFFFEu
 
 /* FileMode: flags of the fileMode field. */
