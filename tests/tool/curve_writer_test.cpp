@@ -58,10 +58,13 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
     }
 }
 
+enum class Fate { kWhole, kKilled, kFolderEmptied };
+
 // Run `run` of curves of value `run` into dir: `pieces` pieces of one row,
 // 40 curves (some keep their file open, some reopen it), then the list. A
-// `killed` run dies after its first piece.
-pid_t forkRun(const writers::ScratchDir& dir, int run, int pieces, bool killed) {
+// killed run dies after its first piece; for another, the folder is emptied
+// then. The exit status is the number of curves written.
+pid_t forkRun(const writers::ScratchDir& dir, int run, int pieces, Fate fate) {
     const pid_t child = fork();
     if (child != 0) return child;
     WaveformDataset ds{};
@@ -80,12 +83,16 @@ pid_t forkRun(const writers::ScratchDir& dir, int run, int pieces, bool killed) 
         uint32_t count[] = {1};
         uint32_t* countOf[] = {count};
         curves.append({realOf, nullptr, axisOf, countOf, nullptr, 1, 1, 1, 1});
-        if (killed) raise(SIGKILL);
+        if (fate == Fate::kKilled) raise(SIGKILL);
+        if (fate == Fate::kFolderEmptied && p == 0) {
+            for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+                std::filesystem::remove(entry.path());
+        }
     }
     ExportedSignalSet exported;
     curves.finish(exported);
     list.close();
-    _exit(exported.size() == 40 ? 0 : 1);
+    _exit(static_cast<int>(exported.size()));
 }
 
 std::set<std::string> namesIn(const writers::ScratchDir& dir) {
@@ -95,25 +102,29 @@ std::set<std::string> namesIn(const writers::ScratchDir& dir) {
     return names;
 }
 
+int exitOf(pid_t run) {
+    int status = -1;
+    waitpid(run, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // Files appear whole under their names or not at all: two runs at once each
 // leave whole files (never a mix), a killed run leaves only temporaries,
 // which the next run into the folder removes unless their process lives.
+// Temporaries that vanish, kept open or not, fail their curves.
 TEST(OutputFiles, WholeOrAbsent) {
     writers::ScratchDir dir;
-    const pid_t killed = forkRun(dir, 7, 2, true);
-    int status = 0;
-    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    EXPECT_EQ(exitOf(forkRun(dir, 7, 2, Fate::kFolderEmptied)), 0);
+    EXPECT_TRUE(namesIn(dir).empty());
+    EXPECT_EQ(exitOf(forkRun(dir, 7, 2, Fate::kKilled)), -1);
     const std::string live = ".wavtrex-" + std::to_string(getppid()) + "-1.tmp";
     writers::writeBytes((dir / live).string(), "", false);
     std::set<std::string> left = namesIn(dir);
     EXPECT_EQ(left.size(), 42u);
     for (const std::string& name : left) EXPECT_EQ(name.rfind(".wavtrex-", 0), 0u) << name;
 
-    const pid_t runs[] = {forkRun(dir, 1, 300, false), forkRun(dir, 2, 300, false)};
-    for (const pid_t run : runs) {
-        ASSERT_EQ(waitpid(run, &status, 0), run);
-        EXPECT_EQ(status, 0);
-    }
+    const pid_t runs[] = {forkRun(dir, 1, 300, Fate::kWhole), forkRun(dir, 2, 300, Fate::kWhole)};
+    for (const pid_t run : runs) EXPECT_EQ(exitOf(run), 40);
     left = namesIn(dir);
     EXPECT_EQ(left.size(), 42u);
     EXPECT_EQ(left.count(live), 1u);
