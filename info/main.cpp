@@ -187,11 +187,11 @@ std::string formatName(uint32_t format) {
 }
 
 // How a file that ends early ends: "no end marker", or "last row cut short,
-// N values missing".
+// N missing" (values of the row, read as 0).
 std::string endingText(const FileFacts& f) {
     std::string text = words(kWordsReadEnding, f.ending, "unknown");
     if (f.ending == kEndingRowCutShort)
-        text += ", " + std::to_string(f.missingValues) + " values missing";
+        text += ", " + std::to_string(f.missingValues) + " missing";
     return text;
 }
 

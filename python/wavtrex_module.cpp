@@ -591,10 +591,10 @@ context manager that closes itself.)")
                 const char* words = wfxWords(kWordsReadEnding, *w.ending_);
                 std::string text = words != nullptr ? words : "unknown";
                 if (*w.ending_ == kEndingRowCutShort)
-                    text += ", " + std::to_string(w.missingValues_) + " values missing";
+                    text += ", " + std::to_string(w.missingValues_) + " missing";
                 return py::str(text);
             },
-            "after a read: 'complete', 'no end marker', or 'last row cut short, N values "
+            "after a read: 'complete', 'no end marker', or 'last row cut short, N "
             "missing' (read as 0); None before")
         .def_property_readonly("binary",
                                [](const Waveform& w) { return (w.fileMode_ & kModeBinary) != 0; })

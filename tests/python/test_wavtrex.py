@@ -165,15 +165,22 @@ def test_read_errors():
     assert wf.signals  # the header outlives close
 
 
-@pytest.mark.parametrize("cut,complete,ending", [
-    (0, True, "complete"),
-    (12, False, "no end marker"),  # the last table's marker
-    (45, False, "last row cut short, 3 values missing"),  # and three values before it
+@pytest.mark.parametrize("form,cut,complete,ending", [
+    ("text", 0, True, "complete"),
+    ("text", 12, False, "no end marker"),  # the last table's marker
+    ("text", 45, False, "last row cut short, 3 missing"),  # and three values before it
+    # Cut after the first data block, before its closing word: the row's last
+    # value lies at the block's end and is lost with the word.
+    ("binary", 5648, False, "last row cut short, 1 missing"),
 ])
-def test_files_that_end_early(tmp_path, cut, complete, ending):
-    with open(os.path.join(CORPUS, "open", "seed-012"), "rb") as f:  # text 9007, two tables
-        data = f.read()
+def test_files_that_end_early(tmp_path, form, cut, complete, ending):
     path = tmp_path / "w.tr0"
+    if form == "text":
+        with open(os.path.join(CORPUS, "open", "seed-012"), "rb") as f:  # 9007, two tables
+            path.write_bytes(f.read())
+    else:
+        write_post(path, 3, 600)  # 250 rows to a data block
+    data = path.read_bytes()
     path.write_bytes(data[:len(data) - cut])
     wf = wavtrex.open(str(path))
     assert wf.complete is None

@@ -137,6 +137,8 @@ TEST_F(MeasureTableTest, Headers) {
              "4 1 9 1 1|1|" + std::string(99, 't') + "|"},
             {"VERSION='" + std::string(32, '9') + "'\n.TITLE x\na# 1\n",
              "a#:9:9 | read 0: " + headerOnly, "4 1 9 1 1|" + std::string(32, '9') + "|x\n|"},
+            // The second name of an $OPTION line may end the list.
+            {v + "$OPTION\n.TITLE x\n a b# c\n", "a:9:9 b#:9:9 | read 0: " + headerOnly},
             // Lines between $OPTION and the title are skipped.
             {v + "$OPTION\nnote\n\n.TITLE x\n a,b\tc alter#\n",
              "a:9:9 b:9:9 c:9:9 alter#:9:9 | read 0: " + headerOnly},
