@@ -5,7 +5,10 @@
 #   FUZZ_SECONDS  seconds per target          FUZZ_TARGETS  targets to run
 #   FUZZ_JOBS     build jobs (default 2)      FUZZ_MAX_LEN  longest input tried
 cd "$(dirname "$0")/.." || exit 1
-TARGETS=${FUZZ_TARGETS:-"open post csdf measure_table framed_event tagged_record spice_raw csdf_dialect"}
+# Every target by default, as fuzz/CMakeLists.txt lists them (name=format).
+ALL=$(sed -n '/^set(WAVTREX_FUZZ_FORMATS/,/)/p' fuzz/CMakeLists.txt | tr ' ()' '\n\n\n' |
+    sed -n 's/=.*//p' | tr '\n' ' ')
+TARGETS=${FUZZ_TARGETS:-$ALL}
 BUILD=build-fuzz
 
 probe=$(mktemp -d) && trap 'rm -rf "$probe"' EXIT

@@ -172,7 +172,7 @@ std::string fileKind(const FileFacts& f) {
     std::string kind = (f.mode & kModeBinary) != 0 ? "binary" : "text";
     if ((f.mode & kModeBinary) != 0) {
         kind += (f.mode & kModeSwapped) != 0 ? ", big-endian" : ", little-endian";
-        if (f.format == kFormatTaggedRecord) {
+        if (f.framingMode == 2) {
             kind += ", length-prefixed blocks";
         } else {
             kind += f.framingMode == 1 ? ", byte-framed" : ", word-framed";
@@ -190,8 +190,7 @@ std::string formatName(uint32_t format) {
 // N missing" (values of the row, read as 0).
 std::string endingText(const FileFacts& f) {
     std::string text = words(kWordsReadEnding, f.ending, "unknown");
-    if (f.ending == kEndingRowCutShort)
-        text += ", " + std::to_string(f.missingValues) + " missing";
+    if (f.ending == kEndingRowCutShort) text += ", " + std::to_string(f.missingValues) + " missing";
     return text;
 }
 

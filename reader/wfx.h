@@ -161,7 +161,7 @@ typedef struct WaveformDataset {
     int32_t sweepParamCount;  /* sweep parameter values per sweep, 0 without outer sweep */
     int32_t firstSignalIndex; /* leading records before the signals */
     int32_t sweepCount;
-    int32_t framingMode; /* -1 undecided, 0 word-framed, 1 byte-framed */
+    int32_t framingMode; /* -1 undecided, 0 word-framed, 1 byte-framed, 2 length-prefixed */
 
     /* tables */
     int32_t typeCount;

@@ -88,7 +88,7 @@ char* deliver(char* source, char* dest, int32_t n, bool trim, bool inPlace) {
 bool finishBlock(WaveformDataset* ds) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
-    return readBlockTrailer(ds) > 0;
+    return readBlockTrailer(ds) >= 0;
 }
 
 thread_local char dummyField[1];
@@ -105,6 +105,18 @@ int32_t readBlockHeader(WaveformDataset* ds) {
             if (gzseek(ds->stream, 0, SEEK_SET) != 0) return -1;
             ds->framingMode = kFramingWords;
         }
+    }
+
+    if (ds->framingMode == kFramingLengthPrefixed) {
+        uint8_t head[8];
+        if (!readExactly(ds, head, sizeof head)) return -1;
+        // A big-endian marker has the value in its last byte; the others are not examined.
+        if (head[3] == ds->framingValue) {
+            ds->fileMode |= kModeSwapped;
+        } else if (head[0] != ds->framingValue) {
+            return -1;
+        }
+        return decodeInt32(head + 4, blockSwapped(ds));
     }
 
     if (ds->framingMode == kFramingBytes) {
@@ -137,6 +149,7 @@ int32_t readBlockHeader(WaveformDataset* ds) {
 }
 
 int32_t readBlockTrailer(WaveformDataset* ds) {
+    if (ds->framingMode == kFramingLengthPrefixed) return 0;
     uint8_t trailer[4];
     unsigned size = ds->framingMode == kFramingBytes ? 1 : 4;
     return readExactly(ds, trailer, size) ? static_cast<int32_t>(size) : -1;
@@ -152,7 +165,9 @@ int32_t loadBlock(WaveformDataset* ds, int32_t limit) {
         return 0;
     }
     int got = gzread(ds->stream, ds->blockBuffer, static_cast<unsigned>(length));
-    if (got <= 0) {
+    // Length-prefixed blocks are the unit the saved state describes: one cut
+    // short is damage rather than the end of the data.
+    if (got <= 0 || (got < length && ds->framingMode == kFramingLengthPrefixed)) {
         malformed(ds);
         return 0;
     }

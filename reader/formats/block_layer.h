@@ -7,6 +7,10 @@
 // a length byte, the data and one closing byte. A length byte 0x81 means 128
 // bytes and a continuation piece (length byte, data, closing byte) follows;
 // 0x82 where a block or continuation piece begins ends the file.
+// Length-prefixed blocks (tagged record files) have an 8-byte head, the
+// framing value as the first byte of a little-endian or the last of a
+// big-endian word, then the length word, and no closing word; a block that
+// is shorter than it says is damage.
 //
 // The callers never see the framing: they ask for the next n bytes, the next
 // word or the next n characters. Failures go through reportFailure; only out
@@ -22,7 +26,8 @@
 // framingMode: how the blocks of a binary post file are framed.
 constexpr int32_t kFramingUndecided = -1;  // the first byte read decides
 constexpr int32_t kFramingWords = 0;
-constexpr int32_t kFramingBytes = 1;  // the file starts with 'K'
+constexpr int32_t kFramingBytes = 1;           // the file starts with 'K'
+constexpr int32_t kFramingLengthPrefixed = 2;  // set by the format's header reader
 
 // blockContinuation: 0, or this while a byte-framed record goes on in its
 // next piece.
@@ -39,7 +44,8 @@ constexpr int kByteFramedMark = 0x4B;
 // the file.
 int32_t readBlockHeader(WaveformDataset* ds);
 
-// Reads a block's closing word (4) or byte (1). Returns its size, or -1.
+// Reads a block's closing word (4) or byte (1). Returns its size (0 for
+// length-prefixed blocks, which have none), or -1.
 int32_t readBlockTrailer(WaveformDataset* ds);
 
 // Loads the next block into blockBuffer (blockPosition 0). Returns its length,

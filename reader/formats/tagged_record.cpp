@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kTaggedMarker = 9;
 constexpr int32_t kTaggedFieldLimit = 8192;  // longest field one read may ask for
 constexpr int32_t kTaggedNameLimit = 1024;   // names are shorter than this
 constexpr int32_t kTaggedTitleLimit = 100;   // as is the title
@@ -40,64 +39,15 @@ void taggedMalformed(WaveformDataset* ds) {
     reportFailure(ds, Failure::kMalformed);
 }
 
-// ---- block layer --------------------------------------------------------------
-
-// Reads the 8-byte block head. Returns the data length, 0 when the 8 bytes are
-// not there, -1 when the marker is not 9.
-int32_t readTaggedBlockHeader(WaveformDataset* ds) {
-    unsigned char head[8];
-    if (gzread(ds->stream, head, sizeof head) != static_cast<int>(sizeof head)) return 0;
-    // A big-endian marker has the 9 in its last byte; the others are not examined.
-    if (head[3] == kTaggedMarker) {
-        ds->fileMode |= kModeSwapped;
-    } else if (head[0] != kTaggedMarker) {
-        return -1;
-    }
-    return decodeInt32(head + 4, blockSwapped(ds));
-}
-
-// Loads the next whole block into blockBuffer. A block longer than the buffer
-// is refused as malformed rather than read in pieces: the block is the unit
-// the saved state after the header describes.
-bool taggedLoadBlock(WaveformDataset* ds) {
-    ds->blockLength = 0;
-    ds->blockPosition = 0;
-    int32_t length = readTaggedBlockHeader(ds);
-    if (length < 1 || length > WFX_BLOCK_SIZE) {
-        taggedMalformed(ds);
-        return false;
-    }
-    if (gzread(ds->stream, ds->blockBuffer, static_cast<unsigned>(length)) != length) {
-        taggedMalformed(ds);
-        return false;
-    }
-    ds->blockLength = length;
-    return true;
-}
+// ---- fields -------------------------------------------------------------------
 
 // Next n bytes of the block data into dest (NULL discards them); a field may
 // run across blocks. Fails with a silent reason for n above 8192.
 bool readTaggedField(WaveformDataset* ds, void* dest, int32_t n) {
     if (n <= 0) return true;
     if (n > kTaggedFieldLimit) return reportFailure(ds, Failure::kFieldTooLong) != 0;
-    auto* out = static_cast<unsigned char*>(dest);
-    int32_t copied = 0;
-    while (copied < n) {
-        if (ds->blockLength <= 0 && !taggedLoadBlock(ds)) return false;
-        int32_t take = ds->blockLength - ds->blockPosition;
-        if (take > n - copied) take = n - copied;
-        if (out != nullptr)
-            std::memcpy(out + copied, ds->blockBuffer + ds->blockPosition,
-                        static_cast<size_t>(take));
-        copied += take;
-        ds->blockPosition += take;
-        // A used-up block is dropped, so the next field starts with a block head.
-        if (ds->blockPosition >= ds->blockLength) {
-            ds->blockLength = 0;
-            ds->blockPosition = 0;
-        }
-    }
-    return true;
+    if (dest == nullptr) return skipBlockBytes(ds, n);
+    return blockFieldRaw(ds, static_cast<char*>(dest), n) != nullptr;
 }
 
 // The next n (4 or 8) bytes of the block data into bytes.
@@ -598,6 +548,7 @@ bool taggedReadSweeps(TaggedRead& read) {
 int readTaggedRecordHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
     ds->blockLength = 0;
     ds->blockPosition = 0;
+    ds->framingMode = kFramingLengthPrefixed;
     int32_t signals;
     int32_t sweeps;
     int32_t params;
