@@ -171,7 +171,7 @@ std::string fileKind(const FileFacts& f) {
     if (f.encoding) return *f.encoding + (f.gzip ? ", gzip" : ", not compressed");
     std::string kind = (f.mode & kModeBinary) != 0 ? "binary" : "text";
     if ((f.mode & kModeBinary) != 0) {
-        kind += (f.mode & kModeSwapped) != 0 ? ", big-endian" : ", little-endian";
+        kind += (f.mode & kModeBigEndian) != 0 ? ", big-endian" : ", little-endian";
         if (f.framingMode == 2) {
             kind += ", length-prefixed blocks";
         } else {
@@ -286,7 +286,7 @@ void printJson(const FileFacts& f, bool last) {
              ", \"formatName\": " + jsonString(formatName(f.format)) +
              ", \"version\": " + jsonString(f.version);
         j += ",\n   \"binary\": " + std::string((f.mode & kModeBinary) != 0 ? "true" : "false") +
-             ", \"bigEndian\": " + ((f.mode & kModeSwapped) != 0 ? "true" : "false") +
+             ", \"bigEndian\": " + ((f.mode & kModeBigEndian) != 0 ? "true" : "false") +
              ", \"byteFramed\": " + (f.framingMode == 1 ? "true" : "false") +
              ", \"gzip\": " + (f.gzip ? "true" : "false");
         if (f.simulator) {

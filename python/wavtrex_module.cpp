@@ -598,8 +598,8 @@ context manager that closes itself.)")
             "missing' (read as 0); None before")
         .def_property_readonly("binary",
                                [](const Waveform& w) { return (w.fileMode_ & kModeBinary) != 0; })
-        .def_property_readonly("big_endian",
-                               [](const Waveform& w) { return (w.fileMode_ & kModeSwapped) != 0; })
+        .def_property_readonly(
+            "big_endian", [](const Waveform& w) { return (w.fileMode_ & kModeBigEndian) != 0; })
         .def_property_readonly(
             "sweep_count", [](const Waveform& w) { return w.sweepCount_; },
             "sweeps the header declares; read() returns fewer when the file ends early")

@@ -116,9 +116,8 @@ int32_t addNameToPool(WaveformDataset* ds, const char* name) {
     return offset;
 }
 
-SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t nameSpace, int create,
-                            int* added) {
-    if (added != nullptr) *added = 0;
+SymbolRecord* internName(WaveformDataset* ds, const char* name, uint16_t nameSpace, bool* added) {
+    *added = false;
     try {
         NameIndex* indexOf = nameIndexOf(ds);
         if (indexOf == nullptr) throw std::bad_alloc();
@@ -126,7 +125,6 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
         std::string key = symbolKey(name, nameSpace);
         auto found = index.symbols.find(key);
         if (found != index.symbols.end()) return &ds->symbols[found->second];
-        if (!create) return nullptr;
         auto shared = index.offsets.find(name);
         int32_t sharedOffset = shared != index.offsets.end() ? shared->second : -1;
         if (sharedOffset < 0) {
@@ -163,7 +161,7 @@ SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t name
         }
         index.tails[bucket] = record;
         ds->symbolCount++;
-        if (added != nullptr) *added = 1;
+        *added = true;
         return s;
     } catch (const std::bad_alloc&) {
         reportFailure(ds, Failure::kOutOfMemory);
@@ -177,8 +175,8 @@ int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, ui
         reportFailure(ds, Failure::kOutOfMemory);
         return -1;
     }
-    int added = 0;
-    SymbolRecord* s = findOrAddName(ds, name, kVariableNameSpace, 1, &added);
+    bool added = false;
+    SymbolRecord* s = internName(ds, name, kVariableNameSpace, &added);
     if (s == nullptr) return -1;
     int32_t position = ds->variableCount;
     VariableRecord* v = &ds->variables[position];
@@ -201,8 +199,8 @@ int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
         return -1;
     }
     auto nameSpace = static_cast<uint16_t>(kTypeNameSpaceBase + parentType);
-    int added = 0;
-    SymbolRecord* s = findOrAddName(ds, name, nameSpace, 1, &added);
+    bool added = false;
+    SymbolRecord* s = internName(ds, name, nameSpace, &added);
     if (s == nullptr) return -1;
     if (!added) {
         reportFailure(ds, Failure::kDuplicateType, name);

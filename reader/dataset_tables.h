@@ -27,11 +27,10 @@ void destroyDataset(WaveformDataset* ds);
 // Bucket of a name: h = h * 33 + (signed char) byte, masked to 13 bits.
 uint32_t nameHash(const char* name);
 
-// Finds the name in nameSpace, or adds it when create is set. Returns the
-// record (valid until the next add) or NULL; *added tells whether it is new.
-// On allocation failure: lastError 8, "Error: Out of memory !!", NULL.
-SymbolRecord* findOrAddName(WaveformDataset* ds, const char* name, uint16_t nameSpace, int create,
-                            int* added);
+// The symbol of the name in nameSpace, added when it is new (*added tells).
+// Returns the record (valid until the next add), or NULL after storing
+// lastError 8 and "Error: Out of memory !!".
+SymbolRecord* internName(WaveformDataset* ds, const char* name, uint16_t nameSpace, bool* added);
 
 // Appends name and its NUL to namePool. Returns its offset or -1 (out of memory).
 int32_t addNameToPool(WaveformDataset* ds, const char* name);

@@ -159,7 +159,7 @@ const char* wfxWords(uint32_t of, uint32_t code) {
     };
     static constexpr Words kWords[] = {
         {kWordsOpenStatus, kOpenOk, "opened"},
-        {kWordsOpenStatus, kOpenNoReader, "no reader, or the header was refused"},
+        {kWordsOpenStatus, kOpenRefused, "no reader, or the header was refused"},
         {kWordsOpenStatus, kOpenEmpty, "empty file"},
         {kWordsOpenStatus, kOpenCannotOpen, "cannot open"},
         {kWordsOpenStatus, kOpenUnknown, "unknown format, file mode or format code"},

@@ -202,7 +202,7 @@ WaveformDataset* wfxOpen(const char* fileName, uint32_t dataFormat, uint8_t file
     }
     if (format->header == nullptr) reportFailure(ds, Failure::kNoReader, format->name);
     if (format->header == nullptr || !format->header(ds, *format)) {
-        return failOpen(ds, status, kOpenNoReader);
+        return failOpen(ds, status, kOpenRefused);
     }
 
     ds->dataOffset = gztell(ds->stream);

@@ -62,9 +62,10 @@ enum DataFormat {
 
 /* FileMode: flags of the fileMode field. */
 enum FileMode {
-    kModeText = 1,   /* read through the text readers */
-    kModeBinary = 2, /* read block by block */
-    kModeSwapped = 4 /* binary words are big-endian */
+    kModeText = 1,                /* read through the text readers */
+    kModeBinary = 2,              /* read block by block */
+    kModeBigEndian = 4,           /* binary words are big-endian */
+    kModeSwapped = kModeBigEndian /* its former name */
 };
 #define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
 
@@ -107,7 +108,8 @@ enum ReadEnding {
 /* OpenStatus: written by open to the caller's status variable. */
 enum OpenStatus {
     kOpenOk = 1,
-    kOpenNoReader = 2, /* no reader for the format, or its header reader failed */
+    kOpenRefused = 2,             /* no reader for the format, or its header reader failed */
+    kOpenNoReader = kOpenRefused, /* its former name */
     kOpenEmpty = 3,
     kOpenCannotOpen = 5,
     kOpenUnknown = 7, /* unrecognised format, file mode or format code */

@@ -100,59 +100,38 @@ char* putFour(char* out, uint32_t n) {
 
 }  // namespace
 
-char* formatValue(char* out, float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    if ((bits >> 31) != 0) *out++ = '-';
-    const uint32_t biased = (bits >> 23) & 0xff;
-    const uint32_t fraction = bits & 0x7fffff;
-    if (biased == 0xff) {
-        // Three letters, no terminator: the caller ends the line itself.
-        const char* word = fraction != 0 ? "nan" : "inf";
-        out[0] = word[0];
-        out[1] = word[1];
-        out[2] = word[2];
-        return out + 3;
-    }
-    if (biased == 0 && fraction == 0) {
-        *out = '0';
-        return out + 1;
-    }
-    // Normalised so that bit 23 is the top one, subnormals included: the
-    // value lies in [2^(e + 23), 2^(e + 24)).
-    uint32_t m = biased == 0 ? fraction : fraction | (1u << 23);
-    int e = biased == 0 ? -149 : static_cast<int>(biased) - 150;
-    const int shift = std::countl_zero(m) - 8;
-    m <<= shift;
-    e -= shift;
+namespace {
 
+// The twelve significant digits of the finite non-zero magnitude m * 2^e
+// (m normalised to bit 23), rounded like printf, and k, the decimal exponent
+// of the first.
+uint64_t roundedDigits(uint32_t m, int e, int* k) {
     // k is the decimal exponent or one below it; the scaled value then has
     // twelve or thirteen integer digits.
-    int k = floorLog10Pow2(e + 23);
-    const int q = 11 - k;
+    *k = floorLog10Pow2(e + 23);
+    const int q = 11 - *k;
     const Scaled r = q >= 0 ? scaleUp(m, e, q) : scaleDown(m, e, -q);
     uint64_t digits = r.integer;
     bool roundUp;
     if (digits >= kTwelveDigits) {
         const auto last = static_cast<uint32_t>(digits % 10);
         digits /= 10;
-        ++k;
+        ++*k;
         roundUp = last > 5 || (last == 5 && (!r.restZero || (digits & 1) != 0));
     } else {
         roundUp = r.aboveHalf || (r.exactHalf && (digits & 1) != 0);
     }
     if (roundUp && ++digits == kTwelveDigits) {
         digits /= 10;
-        ++k;
+        ++*k;
     }
+    return digits;
+}
 
-    char text[12];
-    const auto top = static_cast<uint32_t>(digits / 100000000);
-    const auto rest = static_cast<uint32_t>(digits % 100000000);
-    putFour(putFour(putFour(text, top), rest / 10000), rest % 10000);
-    int length = 12;
-    while (text[length - 1] == '0') --length;
-
+// Writes the first length digits of text as %g lays out a value whose first
+// digit has the decimal exponent k: with an exponent, as a fraction below 1,
+// or as a fixed number.
+char* placeDigits(char* out, const char* text, int length, int k) {
     if (k < -4 || k >= 12) {
         *out++ = text[0];
         if (length > 1) {
@@ -179,4 +158,43 @@ char* formatValue(char* out, float value) {
         out += length - whole;
     }
     return out;
+}
+
+}  // namespace
+
+char* formatValue(char* out, float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if ((bits >> 31) != 0) *out++ = '-';
+    const uint32_t biased = (bits >> 23) & 0xff;
+    const uint32_t fraction = bits & 0x7fffff;
+    if (biased == 0xff) {
+        // Three letters, no terminator: the caller ends the line itself.
+        const char* word = fraction != 0 ? "nan" : "inf";
+        out[0] = word[0];
+        out[1] = word[1];
+        out[2] = word[2];
+        return out + 3;
+    }
+    if (biased == 0 && fraction == 0) {
+        *out = '0';
+        return out + 1;
+    }
+    // Normalised so that bit 23 is the top one, subnormals included: the
+    // value lies in [2^(e + 23), 2^(e + 24)).
+    uint32_t m = biased == 0 ? fraction : fraction | (1u << 23);
+    int e = biased == 0 ? -149 : static_cast<int>(biased) - 150;
+    const int shift = std::countl_zero(m) - 8;
+    m <<= shift;
+    e -= shift;
+
+    int k = 0;
+    const uint64_t digits = roundedDigits(m, e, &k);
+    char text[12];
+    const auto top = static_cast<uint32_t>(digits / 100000000);
+    const auto rest = static_cast<uint32_t>(digits % 100000000);
+    putFour(putFour(putFour(text, top), rest / 10000), rest % 10000);
+    int length = 12;
+    while (text[length - 1] == '0') --length;
+    return placeDigits(out, text, length, k);
 }

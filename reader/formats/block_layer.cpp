@@ -67,8 +67,9 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Copies n bytes to dest as readBlockField's arguments ask.
-char* deliver(char* source, char* dest, int32_t n, bool trim, bool inPlace) {
+// Hands n bytes out as readBlockField's arguments ask: in place, or copied
+// to dest (trimmed and terminated when asked).
+char* copyFieldOut(char* source, char* dest, int32_t n, bool trim, bool inPlace) {
     if (inPlace) return source;
     if (dest == nullptr) return source;
     if (!trim) {
@@ -112,7 +113,7 @@ int32_t readBlockHeader(WaveformDataset* ds) {
         if (!readExactly(ds, head, sizeof head)) return -1;
         // A big-endian marker has the value in its last byte; the others are not examined.
         if (head[3] == ds->framingValue) {
-            ds->fileMode |= kModeSwapped;
+            ds->fileMode |= kModeBigEndian;
         } else if (head[0] != ds->framingValue) {
             return -1;
         }
@@ -144,7 +145,7 @@ int32_t readBlockHeader(WaveformDataset* ds) {
     if (!readExactly(ds, header, 16)) return -1;
     if (header[0] != framingValue && header[3] != framingValue) return -1;
     if (header[8] != framingValue && header[11] != framingValue) return -1;
-    if (header[3] == framingValue) ds->fileMode |= kModeSwapped;
+    if (header[3] == framingValue) ds->fileMode |= kModeBigEndian;
     return decodeInt32(header + 12, blockSwapped(ds));
 }
 
@@ -190,7 +191,7 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
             // buffer stay valid: nothing is loaded over them.
             if (!finishBlock(ds)) return malformed(ds);
         }
-        return deliver(field, dest, n, trim, inPlace);
+        return copyFieldOut(field, dest, n, trim, inPlace);
     }
 
     // The field runs into the following blocks: join it in the scratch area.
@@ -212,7 +213,7 @@ char* readBlockField(WaveformDataset* ds, char* dest, int32_t n, bool trim, bool
             break;
         }
     }
-    return deliver(scratch.bytes, dest, n, trim, inPlace);
+    return copyFieldOut(scratch.bytes, dest, n, trim, inPlace);
 }
 
 char* readBlockWord(WaveformDataset* ds) {

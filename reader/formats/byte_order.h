@@ -14,7 +14,7 @@
 // never swap bytes themselves.
 inline bool blockSwapped(const WaveformDataset* ds) {
     // The file order differs from the host order when exactly one is big-endian.
-    bool bigFile = (ds->fileMode & kModeSwapped) != 0;
+    bool bigFile = (ds->fileMode & kModeBigEndian) != 0;
     return bigFile != (std::endian::native == std::endian::big);
 }
 

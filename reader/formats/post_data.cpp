@@ -262,7 +262,7 @@ int readBinaryRow(TableReader& t, size_t row) {
     return c;
 }
 
-int readGenericRow(TableReader& t, size_t row) {
+int readTextRow(TableReader& t, size_t row) {
     for (int32_t c = 1; c < t.columns; ++c) {
         float v;
         if (!readPostValue(t.ds, t.post, false, &v)) return c;
@@ -274,7 +274,7 @@ int readGenericRow(TableReader& t, size_t row) {
 using RowReader = int (*)(TableReader&, size_t);
 
 RowReader chooseRowReader(const WaveformDataset* ds, const PostTraits& post) {
-    if (isText(ds)) return readGenericRow;
+    if (isText(ds)) return readTextRow;
     bool swapped = blockSwapped(ds);
     if (post.valueBytes == 8) {
         return swapped ? readBinaryRow<double, true> : readBinaryRow<double, false>;

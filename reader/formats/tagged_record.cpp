@@ -450,56 +450,68 @@ bool taggedSignalOf(TaggedRead& read, uint32_t identifier, int32_t* signal) {
     return true;
 }
 
-// Records of one sweep up to its end tag.
-bool taggedSweepRecords(TaggedRead& read) {
+// A group record (top bits 01): a time step, then a value of every signal
+// or of the members the record names.
+bool taggedGroupRecord(TaggedRead& read, uint32_t tag) {
     WaveformDataset* ds = read.ds;
     const int32_t signals = ds->signalCount;
+    const uint32_t members = tag & kLowBits;
+    if (members > static_cast<uint32_t>(signals)) {
+        reportFailure(ds, Failure::kMalformedRecord);
+        return false;
+    }
+    float delta;
+    if (!taggedFloat(ds, &delta)) return false;
+    ds->runningValue += delta;
+    if (members == static_cast<uint32_t>(signals)) {
+        for (int32_t i = 0; i < signals; ++i) {
+            if (!taggedValue(read, i)) return false;
+        }
+        return true;
+    }
+    for (uint32_t k = 0; k < members; ++k) {
+        int32_t identifier;
+        int32_t signal;
+        if (!taggedInt(ds, &identifier)) return false;
+        if (!taggedSignalOf(read, static_cast<uint32_t>(identifier), &signal)) return false;
+        if (!taggedValue(read, signal)) return false;
+    }
+    return true;
+}
+
+// One record after its tag: by the tag's top two bits an absolute time (11),
+// a group (01), a single value (00), or nothing (10).
+bool taggedRecord(TaggedRead& read, uint32_t tag) {
+    WaveformDataset* ds = read.ds;
+    switch (tag >> 30) {
+        case 3: {
+            double absolute;
+            if (!taggedDouble(ds, &absolute)) return false;
+            ds->runningValue = absolute;
+            return true;
+        }
+        case 1:
+            return taggedGroupRecord(read, tag);
+        case 0: {
+            float delta;
+            int32_t signal;
+            if (!taggedFloat(ds, &delta)) return false;
+            ds->runningValue += delta;
+            return taggedSignalOf(read, tag & kLowBits, &signal) && taggedValue(read, signal);
+        }
+        default:
+            return true;  // top bits 10: a tag without payload
+    }
+}
+
+// Records of one sweep up to its end tag.
+bool taggedSweepRecords(TaggedRead& read) {
     for (;;) {
         int32_t word;
-        if (!taggedInt(ds, &word)) return false;
-        auto tag = static_cast<uint32_t>(word);
+        if (!taggedInt(read.ds, &word)) return false;
+        const auto tag = static_cast<uint32_t>(word);
         if (tag == kSweepEnd) return true;
-        float delta;
-        int32_t signal;
-        switch (tag >> 30) {
-            case 3: {
-                double absolute;
-                if (!taggedDouble(ds, &absolute)) return false;
-                ds->runningValue = absolute;
-                break;
-            }
-            case 1: {
-                uint32_t members = tag & kLowBits;
-                if (members > static_cast<uint32_t>(signals)) {
-                    reportFailure(read.ds, Failure::kMalformedRecord);
-                    return false;
-                }
-                if (!taggedFloat(ds, &delta)) return false;
-                ds->runningValue += delta;
-                if (members == static_cast<uint32_t>(signals)) {
-                    for (int32_t i = 0; i < signals; ++i) {
-                        if (!taggedValue(read, i)) return false;
-                    }
-                    break;
-                }
-                for (uint32_t k = 0; k < members; ++k) {
-                    int32_t identifier;
-                    if (!taggedInt(ds, &identifier)) return false;
-                    if (!taggedSignalOf(read, static_cast<uint32_t>(identifier), &signal))
-                        return false;
-                    if (!taggedValue(read, signal)) return false;
-                }
-                break;
-            }
-            case 0:
-                if (!taggedFloat(ds, &delta)) return false;
-                ds->runningValue += delta;
-                if (!taggedSignalOf(read, tag & kLowBits, &signal)) return false;
-                if (!taggedValue(read, signal)) return false;
-                break;
-            default:
-                break;  // top bits 10: a tag without payload
-        }
+        if (!taggedRecord(read, tag)) return false;
     }
 }
 
