@@ -486,7 +486,7 @@ class Waveform {
 PYBIND11_MODULE(_core, m) {
     m.doc() = R"doc(Circuit-simulation waveform files as NumPy arrays.
 
-Reads HSPICE post files (9007, 9601, 2001, 2013; text, binary in either byte
+Reads HSPICE post files of every version (text, binary in either byte
 order, byte-framed), CSDF files and the framed event and tagged record formats,
 any of them gzip-compressed, with the reader of the wavtrex converter.
 

@@ -71,8 +71,7 @@ const FormatEntry* detectFormat(gzFile stream, bool everyFormat) {
     // A raw file's header may hold any keyword the specified tests look for.
     for (int pass = everyFormat ? 0 : 1; pass < 2; ++pass) {
         for (int i = 0; i < count; ++i) {
-            const bool extended = rows[i].code > kFormatPost2013;
-            if (extended != (pass == 0)) continue;
+            if (rows[i].extended != (pass == 0)) continue;
             if (rows[i].detect != nullptr && rows[i].detect(rows[i], first)) return &rows[i];
         }
     }

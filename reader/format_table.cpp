@@ -95,10 +95,10 @@ constexpr FormatEntry kFormats[] = {
     // and before the others. The raw header reader settles binary or text.
     {kFormatSpiceRaw, "spice raw", looksLikeSpiceRaw, nullptr, ModeRule::kText, BlockUse::kNone, 0,
      ValueShape::kSharedAxis, true, false, nullptr, readSpiceRawHeader, readSpiceRawData,
-     releaseSpiceSource},
+     releaseSpiceSource, true},
     {kFormatCsdfDialect, "csdf dialect", looksLikeCsdfDialect, nullptr, ModeRule::kText,
      BlockUse::kNone, 0, ValueShape::kSharedAxis, true, false, nullptr, readCsdfDialectHeader,
-     readCsdfDialectData, releaseSpiceSource},
+     readCsdfDialectData, releaseSpiceSource, true},
 };
 
 }  // namespace

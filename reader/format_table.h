@@ -73,6 +73,9 @@ struct FormatEntry {
     HeaderReader header;
     DataReader data;
     FormatRelease release;  // NULL when the format leaves nothing in the dataset
+    // Beyond the converter's formats: detected only when open is given
+    // WFX_DETECT_ALL, and then before every other row.
+    bool extended = false;
 };
 
 // The row of a data format code, or NULL for a code without one.

@@ -311,7 +311,7 @@ WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 /* The NUL-terminated name of a variable or type record. */
 WFX_API const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
 
-/* A short name of a data format code ("post 9601", "csdf", ...), from the
+/* A short name of a data format code ("csdf", "framed event", ...), from the
  * reader's dispatch table; NULL for a code that has no entry. */
 WFX_API const char* wfxFormatName(uint32_t dataFormat);
 
