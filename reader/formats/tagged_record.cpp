@@ -45,7 +45,10 @@ void taggedMalformed(WaveformDataset* ds) {
 // run across blocks. Fails with a silent reason for n above 8192.
 bool readTaggedField(WaveformDataset* ds, void* dest, int32_t n) {
     if (n <= 0) return true;
-    if (n > kTaggedFieldLimit) return reportFailure(ds, Failure::kFieldTooLong) != 0;
+    if (n > kTaggedFieldLimit) {
+        reportFailure(ds, Failure::kFieldTooLong);
+        return false;
+    }
     if (dest == nullptr) return skipBlockBytes(ds, n);
     return blockFieldRaw(ds, static_cast<char*>(dest), n) != nullptr;
 }
@@ -89,7 +92,10 @@ bool taggedDouble(WaveformDataset* ds, double* value) {
 bool taggedText(WaveformDataset* ds, char* text, int32_t limit) {
     int32_t length;
     if (!taggedInt(ds, &length)) return false;
-    if (length < 0 || length >= limit) return reportFailure(ds, Failure::kTextLength) != 0;
+    if (length < 0 || length >= limit) {
+        reportFailure(ds, Failure::kTextLength);
+        return false;
+    }
     if (!readTaggedField(ds, text, length)) return false;
     text[length] = '\0';
     return true;
