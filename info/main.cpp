@@ -59,12 +59,6 @@ const char* words(uint32_t of, uint32_t code, const char* fallback) {
     return text != nullptr ? text : fallback;
 }
 
-std::string recordName(const WaveformDataset& ds, int64_t record) {
-    if (ds.variables == nullptr || record < 0 || record >= ds.variableCount) return "";
-    const char* name = wfxName(&ds, ds.variables[record].nameOffset);
-    return name != nullptr ? name : "";
-}
-
 void collectHeader(const WaveformDataset& ds, FileFacts& f) {
     f.format = ds.dataFormat;
     f.version = ds.version;
@@ -91,12 +85,12 @@ void collectHeader(const WaveformDataset& ds, FileFacts& f) {
         }
     }
     int64_t axis = static_cast<int64_t>(ds.firstSignalIndex) - 1;
-    if (axis >= 0 && axis < ds.variableCount) f.axisName = recordName(ds, axis);
+    if (axis >= 0 && axis < ds.variableCount) f.axisName = wfxVariableName(&ds, axis);
     for (int32_t i = 0; i < ds.signalCount; ++i) {
         int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + i;
         if (record >= ds.variableCount) break;
         const VariableRecord& v = ds.variables[record];
-        f.signals.push_back({recordName(ds, record), v.kind, v.typeCode, 0});
+        f.signals.push_back({wfxVariableName(&ds, record), v.kind, v.typeCode, 0});
     }
 }
 

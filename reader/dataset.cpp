@@ -221,6 +221,12 @@ const char* wfxName(const WaveformDataset* ds, int32_t nameOffset) {
     return ds->namePool + nameOffset;
 }
 
+const char* wfxVariableName(const WaveformDataset* ds, int64_t record) {
+    if (ds == nullptr || ds->variables == nullptr || record < 0 || record >= ds->variableCount)
+        return "";
+    return wfxName(ds, ds->variables[record].nameOffset);
+}
+
 int64_t estimatedDataSize(const WaveformDataset* ds) {
     return ds != nullptr ? ds->sizeEstimate : -1;
 }

@@ -311,6 +311,11 @@ WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 /* The NUL-terminated name of a variable or type record. */
 WFX_API const char* wfxName(const WaveformDataset* ds, int32_t nameOffset);
 
+/* The name of variable record `record` (the independent variable is
+ * firstSignalIndex - 1, signal i firstSignalIndex + i), in full; "" when
+ * the dataset has no such record. */
+WFX_API const char* wfxVariableName(const WaveformDataset* ds, int64_t record);
+
 /* A short name of a data format code ("csdf", "framed event", ...), from the
  * reader's dispatch table; NULL for a code that has no entry. */
 WFX_API const char* wfxFormatName(uint32_t dataFormat);

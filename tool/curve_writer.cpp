@@ -113,12 +113,6 @@ std::string curveHead(const std::string& name) {
 }
 constexpr std::string_view kCurveEnd = "**************End***************\n";
 
-void printLine(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
 // A file that could not be written completely: its temporary is removed, so
 // nothing partial stays behind.
 std::string writeFailureLine(const std::string& path, const std::error_code& error) {
@@ -380,4 +374,10 @@ void CurveListFile::close() {
     }
     const std::string failure = placeOrExplain(temporary_, path_, kCannotOpenList);
     if (!failure.empty()) printLine(stderr, failure);
+}
+
+void printLine(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
 }

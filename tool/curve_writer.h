@@ -19,6 +19,9 @@ inline constexpr std::size_t kMaxValueText = 32;
 // terminating NUL; out must have kMaxValueText bytes. Returns the end.
 char* formatValue(char* out, float value);
 
+// Writes text and a line end to stream and flushes it: one console message.
+void printLine(std::FILE* stream, const std::string& text);
+
 struct CurveSamples;
 
 // The independent-variable values of every sweep, formatted once: all signals

@@ -14,22 +14,8 @@
 
 namespace {
 
-void printLine(std::FILE* stream, const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-// The name of variable record `record`, or "" when the dataset has no such
-// record. Names are taken in full, whatever their length.
-std::string recordName(const WaveformDataset& ds, int64_t record) {
-    if (ds.variables == nullptr || record < 0 || record >= ds.variableCount) return "";
-    const char* name = wfxName(&ds, ds.variables[record].nameOffset);
-    return name != nullptr ? name : "";
-}
-
 void checkIndependentVariable(const WaveformDataset& ds) {
-    std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) - 1);
+    std::string name = wfxVariableName(&ds, static_cast<int64_t>(ds.firstSignalIndex) - 1);
     for (char& c : name) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
@@ -101,7 +87,8 @@ bool walkCurves(const WaveformDataset& ds, int32_t signalCount, const std::strin
     if (!createOutputFolder(baseFolder)) return false;
     curveList.open(joinPath(baseFolder, "wavtrex.curlist"));
     for (int32_t i = 0; i < signalCount; ++i) {
-        const std::string name = recordName(ds, static_cast<int64_t>(ds.firstSignalIndex) + i);
+        const std::string name =
+            wfxVariableName(&ds, static_cast<int64_t>(ds.firstSignalIndex) + i);
         curveList.addName(name);
         if (!writesCurves) continue;
         if (requests.empty()) {
@@ -190,38 +177,34 @@ class StreamedRun {
 
 }  // namespace
 
-bool extractCurves(const std::string& waveformPath, std::string baseFolder,
-                   const CurveRequestMap& requests, bool listOnly, bool convertAll) {
-    uint32_t status = 0;
-    WaveformDataset* ds =
-        wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
-    if (ds == nullptr) return false;
-    OpenedWaveform waveform(ds);
-    // A run for requested curves stores only the signals it may write; a
-    // list-only run needs the read's verdict and none of its values.
+namespace {
+
+// The signals a run reads: a run for requested curves stores only those it
+// may write; a list-only run needs the read's verdict and none of its
+// values. Empty for every signal.
+std::vector<uint8_t> signalsToKeep(const WaveformDataset& ds, const CurveRequestMap& requests,
+                                   bool listOnly) {
+    const std::size_t signals = ds.signalCount > 0 ? static_cast<std::size_t>(ds.signalCount) : 0;
     std::vector<uint8_t> wanted;
     if (listOnly) {
-        wanted.assign(ds->signalCount > 0 ? static_cast<std::size_t>(ds->signalCount) : 0, 0);
+        wanted.assign(signals, 0);
     } else if (!requests.empty()) {
-        wanted.resize(ds->signalCount > 0 ? static_cast<std::size_t>(ds->signalCount) : 0);
+        wanted.resize(signals);
         for (std::size_t i = 0; i < wanted.size(); ++i) {
-            const auto record =
-                static_cast<int64_t>(ds->firstSignalIndex) + static_cast<int64_t>(i);
-            wanted[i] = requests.count(recordName(*ds, record)) > 0 ? 1 : 0;
+            const auto record = static_cast<int64_t>(ds.firstSignalIndex) + static_cast<int64_t>(i);
+            wanted[i] = requests.count(wfxVariableName(&ds, record)) > 0 ? 1 : 0;
         }
     }
-    const bool writesCurves = !listOnly && (!requests.empty() || convertAll);
-    if (writesCurves && wfxCanStream(ds)) {
-        StreamedRun run(*ds, waveformPath, baseFolder, requests);
-        return run.run(wanted.empty() ? nullptr : wanted.data());
-    }
-    if (!wfxReadSignals(ds, wanted.empty() ? nullptr : wanted.data(), &waveform.values())) {
-        reportReadFailure(*ds);
-        return false;
-    }
+    return wanted;
+}
+
+// Writes the curve list and the curves from values the read holds whole.
+bool writeHeldRun(OpenedWaveform& waveform, const std::string& waveformPath,
+                  std::string& baseFolder, const CurveRequestMap& requests, bool writesCurves) {
+    WaveformDataset& ds = waveform.dataset();
     const WaveformValues& values = waveform.values();
     const int32_t signalCount =
-        ds->signalCount < values.signalCount ? ds->signalCount : values.signalCount;
+        ds.signalCount < values.signalCount ? ds.signalCount : values.signalCount;
     CurveListFile curveList;
     ExportedSignalSet exported;
     CurvePool pool(exported);
@@ -237,9 +220,9 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     };
     bool folderFailed = false;
     const bool walked = walkCurves(
-        *ds, signalCount, waveformPath, baseFolder, requests, writesCurves, curveList,
+        ds, signalCount, waveformPath, baseFolder, requests, writesCurves, curveList,
         [&](const std::string& name, int32_t signal, const std::string& path, bool refused) {
-            pool.write(*ds, name, signal, samplesFor(signal), path, refused);
+            pool.write(ds, name, signal, samplesFor(signal), path, refused);
         },
         [&](const std::string& folder) {
             // A folder that cannot be made ends the run at once, without the
@@ -254,6 +237,28 @@ bool extractCurves(const std::string& waveformPath, std::string baseFolder,
     waveform.close();
     curveList.close();
     return reportMissingSignals(requests, exported);
+}
+
+}  // namespace
+
+bool extractCurves(const std::string& waveformPath, std::string baseFolder,
+                   const CurveRequestMap& requests, bool listOnly, bool convertAll) {
+    uint32_t status = 0;
+    WaveformDataset* ds =
+        wfxOpen(waveformPath.c_str(), WFX_DETECT_FORMAT, WFX_DETECT_MODE, &status);
+    if (ds == nullptr) return false;
+    OpenedWaveform waveform(ds);
+    const std::vector<uint8_t> wanted = signalsToKeep(*ds, requests, listOnly);
+    const bool writesCurves = !listOnly && (!requests.empty() || convertAll);
+    if (writesCurves && wfxCanStream(ds)) {
+        StreamedRun run(*ds, waveformPath, baseFolder, requests);
+        return run.run(wanted.empty() ? nullptr : wanted.data());
+    }
+    if (!wfxReadSignals(ds, wanted.empty() ? nullptr : wanted.data(), &waveform.values())) {
+        reportReadFailure(*ds);
+        return false;
+    }
+    return writeHeldRun(waveform, waveformPath, baseFolder, requests, writesCurves);
 }
 
 bool reportMissingSignals(const CurveRequestMap& requests, const ExportedSignalSet& exported) {
