@@ -19,5 +19,5 @@ if [ $status -ne 0 ]; then
     exit $status
 fi
 # Only a stage's own "NAME: skipped" line; CMake's compiler checks say skipped too.
-skipped=$(grep -m 1 -E '^[a-z ]+: skipped' "$log")
+skipped=$(grep -m 1 -E '^[a-z ]+: .*skipped' "$log")
 printf '%-28s ok      %6s%s\n' "$name" "$time" "${skipped:+  ($skipped)}"
