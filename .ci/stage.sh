@@ -18,6 +18,7 @@ if [ $status -ne 0 ]; then
     grep -v -E '^[0-9]+ warnings generated\.$' "$log"
     exit $status
 fi
-# Only a stage's own "NAME: skipped" line; CMake's compiler checks say skipped too.
+# Only a stage's own summary line ("NAME: ... skipped"); CMake's compiler checks
+# say skipped too.
 skipped=$(grep -m 1 -E '^[a-z ]+: .*skipped' "$log")
 printf '%-28s ok      %6s%s\n' "$name" "$time" "${skipped:+  ($skipped)}"
