@@ -113,7 +113,7 @@ install:
 	cmake --install build --prefix "$(PREFIX)"
 
 bench:
-	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray"
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray python3-dask python3-distributed"
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) >/dev/null
 	cmake --build build-release -j $(JOBS)
 	@PYTHON=$(PYTHON) sh bench/run.sh build-release
