@@ -12,4 +12,4 @@ cd "$here/../.."
 "$scratch/venv/bin/pip" install -q --no-build-isolation --no-index --no-cache-dir . \
     >"$scratch/pip.log" 2>&1 || { cat "$scratch/pip.log"; exit 1; }
 cd "$scratch"
-"$scratch/venv/bin/python" -m pytest -q -p no:cacheprovider "$here/test_frames.py"
+"$scratch/venv/bin/python" -m pytest -q -p no:cacheprovider --basetemp "$scratch/tmp" "$here/test_frames.py"
