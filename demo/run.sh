@@ -21,6 +21,7 @@ echo "Built $build/wavtrex (the converter) and $build/demo_sample (the sample ma
 echo
 show cd "$run"
 show ../demo_sample rc_ladder.tr0
+show ../demo_sample rc_ladder.raw    # the same circuit as ngspice's raw file
 show cp "$config" .
 echo
 echo "# List the signals only:"
