@@ -13,7 +13,9 @@ any of them gzip-compressed, with the reader of the wavtrex converter.
 
 Signal names are forgiving wherever signals are selected: a name matches
 exactly, or else ignoring case, or else without its closing parentheses, or
-as a shell-style wildcard, and is taken when it names exactly one signal.
+else as the same node with or without its v( or i( ("v(out)" finds a stored
+"out"), or else as a shell-style wildcard; it is taken when it names exactly
+one signal (Waveform.find has the steps).
 """
 import difflib
 import fnmatch
@@ -56,6 +58,38 @@ def _bare(name: str) -> str:
     return name.casefold().rstrip(")")
 
 
+def _node(name: str) -> tuple:
+    """(prefix, rest) of a folded name: v(out -> ("v", "out"), out -> ("", "out")."""
+    bare = _bare(name)
+    return (bare[0], bare[2:]) if bare[:2] in ("v(", "i(") else ("", bare)
+
+
+def _agree(a: tuple, b: tuple) -> bool:
+    """Node forms that agree: one of them written with v( or i(, the other without."""
+    return (a[0] == "") != (b[0] == "") and a[1] == b[1]
+
+
+def _wild(pattern: str, name: str) -> bool:
+    """A shell-style wildcard, ignoring case: on the whole name, or on the rests
+    of node forms whose starts do not differ (the same, or one without)."""
+    if not any(c in pattern for c in "*?["):
+        return False
+    (start, rest), (stored_start, stored_rest) = _node(pattern), _node(name)
+    return fnmatch.fnmatchcase(name.casefold(), pattern.casefold()) or (
+        "" in (start, stored_start) or start == stored_start) and fnmatch.fnmatchcase(
+            stored_rest, rest)
+
+
+# The steps of a name's search, first to last; the first that matches decides.
+_STEPS = (
+    lambda p, s: s == p,
+    lambda p, s: s.casefold() == p.casefold(),
+    lambda p, s: _bare(s) == _bare(p),
+    lambda p, s: _agree(_node(p), _node(s)),
+    _wild,
+)
+
+
 class Waveform(_core.Waveform):
     """An opened waveform file; open() makes one.
 
@@ -70,15 +104,18 @@ class Waveform(_core.Waveform):
         self.path = "-" if path is None else os.fspath(path)
 
     def find(self, pattern: str) -> List[str]:
-        """The stored signal names that pattern matches, in file order: exactly,
-        ignoring case, ignoring closing parentheses ("v(out)" finds a stored
-        "v(out"), or as a shell-style wildcard ("v(out*"), also ignoring case."""
-        folded, bare = pattern.casefold(), _bare(pattern)
-        wild = any(c in pattern for c in "*?[")
-        return list(dict.fromkeys(
-            name for name in self.signals
-            if name == pattern or name.casefold() == folded or _bare(name) == bare
-            or (wild and fnmatch.fnmatchcase(name.casefold(), folded))))
+        """The stored signal names that pattern matches, in file order: the
+        first of these steps that matches any signal decides. 1 the same
+        name; 2 the same ignoring case; 3 also ignoring closing parentheses
+        at the end ("v(out" and "v(out)"); 4 the same node with or without
+        its "v(" or "i(" ("v(out)" finds "out", "out" finds "V(out)", never
+        "v(" against "i("); 5 a shell-style wildcard ("v(mid*"), ignoring
+        case, matched whole or on the rests as step 4 folds them."""
+        for step in _STEPS:
+            found = [name for name in dict.fromkeys(self.signals) if step(pattern, name)]
+            if found:
+                return found
+        return []
 
     def _resolve(self, signals: Signals) -> Optional[List[Union[str, bytes]]]:
         """The stored names a selection stands for; KeyError names the closest
