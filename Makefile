@@ -2,8 +2,11 @@
 #   make demo   build and convert the bundled sample
 #   make plot   the demo, then a PNG of its curves (demo/rc_ladder.png)
 #   make python the Python module, importable from build/python
+#   make check  the quick loop: the plain build, its unit, golden, Python and
+#               documentation example tests (no sanitizers, Wine, fuzz runs or tidy)
 #   make test   build plain and sanitized, run every test (and fuzz smoke runs with clang),
 #               then the Windows cross build and its golden runs under Wine
+#   make docs   the Python API reference as HTML (build/docs/html/index.html)
 #   make bench  build optimised and run the timing harnesses
 #   make prove-format  compare the number formatter with printf on all 2^32 floats
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
@@ -25,7 +28,8 @@ PYTHON_DEPS := $(BUILD_DEPS) pybind11-dev python3-dev python3-numpy
 # Many runs over Dask (tests/python/test_many.py) need python3-dask and
 # python3-distributed.
 TEST_DEPS := $(PYTHON_DEPS) libgtest-dev clang-tidy clang-format python3-pytest python3-pandas \
-  python3-xarray python3-venv python3-setuptools python3-pybind11 python3-dask python3-distributed
+  python3-xarray python3-venv python3-setuptools python3-pybind11 python3-dask python3-distributed \
+  python3-sphinx pkg-config
 DEPS := $(BUILD_DEPS)
 # The interpreter the Python module is built for and tested with: Debian's,
 # which the python3-* packages serve.
@@ -43,7 +47,7 @@ PREFIX ?= /usr/local
 TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 STAGE = sh .ci/stage.sh
 
-.PHONY: all deps build python demo plot test bench prove-format fuzz coverage windows test-windows format \
+.PHONY: all deps build python demo plot check test docs bench prove-format fuzz coverage windows test-windows format \
   format-check lint tidy clean install
 
 all: build
@@ -92,6 +96,17 @@ plot: demo
 	@echo "Wrote demo/rc_ladder.png"
 
 # One line per stage with its time; a stage's output only when it fails.
+check:
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
+	@$(STAGE) build sh -c 'cmake -S . -B build $(BUILD_OPTIONS) && cmake --build build -j $(JOBS)'
+	@$(STAGE) tests ctest --test-dir build -j $(JOBS) --output-on-failure
+
+# The Python API reference, from the docstrings and the stubs (Sphinx).
+docs: python
+	@$(MAKE) --no-print-directory deps DEPS="python3-sphinx"
+	@PYTHONPATH=build/python $(PYTHON) -m sphinx -W -q -b html -d build/docs/doctrees docs/api build/docs/html
+	@echo "Wrote build/docs/html/index.html"
+
 test:
 	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
 	@$(STAGE) build sh -c 'cmake -S . -B build $(BUILD_OPTIONS) && cmake --build build -j $(JOBS)'
@@ -106,11 +121,13 @@ test:
 	@$(STAGE) "windows build" $(MAKE) --no-print-directory windows
 	@$(STAGE) "windows golden runs (wine)" $(MAKE) --no-print-directory test-windows
 
+# Quiet: the build's progress and the files installed, no nested make's
+# folder lines.
 install:
 	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS)"
-	cmake -S . -B build $(FIRST_OPTIONS) $(PYTHON_OPTIONS) >/dev/null
-	cmake --build build -j $(JOBS)
-	cmake --install build --prefix "$(PREFIX)"
+	@cmake -S . -B build $(FIRST_OPTIONS) $(PYTHON_OPTIONS) >/dev/null
+	@cmake --build build -j $(JOBS) -- --no-print-directory
+	@cmake --install build --prefix "$(PREFIX)"
 
 bench:
 	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray python3-dask python3-distributed"

@@ -14,6 +14,7 @@ install(TARGETS ${WAVTREX_LIBRARIES} EXPORT wavtrexTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/reader/wfx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wavtrex)
 install(FILES ${CMAKE_SOURCE_DIR}/man/wavtrex.1 ${CMAKE_SOURCE_DIR}/man/wavtrex-info.1
+  ${CMAKE_SOURCE_DIR}/man/wavtrex-batch.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # find_package(wavtrex) gives wavtrex::reader (and wavtrex::reader_static).
