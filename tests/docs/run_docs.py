@@ -16,44 +16,39 @@ import subprocess
 import sys
 import tokenize
 
-RUNNERS = {"python", "sh", "bash", "c"}
-MARK = re.compile(r"<!--\s*(no-run|file):\s*(.*?)\s*-->$")
-FENCE = re.compile(r"^(```+)\s*([\w+-]*)")
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+MARK = re.compile(r"<!--\s*(no-run|file):\s*(.*?)\s*-->$")
 
 
 class Failure(Exception):
-    """A block that failed: its line in the page, and what went wrong."""
-
     def __init__(self, line, message):
         super().__init__(message)
         self.line = line
 
 
 def blocks(text):
-    """(line, language, code, mark) of each fenced block; mark is the
-    (kind, value) of an HTML comment on the line before it, or None."""
-    lines, found, i = text.split("\n"), [], 0
+    """(line, language, code, mark, right after the block before) of each
+    fenced block; mark is the (kind, value) of a comment on the line before."""
+    lines, found, i, end = text.split("\n"), [], 0, -2
     while i < len(lines):
-        fence = FENCE.match(lines[i])
+        fence = re.match(r"^(```+)\s*([\w+-]*)", lines[i])
         if not fence:
             i += 1
             continue
-        start, end = i, i + 1
-        while end < len(lines) and lines[end].strip() != fence.group(1):
-            end += 1
-        before = next((ln.strip() for ln in reversed(lines[:start]) if ln.strip()), "")
-        mark = MARK.match(before)
-        found.append((start + 1, fence.group(2).lower(), "\n".join(lines[start + 1:end]) + "\n",
-                      mark.groups() if mark else None))
-        i = end + 1
+        close = next((k for k in range(i + 1, len(lines)) if lines[k].strip() == fence[1]),
+                     len(lines))
+        mark = MARK.match(next((ln.strip() for ln in reversed(lines[:i]) if ln.strip()), ""))
+        adjacent = all(not ln.strip() for ln in lines[end + 1:i])
+        found.append((i + 1, fence[2].lower(), "\n".join(lines[i + 1:close]) + "\n",
+                      mark.groups() if mark else None, adjacent))
+        i = end = close
+        i += 1
     return found
 
 
-def same(shown, got):
-    """None when got is what shown shows, else (shown line, got line) of
-    the first difference. "..." in a line stands for any text; a line of
-    only "..." for any number of lines."""
+def check(line, shown, got):
+    """Fails unless got is what shown shows: "..." in a line stands for any
+    text, a line of only "..." for any lines; the first difference is told."""
     shown = [ln.rstrip() for ln in shown.strip("\n").split("\n")]
     got = [ln.rstrip() for ln in got.strip("\n").split("\n")]
 
@@ -63,33 +58,24 @@ def same(shown, got):
         if shown[i] == "...":
             tries = [walk(i + 1, k) for k in range(j, len(got) + 1)]
             return None if None in tries else tries[0]
-        pattern = ".*".join(re.escape(part) for part in shown[i].split("..."))
-        if j < len(got) and re.fullmatch(pattern, got[j]):
+        if j < len(got) and re.fullmatch(".*".join(map(re.escape, shown[i].split("..."))), got[j]):
             return walk(i + 1, j + 1)
-        return (shown[i], got[j] if j < len(got) else "(nothing more)")
+        return shown[i], got[j] if j < len(got) else "(nothing more)"
 
-    return walk(0, 0)
-
-
-def check(line, shown, got):
-    difference = same(shown, got)
+    difference = walk(0, 0)
     if difference:
         raise Failure(line, "the output differs from what the page shows:\n"
                             f"  shown: {difference[0]}\n  got:   {difference[1]}")
 
 
-class Python:
-    """One interpreter for a page's Python blocks. A statement whose last
-    line ends in "# -> TEXT" must print TEXT (an expression statement prints
-    its repr, as at the prompt)."""
+class Python(ast.NodeTransformer):
+    """One interpreter for a page's Python blocks. A simple statement whose
+    last line ends in "# -> TEXT" must print TEXT; an expression statement
+    prints its repr, as at the prompt."""
 
     def __init__(self):
-        self.names = {"__name__": "__main__", "__expect": self.expect, "__show": self.show}
-
-    @staticmethod
-    def show(value):
-        if value is not None:
-            print(repr(value))
+        self.names = {"__name__": "__main__", "__expect": self.expect,
+                      "__show": lambda v: v is None or print(repr(v))}
 
     @contextlib.contextmanager
     def expect(self, line, shown):
@@ -98,60 +84,46 @@ class Python:
             yield
         check(self.first + line - 1, shown, out.getvalue())
 
+    def generic_visit(self, node):
+        super().generic_visit(node)
+        for field in ("body", "orelse", "finalbody"):
+            if isinstance(getattr(node, field, None), list):
+                setattr(node, field, [self.wrap(s) for s in getattr(node, field)])
+        return node
+
+    def wrap(self, statement):
+        line = statement.end_lineno
+        shown = None if hasattr(statement, "body") else self.wanted.pop(line, None)
+        if shown is None:
+            return statement
+        if isinstance(statement, ast.Expr):
+            statement = ast.Expr(ast.Call(ast.Name("__show", ast.Load()), [statement.value], []))
+        call = ast.Call(ast.Name("__expect", ast.Load()),
+                        [ast.Constant(line), ast.Constant(shown)], [])
+        return ast.copy_location(ast.With([ast.withitem(call)], [statement]), statement)
+
     def run(self, first, code):
-        self.first = first
-        tree = ast.parse(code)
-        wanted = {tok.start[0]: tok.string[4:].strip()
-                  for tok in tokenize.generate_tokens(io.StringIO(code).readline)
-                  if tok.type == tokenize.COMMENT and tok.string.startswith("# ->")}
-        _Wrapper(wanted).visit(tree)
-        if wanted:
-            raise Failure(first + min(wanted) - 1, "a '# ->' comment ends no simple statement")
+        self.first, tree = first, ast.parse(code)
+        self.wanted = {t.start[0]: t.string[4:].strip()
+                       for t in tokenize.generate_tokens(io.StringIO(code).readline)
+                       if t.type == tokenize.COMMENT and t.string.startswith("# ->")}
+        self.visit(tree)
+        if self.wanted:
+            raise Failure(first + min(self.wanted) - 1, "'# ->' ends no simple statement")
         out = io.StringIO()
         try:
             with contextlib.redirect_stdout(out):
                 exec(compile(ast.fix_missing_locations(tree), "<block>", "exec"), self.names)
         except Failure:
             raise
-        except BaseException as error:  # noqa: B036  (a block's SystemExit too)
+        except BaseException as error:  # noqa: B036  (SystemExit too)
             raise Failure(first, f"raised {type(error).__name__}: {error}") from error
         return out.getvalue()
 
 
-class _Wrapper(ast.NodeTransformer):
-    """Puts each simple statement with a "# ->" comment in
-    `with __expect(line, text):`, printing an expression's value."""
-
-    def __init__(self, wanted):
-        self.wanted = wanted
-
-    def generic_visit(self, node):
-        super().generic_visit(node)
-        for field in ("body", "orelse", "finalbody"):
-            statements = getattr(node, field, None)
-            if isinstance(statements, list):
-                setattr(node, field, [self.wrap(s) for s in statements])
-        return node
-
-    def wrap(self, statement):
-        if not isinstance(statement, ast.stmt) or hasattr(statement, "body"):
-            return statement
-        line = statement.end_lineno
-        shown = self.wanted.pop(line, None)
-        if shown is None:
-            return statement
-        if isinstance(statement, ast.Expr):
-            statement = ast.Expr(ast.Call(ast.Name("__show", ast.Load()), [statement.value], []))
-        call = ast.Call(ast.Name("__expect", ast.Load()), [ast.Constant(line), ast.Constant(shown)],
-                        [])
-        wrapped = ast.With([ast.withitem(call)], [statement])
-        return ast.copy_location(wrapped, statement)
-
-
 def prepare(build, scratch):
-    """The scratch folder: the demo's sample in both formats and its
-    configuration, a launcher for wavtrex-batch, the build installed into a
-    prefix for C programs; and the environment the blocks run in."""
+    """The scratch folder (the demo's files, a wavtrex-batch launcher, the
+    build installed for C programs) and the environment of the blocks."""
     shutil.rmtree(scratch, ignore_errors=True)
     os.makedirs(os.path.join(scratch, "bin"))
     for name in ("rc_ladder.tr0", "rc_ladder.raw"):
@@ -164,11 +136,24 @@ def prepare(build, scratch):
     prefix = os.path.join(scratch, "prefix")
     subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True,
                    stdout=subprocess.DEVNULL)
-    pc = [os.path.join(d, "pkgconfig") for d in ("lib", "lib64", "lib/x86_64-linux-gnu")]
-    env = dict(os.environ, PYTHONPATH=os.path.join(build, "python"),
-               PATH=os.pathsep.join([os.path.join(scratch, "bin"), build, os.environ["PATH"]]),
-               PKG_CONFIG_PATH=os.pathsep.join(os.path.join(prefix, d) for d in pc))
-    return env
+    pc = [os.path.dirname(p) for p in subprocess.run(
+        ["find", prefix, "-name", "wavtrex.pc"], capture_output=True, text=True).stdout.split()]
+    return dict(os.environ, PYTHONPATH=os.path.join(build, "python"), PKG_CONFIG_PATH=pc[0],
+                PATH=os.pathsep.join([os.path.join(scratch, "bin"), build, os.environ["PATH"]]))
+
+
+def run_block(python, line, language, code, env):
+    if language == "python":
+        return python.run(line + 1, code)
+    if language == "c":
+        with open(f"block{line}.c", "w") as f:
+            f.write(code)
+        code = f"cc block{line}.c -o block{line} $(pkg-config --cflags --libs wavtrex)\n"
+    run = subprocess.run(["bash" if language == "bash" else "sh", "-e", "-c", code], env=env,
+                         text=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    if run.returncode:
+        raise Failure(line, f"exited with status {run.returncode}:\n{run.stdout}")
+    return run.stdout
 
 
 def run_page(page, build, scratch):
@@ -177,48 +162,21 @@ def run_page(page, build, scratch):
     sys.path.insert(0, env["PYTHONPATH"])
     os.chdir(scratch)
     python, found = Python(), blocks(open(page, encoding="utf-8").read())
-    for k, (line, language, code, mark) in enumerate(found):
-        if mark and mark[0] == "no-run":
-            if not mark[1]:
-                raise Failure(line, "a no-run mark says why: <!-- no-run: REASON -->")
-            continue
-        if mark:  # file: NAME
-            with open(os.path.join(scratch, mark[1]), "w") as f:
+    for k, (line, language, code, mark, _) in enumerate(found):
+        if mark and mark[0] == "no-run" and not mark[1]:
+            raise Failure(line, "a no-run mark says why: <!-- no-run: REASON -->")
+        if mark and mark[0] == "file":
+            with open(mark[1], "w") as f:
                 f.write(code)
+        if mark or language == "text":
             continue
-        if language == "text":
-            continue
-        if language not in RUNNERS:
+        if language not in ("python", "sh", "bash", "c"):
             raise Failure(line, f"no runner for a ```{language} block: mark it "
                                 "<!-- no-run: REASON --> or <!-- file: NAME -->")
-        out = run_block(python, line, language, code, env, scratch)
+        out = run_block(python, line, language, code, env)
         after = found[k + 1] if k + 1 < len(found) else None
-        if after and after[1] == "text" and not after[3] and follows(page, line, code, after[0]):
+        if after and after[1] == "text" and not after[3] and after[4]:
             check(after[0], after[2], out)
-
-
-def follows(page, line, code, next_line):
-    """Whether only blank lines stand between a block and the next one."""
-    lines = open(page, encoding="utf-8").read().split("\n")
-    after = line + code.count("\n") + 1  # the line after the closing fence, from 0
-    return all(not ln.strip() for ln in lines[after:next_line - 1])
-
-
-def run_block(python, line, language, code, env, scratch):
-    if language == "python":
-        return python.run(line + 1, code)
-    if language == "c":
-        source = os.path.join(scratch, f"block{line}.c")
-        with open(source, "w") as f:
-            f.write(code)
-        code = f'cc "{source}" -o "{source[:-2]}" $(pkg-config --cflags --libs wavtrex)\n'
-        language = "sh"
-    shell = "bash" if language == "bash" else "sh"
-    run = subprocess.run([shell, "-e", "-c", code], cwd=scratch, env=env, text=True,
-                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-    if run.returncode:
-        raise Failure(line, f"exited with status {run.returncode}:\n{run.stdout}")
-    return run.stdout
 
 
 def main():

@@ -96,26 +96,6 @@ def test_find_and_forgiving_names(uneven, pattern, found, chosen):
                 wavtrex.read(uneven, [pattern])
 
 
-# Node voltages stored bare and as V(...), currents as i(...) and bare.
-NODES = "#H \nSOURCE='t' VERSION='1' \nANALYSIS='TR' \nSWEEPVAR='TIME' \nNODES='4' \n" \
-        "#N 'out' 'V(OUT)' 'i(r1)' 'r2' \n#C 0 4 \n1 2 3 4 \n#; \n"
-
-
-@pytest.mark.parametrize("name,found", [
-    ("out", ["out"]),        # the same name decides before the same node
-    ("v(out)", ["V(OUT)"]),  # and the same ignoring case
-    ("R1", ["i(r1)"]),       # a current found without its i(
-    ("i(r2)", ["r2"]),       # and a bare name with one
-    ("v(r1)", []),           # never v( for i(
-    ("V(r*", ["r2"]),        # a wildcard on the rests
-])
-def test_names_as_typed(tmp_path, name, found):
-    path = tmp_path / "nodes.csdf"
-    path.write_text(NODES)
-    with wavtrex.open(str(path)) as wf:
-        assert wf.find(name) == found
-
-
 @pytest.mark.parametrize("hidden,call,message", [
     ("xarray", "to_xarray", "apt-get install python3-xarray"),
     ("pandas", "to_pandas", "apt-get install python3-pandas"),
