@@ -122,24 +122,20 @@ class Python(ast.NodeTransformer):
 
 
 def prepare(build, scratch):
-    """The scratch folder (the demo's files, a wavtrex-batch launcher, the
-    build installed for C programs) and the environment of the blocks."""
+    """The scratch folder (the demo's files, the build installed for C
+    programs) and the environment of the blocks."""
     shutil.rmtree(scratch, ignore_errors=True)
-    os.makedirs(os.path.join(scratch, "bin"))
+    os.makedirs(scratch)
     for name in ("rc_ladder.tr0", "rc_ladder.raw"):
         subprocess.run([os.path.join(build, "demo_sample"), name], cwd=scratch, check=True)
     shutil.copy(os.path.join(SOURCE, "demo", "rc_ladder.tcc"), scratch)
-    batch = os.path.join(scratch, "bin", "wavtrex-batch")
-    with open(batch, "w") as f:
-        f.write(f'#!/bin/sh\nexec "{sys.executable}" -m wavtrex.batch "$@"\n')
-    os.chmod(batch, 0o755)
     prefix = os.path.join(scratch, "prefix")
     subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True,
                    stdout=subprocess.DEVNULL)
     pc = [os.path.dirname(p) for p in subprocess.run(
         ["find", prefix, "-name", "wavtrex.pc"], capture_output=True, text=True).stdout.split()]
     return dict(os.environ, PYTHONPATH=os.path.join(build, "python"), PKG_CONFIG_PATH=pc[0],
-                PATH=os.pathsep.join([os.path.join(scratch, "bin"), build, os.environ["PATH"]]))
+                PATH=os.pathsep.join([build, os.environ["PATH"]]))
 
 
 def run_block(python, line, language, code, env):
