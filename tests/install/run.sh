@@ -33,7 +33,8 @@ check "$scratch/consumer/consumer_static"
 # Only the public functions leave the shared library.
 leaked=$(nm -D --defined-only "$libdir/libwavtrex.so" | awk '$3 !~ /^wfx/ {print $3}')
 [ -z "$leaked" ] || { echo "FAILED: exported beyond wfx*: $leaked"; exit 1; }
-for f in bin/wavtrex bin/wavtrex-info share/man/man1/wavtrex.1 share/man/man1/wavtrex-info.1; do
+for f in bin/wavtrex bin/wavtrex-info share/man/man1/wavtrex.1 share/man/man1/wavtrex-info.1 \
+    share/man/man1/wavtrex-batch.1; do
     [ -f "$prefix/$f" ] || { echo "FAILED: $f not installed"; exit 1; }
 done
 echo "installed and consumed through pkg-config and find_package"
