@@ -15,6 +15,7 @@ import shutil
 import subprocess
 import sys
 import tokenize
+import warnings
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 MARK = re.compile(r"<!--\s*(no-run|file):\s*(.*?)\s*-->$")
@@ -134,7 +135,10 @@ def prepare(build, scratch):
                    stdout=subprocess.DEVNULL)
     pc = [os.path.dirname(p) for p in subprocess.run(
         ["find", prefix, "-name", "wavtrex.pc"], capture_output=True, text=True).stdout.split()]
+    # Dask's and Python's warnings come and go with the machine's load: not
+    # what the pages show.
     return dict(os.environ, PYTHONPATH=os.path.join(build, "python"), PKG_CONFIG_PATH=pc[0],
+                DASK_LOGGING__DISTRIBUTED="error", PYTHONWARNINGS="ignore",
                 PATH=os.pathsep.join([build, os.environ["PATH"]]))
 
 
@@ -155,6 +159,7 @@ def run_block(python, line, language, code, env):
 def run_page(page, build, scratch):
     env = prepare(build, scratch)
     os.environ.update(env)
+    warnings.simplefilter("ignore")
     sys.path.insert(0, env["PYTHONPATH"])
     os.chdir(scratch)
     python, found = Python(), blocks(open(page, encoding="utf-8").read())
