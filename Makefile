@@ -82,11 +82,11 @@ python:
 	cmake -S . -B build $(FIRST_OPTIONS) $(PYTHON_OPTIONS) >/dev/null
 	cmake --build build -j $(JOBS) --target wavtrex_python -- --no-print-directory
 
-# Only the converter and the sample maker; --no-print-directory keeps the
+# Only the converter, wavtrex-info and the sample maker; --no-print-directory keeps the
 # nested makes from announcing every folder they enter.
 demo: deps
 	@cmake -S . -B build $(FIRST_OPTIONS) >/dev/null
-	@cmake --build build -j $(JOBS) --target wavtrex demo_sample -- --no-print-directory
+	@cmake --build build -j $(JOBS) --target wavtrex wavtrex-info demo_sample -- --no-print-directory
 	@echo
 	@sh demo/run.sh build
 

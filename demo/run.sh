@@ -17,7 +17,7 @@ show() {
 rm -rf "$run"
 mkdir -p "$run"
 config=$(realpath --relative-to="$run" "$demo/rc_ladder.tcc")
-echo "Built $build/wavtrex (the converter) and $build/demo_sample (the sample maker)."
+echo "Built $build/wavtrex (the converter), $build/wavtrex-info and $build/demo_sample (the sample maker)."
 echo
 show cd "$run"
 show ../demo_sample rc_ladder.tr0
