@@ -301,11 +301,18 @@ WFX_API const char* wfxLastReason(void);
 enum WordsOf {
     kWordsOpenStatus = 0, /* an OpenStatus: "empty file", "cannot open", ... */
     kWordsAnalysis = 1,   /* an AnalysisKind: "transient", "AC", "DC sweep", ... */
-    kWordsReadEnding = 2  /* a ReadEnding: "complete", "no end marker", "last row cut short" */
+    kWordsReadEnding = 2, /* a ReadEnding: "complete", "no end marker", "last row cut short" */
+    kWordsKind = 3,       /* a VariableKind, as its values read: "real", "complex", "compound" */
+    kWordsType = 4,       /* a signal's type code: "voltage" (1), "current" (8), "other" (78) */
+    kWordsTypeUnit = 5,   /* the unit of a signal's type code: "V", "A" */
+    kWordsAxis = 6,       /* the independent variable of an AnalysisKind: "time", "frequency" */
+    kWordsAxisUnit = 7    /* its unit: "s", "Hz" */
 };
 
 /* A few words for a code, for reports: an open status, an analysis kind
- * ("not set" for all ones) or a read ending. NULL for a code that has none. */
+ * ("not set" for all ones), a read ending, a variable kind, a signal's type
+ * code or an analysis's independent variable, or the unit of those last two.
+ * NULL for a code that has none. */
 WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 
 /* The NUL-terminated name of a variable or type record. */
