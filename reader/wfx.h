@@ -69,7 +69,8 @@ enum FileMode {
 };
 #define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
 
-/* AnalysisKind: the analysisKind field (all ones when not set). */
+/* AnalysisKind: the analysisKind field (WFX_ANALYSIS_UNSET when not set). */
+#define WFX_ANALYSIS_UNSET 0xFFFFFFFFu
 enum AnalysisKind {
     kAnalysisTransient = 1,
     kAnalysisAc = 2,
@@ -102,7 +103,9 @@ enum DatasetError {
 enum ReadEnding {
     kEndingComplete = 0,
     kEndingNoEndMarker = 1, /* the last table ends with the file, not with its marker */
-    kEndingRowCutShort = 2  /* and its last row lacks missingValues values (read as 0) */
+    kEndingRowCutShort = 2, /* and its last row lacks missingValues values (read as 0) */
+    kEndingValueCut = 3     /* the file ends inside its last value, which reads as its
+                               digits say (SPICE raw ASCII: no line end after it) */
 };
 
 /* OpenStatus: written by open to the caller's status variable. */
@@ -284,6 +287,37 @@ WFX_API int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_
 /* Releases every array in *values and clears it. */
 WFX_API void wfxReleaseValues(WaveformValues* values);
 
+/* The values of a read as doubles: the same layout, indexing and ownership as
+ * WaveformValues (release them with wfxReleaseValues64). */
+typedef struct WaveformValues64 {
+    double*** real;
+    double*** imag;
+    double*** axis;
+    uint32_t** counts;
+    double** sweepValues;
+    int32_t signalCount;
+    int32_t holderCount;
+    int32_t sweepSlots;
+    int32_t sweepCount;
+} WaveformValues64;
+
+/* Reads like wfxReadSignals, into doubles: binary doubles as stored (SPICE
+ * raw files, the values of HSPICE 2001 post files, the independent values
+ * of 2001 and 2013 ones), text values parsed as written (raw ASCII, both
+ * CSDF forms, HSPICE text), and stored floats widened (the others). So a
+ * float64 time axis keeps steps that a float cannot tell apart. wanted may be
+ * NULL. Returns 1, or 0 as wfxRead does. wfxRead's floats are not these
+ * values narrowed: they stay as the converter has always read them. */
+WFX_API int wfxReadSignals64(WaveformDataset* ds, const uint8_t* wanted, WaveformValues64* out);
+
+/* Releases every array in *values and clears it. */
+WFX_API void wfxReleaseValues64(WaveformValues64* values);
+
+/* Bits the file stores per value, 64 or 32: which 0 asks for the signals'
+ * values, 1 for the independent variable's. Text values count 64, as
+ * wfxReadSignals64 parses them as doubles. 0 for a NULL dataset. */
+WFX_API int wfxStoredBits(const WaveformDataset* ds, int which);
+
 /* Releases the dataset and closes its stream. Returns 1, or 0 for NULL. */
 WFX_API int wfxClose(WaveformDataset* ds);
 
@@ -348,7 +382,8 @@ typedef struct WfxPlotFacts {
     const char* flags;     /* its Flags line */
     int32_t variableCount; /* the independent variable included */
     int64_t pointCount;    /* as its header declares */
-    int32_t firstSweep;    /* the first sweep read from it, -1 when it is only listed */
+    int32_t firstSweep;    /* the first sweep read from it, -1 when it is not read */
+    uint32_t analysisKind; /* AnalysisKind of the plot */
 } WfxPlotFacts;
 
 /* Fills *facts for a dataset of format 16 or 17 and returns 1; 0 otherwise.
@@ -358,6 +393,16 @@ WFX_API int wfxSourceFacts(const WaveformDataset* ds, WfxSourceFacts* facts);
 /* Fills *facts for plot number plot (from 0) and returns 1; 0 when there is
  * no such plot or the format has none. */
 WFX_API int wfxPlotFacts(const WaveformDataset* ds, int32_t plot, WfxPlotFacts* facts);
+
+/* Makes plot number plot (from 0, as wfxPlotFacts counts) the one read. The
+ * dataset's header fields (signalCount, the variables and their names,
+ * analysisKind, the sweeps) then describe it, and reads return its values,
+ * with the plots of the same variables as its sweeps. An operating point plot
+ * reads as one point: every variable is a signal, and the independent
+ * variable is a point number "point" of value 0. Open selects the first plot
+ * that is no operating point. Returns 1, or 0 with a reason (wfxLastReason)
+ * for no such plot or a format without plots; the selection then stays. */
+WFX_API int wfxSelectPlot(WaveformDataset* ds, int32_t plot);
 
 #ifdef __cplusplus
 }
