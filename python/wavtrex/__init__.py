@@ -49,7 +49,8 @@ def _load():
 _core = _load()
 from ._core import Error, Plot, SignalType, Sweep  # noqa: E402
 
-__doc__ += f"\nFormat codes and names (open's format argument): {_core.FORMAT_NAMES}.\n"
+__doc__ += (f"\nFormat codes and names (open's format argument; those without a reader are "
+            f"recognised and refused with the reason): {_core.FORMAT_NAMES}.\n")
 __version__ = _core.__version__
 __all__ = ["Error", "Plot", "SignalType", "Sweep", "Waveform", "open", "read", "to_xarray",
            "to_pandas"]
