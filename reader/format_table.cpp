@@ -53,6 +53,7 @@ constexpr FormatEntry postRow(uint32_t code, const char* name, const PostTraits*
             .header = readPostHeader,
             .data = readPostData,
             .release = nullptr,
+            .data64 = readPostData64,
             .valueBits = bitsOf(traits->valueBytes),
             .axisBits = bitsOf(traits->axisBytes)};
 }
@@ -163,7 +164,8 @@ constexpr FormatEntry kFormats[] = {
      .post = nullptr,
      .header = readCsdfHeader,
      .data = readCsdfData,
-     .release = nullptr},
+     .release = nullptr,
+     .data64 = readCsdfData64},
     refusedRow(kFormatEndText, "end text", hasKeyword, kEndWords, ModeRule::kText,
                BlockUse::kAlways, 0),
     // Never detected: opened only when the caller names the code.
