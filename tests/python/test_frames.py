@@ -71,7 +71,7 @@ def test_frames_hold_the_values_read(path):
 def test_uneven_sweeps_pad_with_nan(uneven):
     ds = wavtrex.to_xarray(uneven)
     assert ds["v(out"].dims == ("sweep", "time_index") and "padding" in ds.attrs
-    np.testing.assert_array_equal(ds["time"], np.array([[0, 1e-9], [5e-10, np.nan]], "f4"))
+    np.testing.assert_array_equal(ds["time"], [[0, 1e-9], [5e-10, np.nan]])  # float64 as written
     np.testing.assert_array_equal(ds["V(in)"], [[2, 5], [8, np.nan]])
     df = wavtrex.to_pandas(uneven)
     assert df.index.names == ["sweep", "OUTERSWEEP", "TIME"] and list(df["v(out2)"]) == [3, 6, 9]

@@ -125,7 +125,7 @@ def test_complex_sweeps_and_header():
         first, second = wf.read()
         assert list(wf.read(signals=b)[1]) == [b]
     np.testing.assert_array_equal(second[b], [4 + 0.5j, 4 + 0.25j])
-    assert first["v(a)"].dtype == np.complex64 and first.sweep_values is not None
+    assert first["v(a)"].dtype == np.complex128 and first.sweep_values is not None
 
 
 @pytest.mark.parametrize("content,fmt,exception,status,message", [
