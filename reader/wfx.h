@@ -55,9 +55,10 @@ enum DataFormat {
 /* Passed to open: detect the data format among every code. Raw files are
  * recognised by their first header line (8-bit or UTF-16), before the other
  * tests, and so is the dialect: "#H" in the first 256 bytes with Xyce or
- * PSpice named as SOURCE, or a value:index pair after "#C". Anything else
- * is detected as WFX_DETECT_FORMAT would. wavtrex-info and the Python
- * module use it. */
+ * PSpice named as SOURCE (any letter case), or a value:index pair in the
+ * first point after "#C", wherever the header ends. Anything else is
+ * detected as WFX_DETECT_FORMAT would. wavtrex-info and the Python module
+ * use it. */
 #define WFX_DETECT_ALL 0xFFFFFFFEu
 
 /* FileMode: flags of the fileMode field. */
@@ -372,7 +373,8 @@ WFX_API int wfxIsCompressed(const WaveformDataset* ds);
 /* What a SPICE raw or CSDF dialect file says of itself (formats 16, 17). */
 typedef struct WfxSourceFacts {
     const char* simulator; /* "ngspice", "LTspice", "Xyce", "QSPICE", "PSpice" or "unknown" */
-    const char* encoding;  /* "binary", "ASCII", "binary, UTF-16 header", "text" */
+    const char* encoding;  /* "binary", "ASCII", "binary, UTF-16 header", "text": of the
+                              plot read */
     const char* flags;     /* the Flags line of the plot read ("" when none) */
     int32_t plotCount;     /* plots, or CSDF blocks, in the file */
 } WfxSourceFacts;
