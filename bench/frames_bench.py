@@ -38,8 +38,9 @@ def main(path):
             seen.append((float(out[0]), int(out[1])))
     import wavtrex
     with wavtrex.open(path) as wf:
-        points = len(wf.read(wf.signals[0])[0].independent)
-        data = (len(wf.signals) + 1) * points * 4
+        sweep = wf.read(wf.signals[0])[0]  # values and axis as stored: float32 or float64
+        points = len(sweep.independent)
+        data = sweep.independent.nbytes + len(wf.signals) * sweep[wf.signals[0]].nbytes
     ratios = [x[0] / r[0] for x, r in zip(runs["to_xarray"], runs["read"])]
     read_time = statistics.median(t for t, _ in runs["read"])
     xarray_time = statistics.median(t for t, _ in runs["to_xarray"])

@@ -2,6 +2,7 @@
 // it refuses it. Uses only the library's public interface.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,15 @@ struct SignalFacts {
     uint32_t kind = 0;
     uint32_t typeCode = 0;
     uint64_t points = 0;  // over all sweeps
+};
+
+// A plot of a SPICE raw or CSDF dialect file.
+struct PlotFacts {
+    std::string name;
+    uint32_t analysis = 0;
+    int32_t variables = 0;
+    int64_t points = 0;
+    int32_t firstSweep = -1;  // -1 when only listed
 };
 
 // Everything reported for one file. A failed open fills only the status and
@@ -47,10 +57,11 @@ struct FileFacts {
     std::vector<uint64_t> pointsPerSweep;  // the largest count of each sweep
     std::optional<std::string> axisName;
     std::optional<double> axisMin, axisMax;
+    int valueBits = 32, axisBits = 32;  // what the file stores per value
     std::vector<SignalFacts> signals;
     // SPICE raw and CSDF dialect files: what the file says of itself.
     std::optional<std::string> simulator, encoding, flags;
-    std::vector<std::string> plots;  // one line each
+    std::vector<PlotFacts> plots;
 };
 
 // The library's words for a code, or the fallback when it has none.
@@ -69,6 +80,8 @@ void collectHeader(const WaveformDataset& ds, FileFacts& f) {
     f.title = ds.title;
     f.date = ds.date;
     f.sweepCount = ds.sweepCount;
+    f.valueBits = wfxStoredBits(&ds, 0);
+    f.axisBits = wfxStoredBits(&ds, 1);
     WfxSourceFacts source{};
     if (wfxSourceFacts(&ds, &source)) {
         f.simulator = source.simulator;
@@ -77,11 +90,8 @@ void collectHeader(const WaveformDataset& ds, FileFacts& f) {
         for (int32_t p = 0; p < source.plotCount; ++p) {
             WfxPlotFacts plot{};
             if (!wfxPlotFacts(&ds, p, &plot)) continue;
-            std::string line = std::string(plot.name) + ", " + std::to_string(plot.variableCount) +
-                               " variables, " + std::to_string(plot.pointCount) + " points, ";
-            line += plot.firstSweep >= 0 ? "read from sweep " + std::to_string(plot.firstSweep)
-                                         : std::string("listed only");
-            f.plots.push_back(line);
+            f.plots.push_back({plot.name, plot.analysisKind, plot.variableCount, plot.pointCount,
+                               plot.firstSweep});
         }
     }
     int64_t axis = static_cast<int64_t>(ds.firstSignalIndex) - 1;
@@ -96,7 +106,7 @@ void collectHeader(const WaveformDataset& ds, FileFacts& f) {
 
 // Point counts and the independent variable's range, over every holder: one
 // for formats with shared times, one per signal otherwise.
-void collectValues(const WaveformValues& values, FileFacts& f) {
+void collectValues(const WaveformValues64& values, FileFacts& f) {
     f.sweepCount = values.sweepCount;
     f.pointsPerSweep.assign(static_cast<size_t>(std::max(values.sweepCount, 0)), 0);
     for (int32_t h = 0; h < values.holderCount; ++h) {
@@ -109,7 +119,7 @@ void collectValues(const WaveformValues& values, FileFacts& f) {
             } else if (static_cast<size_t>(h) < f.signals.size()) {
                 f.signals[h].points += n;
             }
-            const float* x =
+            const double* x =
                 values.axis != nullptr && values.axis[h] != nullptr ? values.axis[h][s] : nullptr;
             for (uint32_t p = 0; x != nullptr && p < n; ++p) {
                 if (std::isnan(x[p])) continue;
@@ -138,8 +148,9 @@ FileFacts examine(const std::string& path) {
     if (wfxSharedTimes(ds) != 0) {
         none.assign(static_cast<size_t>(std::max(ds->signalCount, 0)), 0);
     }
-    WaveformValues values{};
-    f.readOk = wfxReadSignals(ds, none.empty() ? nullptr : none.data(), &values) != 0;
+    // Doubles, so the range shows what a float64 axis holds.
+    WaveformValues64 values{};
+    f.readOk = wfxReadSignals64(ds, none.empty() ? nullptr : none.data(), &values) != 0;
     if (f.readOk) {
         f.ending = ds->readEnding;
         f.missingValues = ds->missingValues;
@@ -148,17 +159,21 @@ FileFacts examine(const std::string& path) {
         f.lastError = ds->lastError;
         f.error = wfxLastReason();
     }
-    wfxReleaseValues(&values);
+    wfxReleaseValues64(&values);
     wfxClose(ds);
     return f;
 }
 
 // ---- text and JSON forms ------------------------------------------------------
 
-std::string number(double value) {
+// The shortest text that reads back as the value the file stores: a float's
+// when it stores floats, else a double's (steps of 1 ps at 1 ms stay apart).
+std::string number(double value, int bits) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
+    const auto written = bits == 64
+                             ? std::to_chars(text, text + sizeof text, value)
+                             : std::to_chars(text, text + sizeof text, static_cast<float>(value));
+    return std::string(text, written.ptr);
 }
 
 std::string fileKind(const FileFacts& f) {
@@ -188,6 +203,21 @@ std::string endingText(const FileFacts& f) {
     return text;
 }
 
+// A plot's line: what it holds, and how to read it on its own.
+std::string plotText(const PlotFacts& plot, size_t index) {
+    std::string line = plot.name + " (" + words(kWordsAnalysis, plot.analysis, "unknown") + "), " +
+                       std::to_string(plot.variables) + " variables, " +
+                       std::to_string(plot.points) + " points, ";
+    line += plot.firstSweep >= 0 ? "read as sweep " + std::to_string(plot.firstSweep)
+                                 : std::string("listed only");
+    return line + "; wavtrex.open(path, plot=" + std::to_string(index) + ")";
+}
+
+// A code and its words, as the signal table shows them: "10 complex".
+std::string coded(uint32_t of, uint32_t code) {
+    return std::to_string(code) + " " + words(of, code, "unknown");
+}
+
 std::string pointsText(const FileFacts& f) {
     if (f.pointsPerSweep.empty()) return "none";
     bool same = true;
@@ -208,13 +238,14 @@ void printText(const FileFacts& f, bool allSignals) {
         std::printf("  simulator    %s\n", f.simulator->c_str());
         std::printf("  flags        %s\n", f.flags->c_str());
         for (size_t p = 0; p < f.plots.size(); ++p)
-            std::printf("  plot %-7zu %s\n", p + 1, f.plots[p].c_str());
+            std::printf("  plot %-7zu %s\n", p, plotText(f.plots[p], p).c_str());
     }
     std::printf("  analysis     %s (%d)\n", words(kWordsAnalysis, f.analysis, "unknown"),
                 static_cast<int>(f.analysis));
     std::printf("  title        %s\n", f.title.c_str());
     std::printf("  date         %s\n", f.date.c_str());
     std::printf("  signals      %zu\n", f.signals.size());
+    std::printf("  precision    float%d values, float%d independent\n", f.valueBits, f.axisBits);
     if (!f.readOk) return;
     std::printf("  sweeps       %d\n", f.sweepCount);
     std::printf("  points       %s\n", pointsText(f).c_str());
@@ -222,15 +253,17 @@ void printText(const FileFacts& f, bool allSignals) {
     if (f.axisName) {
         std::printf("  independent  %s", f.axisName->c_str());
         if (f.axisMin)
-            std::printf(", %s to %s", number(*f.axisMin).c_str(), number(*f.axisMax).c_str());
+            std::printf(", %s to %s", number(*f.axisMin, f.axisBits).c_str(),
+                        number(*f.axisMax, f.axisBits).c_str());
         std::printf("\n");
     }
     if (f.signals.empty()) return;
-    std::printf("  %6s %5s %5s %10s  %s\n", "#", "kind", "type", "points", "name");
+    std::printf("  %6s %-12s %-12s %10s  %s\n", "#", "kind", "type", "points", "name");
     size_t rows = allSignals ? f.signals.size() : std::min(f.signals.size(), kShortTable);
     for (size_t i = 0; i < rows; ++i) {
         const SignalFacts& s = f.signals[i];
-        std::printf("  %6zu %5u %5u %10llu  %s\n", i, s.kind, s.typeCode,
+        std::printf("  %6zu %-12s %-12s %10llu  %s\n", i, coded(kWordsKind, s.kind).c_str(),
+                    coded(kWordsType, s.typeCode).c_str(),
                     static_cast<unsigned long long>(s.points), s.name.c_str());
     }
     if (rows < f.signals.size())
@@ -266,8 +299,46 @@ std::string jsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string jsonNumber(std::optional<double> value) {
-    return value && std::isfinite(*value) ? number(*value) : "null";
+std::string jsonNumber(std::optional<double> value, int bits) {
+    return value && std::isfinite(*value) ? number(*value, bits) : "null";
+}
+
+// Words for a code as JSON: a string, or null when the code has none.
+std::string jsonWords(uint32_t of, uint32_t code) {
+    const char* text = wfxWords(of, code);
+    return text != nullptr ? jsonString(text) : "null";
+}
+
+std::string jsonPlot(const PlotFacts& plot, size_t index) {
+    return "\n    {\"plot\": " + std::to_string(index) + ", \"name\": " + jsonString(plot.name) +
+           ", \"analysis\": " + std::to_string(static_cast<int>(plot.analysis)) +
+           ", \"analysisName\": " + jsonWords(kWordsAnalysis, plot.analysis) +
+           ", \"variables\": " + std::to_string(plot.variables) +
+           ", \"points\": " + std::to_string(plot.points) + ", \"firstSweep\": " +
+           (plot.firstSweep >= 0 ? std::to_string(plot.firstSweep) : "null") + "}";
+}
+
+// What a SPICE raw or CSDF dialect file says of itself, and its plots.
+std::string jsonSource(const FileFacts& f) {
+    std::string j = ",\n   \"simulator\": " + jsonString(*f.simulator) +
+                    ", \"encoding\": " + jsonString(*f.encoding) +
+                    ", \"flags\": " + jsonString(*f.flags) + ", \"plots\": [";
+    for (size_t p = 0; p < f.plots.size(); ++p) j += (p ? "," : "") + jsonPlot(f.plots[p], p);
+    return j + "]";
+}
+
+std::string jsonSignals(const FileFacts& f) {
+    std::string j = ",\n   \"signals\": [";
+    for (size_t i = 0; i < f.signals.size(); ++i) {
+        const SignalFacts& s = f.signals[i];
+        j += std::string(i ? "," : "") + "\n    {\"name\": " + jsonString(s.name) +
+             ", \"kind\": " + std::to_string(s.kind) +
+             ", \"kindName\": " + jsonWords(kWordsKind, s.kind) +
+             ", \"type\": " + std::to_string(s.typeCode) +
+             ", \"typeName\": " + jsonWords(kWordsType, s.typeCode) +
+             (f.readOk ? ", \"points\": " + std::to_string(s.points) : "") + "}";
+    }
+    return j + "]";
 }
 
 void printJson(const FileFacts& f, bool last) {
@@ -283,17 +354,13 @@ void printJson(const FileFacts& f, bool last) {
              ", \"bigEndian\": " + ((f.mode & kModeBigEndian) != 0 ? "true" : "false") +
              ", \"byteFramed\": " + (f.framingMode == 1 ? "true" : "false") +
              ", \"gzip\": " + (f.gzip ? "true" : "false");
-        if (f.simulator) {
-            j += ",\n   \"simulator\": " + jsonString(*f.simulator) +
-                 ", \"encoding\": " + jsonString(*f.encoding) +
-                 ", \"flags\": " + jsonString(*f.flags) + ", \"plots\": [";
-            for (size_t p = 0; p < f.plots.size(); ++p)
-                j += (p ? ", " : "") + jsonString(f.plots[p]);
-            j += "]";
-        }
+        if (f.simulator) j += jsonSource(f);
         j += ",\n   \"analysis\": " + std::to_string(static_cast<int>(f.analysis)) +
+             ", \"analysisName\": " + jsonWords(kWordsAnalysis, f.analysis) +
              ", \"title\": " + jsonString(f.title) + ", \"date\": " + jsonString(f.date);
-        j += ",\n   \"signalCount\": " + std::to_string(f.signals.size());
+        j += ",\n   \"signalCount\": " + std::to_string(f.signals.size()) +
+             ", \"valueBits\": " + std::to_string(f.valueBits) +
+             ", \"independentBits\": " + std::to_string(f.axisBits);
         if (f.readOk) {
             j += ", \"complete\": " + std::string(f.ending == kEndingComplete ? "true" : "false");
             if (f.ending != kEndingComplete) {
@@ -306,17 +373,9 @@ void printJson(const FileFacts& f, bool last) {
             j += "]";
         }
         j += ",\n   \"independent\": " + (f.axisName ? jsonString(*f.axisName) : "null") +
-             ", \"independentMin\": " + jsonNumber(f.axisMin) +
-             ", \"independentMax\": " + jsonNumber(f.axisMax);
-        j += ",\n   \"signals\": [";
-        for (size_t i = 0; i < f.signals.size(); ++i) {
-            const SignalFacts& s = f.signals[i];
-            j += std::string(i ? "," : "") + "\n    {\"name\": " + jsonString(s.name) +
-                 ", \"kind\": " + std::to_string(s.kind) +
-                 ", \"type\": " + std::to_string(s.typeCode) +
-                 (f.readOk ? ", \"points\": " + std::to_string(s.points) : "") + "}";
-        }
-        j += "]";
+             ", \"independentMin\": " + jsonNumber(f.axisMin, f.axisBits) +
+             ", \"independentMax\": " + jsonNumber(f.axisMax, f.axisBits);
+        j += jsonSignals(f);
     }
     if (!(f.openStatus == kOpenOk && f.readOk)) j += ",\n   \"error\": " + jsonString(f.error);
     j += last ? "}\n" : "},\n";

@@ -39,6 +39,8 @@ constexpr FailureRow kFailures[] = {
     {Failure::kNullDataset, kErrorUnchanged, FailureArgs::kNone, "Error: Null WFX object !!"},
     {Failure::kCannotStream, kErrorUnchanged, FailureArgs::kNone,
      "Error: the file cannot be read a piece at a time"},
+    {Failure::kNoSuchPlot, kErrorUnchanged, FailureArgs::kNumber,
+     "Error: the file has no plot %d to select"},
     {Failure::kEmptyData, kErrorEmptyFile, FailureArgs::kFile, "Error: Empty file %s !!"},
     {Failure::kNoSignals, kErrorUnchanged, FailureArgs::kFile, "Error: Empty file %s !!"},
     {Failure::kMalformed, kErrorUnchanged, FailureArgs::kFile, "Malformed data file %s !!"},
@@ -156,7 +158,12 @@ const char* wfxWords(uint32_t of, uint32_t code) {
         uint32_t of;
         uint32_t code;
         const char* words;
+        const char* unit = nullptr;  // for kWordsType and kWordsAxis rows
     };
+    // Type codes: every reader gives 1 to a node voltage and 8 to a current;
+    // CSDF and raw files give 78 to anything else. Codes of the independent
+    // variable and sweep parameters mean other things, so those go by the
+    // analysis kind.
     static constexpr Words kWords[] = {
         {kWordsOpenStatus, kOpenOk, "opened"},
         {kWordsOpenStatus, kOpenRefused, "no reader, or the header was refused"},
@@ -169,13 +176,29 @@ const char* wfxWords(uint32_t of, uint32_t code) {
         {kWordsAnalysis, kAnalysisDc, "DC sweep"},
         {kWordsAnalysis, kAnalysisOperatingPoint, "operating point"},
         {kWordsAnalysis, kAnalysisMeasureTable, "measurement table"},
-        {kWordsAnalysis, 0xFFFFFFFFu, "not set"},
+        {kWordsAnalysis, WFX_ANALYSIS_UNSET, "not set"},
         {kWordsReadEnding, kEndingComplete, "complete"},
         {kWordsReadEnding, kEndingNoEndMarker, "no end marker"},
         {kWordsReadEnding, kEndingRowCutShort, "last row cut short"},
+        {kWordsReadEnding, kEndingValueCut, "cut inside the last value"},
+        {kWordsKind, kKindCsdfNode, "real"},
+        {kWordsKind, kKindReal, "real"},
+        {kWordsKind, kKindComplex, "complex"},
+        {kWordsKind, kKindTaggedAxis, "real"},
+        {kWordsKind, kKindTaggedCode23, "real"},
+        {kWordsKind, kKindCompound, "compound"},
+        {kWordsType, 1, "voltage", "V"},
+        {kWordsType, 8, "current", "A"},
+        {kWordsType, 78, "other"},
+        {kWordsAxis, kAnalysisTransient, "time", "s"},
+        {kWordsAxis, kAnalysisAc, "frequency", "Hz"},
+        {kWordsAxis, kAnalysisDc, "swept source"},
     };
+    // A unit is looked up in the row of the words it follows.
+    const bool unit = of == kWordsTypeUnit || of == kWordsAxisUnit;
+    const uint32_t row = unit ? of - 1 : of;
     for (const Words& w : kWords) {
-        if (w.of == of && w.code == code) return w.words;
+        if (w.of == row && w.code == code) return unit ? w.unit : w.words;
     }
     return nullptr;
 }

@@ -1,9 +1,8 @@
 """Circuit-simulation waveform files as NumPy arrays, xarray Datasets and
 pandas DataFrames.
 
-Reads HSPICE post files of every version (text, binary in either byte
-order, byte-framed), CSDF files and the framed event and tagged record formats,
-any of them gzip-compressed, with the reader of the wavtrex converter.
+Reads waveform files with the reader of the wavtrex converter, any of them
+gzip-compressed; the formats and their codes are listed at the end.
 
     ds = wavtrex.to_xarray("run.tr0")            # every signal, as an xarray.Dataset
     sweeps = wavtrex.read("run.tr0", ["v(out)"])  # a list of Sweep, NumPy arrays
@@ -16,6 +15,11 @@ exactly, or else ignoring case, or else without its closing parentheses, or
 else as the same node with or without its v( or i( ("v(out)" finds a stored
 "out"), or else as a shell-style wildcard; it is taken when it names exactly
 one signal (Waveform.find has the steps).
+
+Arrays come in the precision the file stores, each on its own: float64 for
+doubles (SPICE raw files, HSPICE 2001 values, text values), float32 for floats;
+dtype=numpy.float32 asks for less memory. A SPICE raw or CSDF dialect file's
+plots are listed by Waveform.plots, and open(path, plot=N) reads any of them.
 """
 import difflib
 import fnmatch
@@ -45,13 +49,17 @@ def _load():
 
 
 _core = _load()
-from ._core import Error, SignalType, Sweep  # noqa: E402
+from ._core import Error, Plot, SignalType, Sweep  # noqa: E402
 
+__doc__ += (f"\nFormat codes and names (open's format argument; those without a reader are "
+            f"recognised and refused with the reason): {_core.FORMAT_NAMES}.\n")
 __version__ = _core.__version__
-__all__ = ["Error", "SignalType", "Sweep", "Waveform", "open", "read", "to_xarray", "to_pandas"]
+__all__ = ["Error", "Plot", "SignalType", "Sweep", "Waveform", "open", "read", "to_xarray",
+           "to_pandas"]
 
 Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 Signals = Optional[Union[str, Iterable[str]]]
+Format = Optional[Union[int, str]]
 
 
 def _bare(name: str) -> str:
@@ -99,8 +107,9 @@ class Waveform(_core.Waveform):
     pandas.DataFrame (to_pandas), and finds signals by forgiving names (find).
     """
 
-    def __init__(self, path: Optional[Path], format: Optional[Union[int, str]] = None) -> None:
-        super().__init__(path, format)
+    def __init__(self, path: Optional[Path], format: Format = None,
+                 plot: Optional[int] = None) -> None:
+        super().__init__(path, format, plot)
         self.path = "-" if path is None else os.fspath(path)
 
     def find(self, pattern: str) -> List[str]:
@@ -142,26 +151,30 @@ class Waveform(_core.Waveform):
             raise KeyError(f"{name!r} {what} of {os.fsdecode(self.path)}; closest: {closest}")
         return chosen
 
-    def read(self, signals: Signals = None) -> List[Sweep]:
+    def read(self, signals: Signals = None, dtype=None) -> List[Sweep]:
         """Reads the values.
 
         Returns a list with one Sweep per sweep. signals, a name or a list of
         names (forgiving, see find), keeps only those signals (KeyError for a
         name that names no signal, or several): only they are decoded and held,
-        the others are skipped in the file. Real values are the reader's own
-        arrays (no copy); complex values are copied once, since the reader
-        keeps real and imaginary parts apart and complex64 interleaves them.
-        The GIL is released while the file is read. Raises wavtrex.Error when
-        the reader fails, ValueError after close."""
-        return super().read(self._resolve(signals))
+        the others are skipped in the file. dtype None gives each array as the
+        file stores it (self.dtype for values, self.axis_dtype for the
+        independent variable), numpy.float32 or numpy.float64 every array so.
+        Real values are the reader's own arrays (no copy); complex values are
+        copied once, since the reader keeps real and imaginary parts apart and
+        NumPy's complex types interleave them. The GIL is released while the
+        file is read. Raises wavtrex.Error when the reader fails, ValueError
+        after close."""
+        return super().read(self._resolve(signals), dtype)
 
     def stream(self, callback: Callable[[Sweep], Optional[bool]], signals: Signals = None,
                rows: int = 65536) -> bool:
         """Reads the values a piece at a time.
 
         Calls callback(sweep) for every piece of at most rows rows, in file
-        order, with a Sweep as read() gives for the piece's rows (copies:
-        memory holds about one piece whatever the size of the file). signals
+        order, with a Sweep as read(dtype=numpy.float32) gives for the piece's
+        rows (copies: memory holds about one piece whatever the size of the
+        file). signals
         is as for read(). callback returning False ends the read there; an
         exception it raises ends the read and is raised again. Returns True
         when the whole file was read. rows is cut to what the file's size
@@ -171,33 +184,46 @@ class Waveform(_core.Waveform):
         is released between pieces."""
         return super().stream(callback, self._resolve(signals), rows)
 
-    def to_xarray(self, signals: Signals = None):
+    def to_xarray(self, signals: Signals = None, dtype=None, plot: Optional[int] = None):
         """The values as an xarray.Dataset: one data variable per signal.
 
-        The independent variable is a dimension (named after it) with its
-        values as coordinate; swept files add a "sweep" dimension with one
-        coordinate per sweep parameter. Signals with their own times (framed
-        event, tagged record) get a dimension each, "<independent>_<signal>".
-        When the sweeps differ in their independent values, that dimension
-        becomes "<independent>_index" and the independent values a
-        (sweep, index) coordinate; shorter sweeps are padded with NaN, and
-        the Dataset's "padding" attribute says so. Real values of an unswept
-        file are the arrays read, not copies; swept ones are stacked one
-        signal at a time. Attributes: title, date, analysis, format, version
-        and path; each signal's kind and type_code. Needs xarray
-        (python3-xarray)."""
+        The independent variable is a dimension with its values as
+        coordinate, named by its quantity so that files of different
+        simulators line up: "time", "frequency", or for a DC sweep (and an
+        analysis the file does not tell) its own name in lower case; the name
+        the file gives it is the coordinate's "file_name" attribute. An
+        operating point has no such dimension: a value per signal. Swept
+        files add a "sweep" dimension with one coordinate per sweep
+        parameter. Signals with their own times (framed event, tagged record)
+        get a dimension each, "<dimension>_<signal>". When the sweeps differ
+        in their independent values, that dimension becomes
+        "<dimension>_index" and the independent values a (sweep, index)
+        coordinate; shorter sweeps are padded with NaN, and the Dataset's
+        "padding" attribute says so. Real values of an unswept file are the
+        arrays read, not copies; swept ones are stacked one signal at a time.
+        Attributes, CF-style, of every variable and coordinate: units ("V",
+        "A", "s", "Hz", or "" when unknown), long_name (the file's name),
+        kind (its quantity: "voltage", "current", "time", ...) and type
+        ("real" or "complex"); of the Dataset: title, date, analysis, format,
+        version and path (and plot when one was chosen). dtype is as for
+        read(); plot reads that plot of the file (see plots) instead of the
+        one opened. Needs xarray (python3-xarray)."""
         from ._frames import to_xarray
-        return to_xarray(self, self.read(signals))
+        if plot is not None and plot != self.plot:
+            with Waveform(self.path, self.format, plot) as other:
+                return other.to_xarray(signals, dtype)
+        return to_xarray(self, self.read(signals, dtype))
 
-    def to_pandas(self, signals: Signals = None):
+    def to_pandas(self, signals: Signals = None, dtype=None):
         """The values as a pandas.DataFrame, one column per signal, indexed by
         the independent variable; swept files get a MultiIndex of the sweep
         number ("sweep"), the sweep parameters and the independent variable,
         every sweep with its own rows. Signals with their own times share the union
         of their times, NaN where a signal has no point (of several points at
-        one time, the last). Needs pandas (python3-pandas)."""
+        one time, the last). dtype is as for read(). Needs pandas
+        (python3-pandas)."""
         from ._frames import to_pandas
-        return to_pandas(self, self.read(signals))
+        return to_pandas(self, self.read(signals, dtype))
 
     def __repr__(self) -> str:
         mode = "binary" if self.binary else "text"
@@ -224,34 +250,40 @@ def _sweep_repr(sweep: Sweep) -> str:
 Sweep.__repr__ = _sweep_repr
 
 
-def open(path: Optional[Path], format: Optional[Union[int, str]] = None) -> Waveform:
+def open(path: Optional[Path], format: Format = None, plot: Optional[int] = None) -> Waveform:
     """Opens a waveform file and reads its header.
 
     path is a str, bytes or path-like object; None or '-' reads standard
     input to its end (a pipe too; the reader keeps a temporary copy). format,
     a code or a name (see Waveform.format and format_name), skips detection;
     a measurement table (4, 'measurement table') opens only this way, and its
-    header is all it has. The GIL is released while the header is read.
-    Raises FileNotFoundError for a missing file, wavtrex.Error for a file the
-    reader refuses (status 5 for a FIFO, device or socket, which could block
-    or never end) and TypeError for a format that is neither str nor int."""
-    return Waveform(path, format)
+    header is all it has. plot, a number from Waveform.plots, reads that plot
+    of a SPICE raw or CSDF dialect file (with the plots of the same variables
+    as its sweeps) instead of the first that is no operating point; an
+    operating point reads as one point per variable. The GIL is released
+    while the header is read. Raises FileNotFoundError for a missing file,
+    wavtrex.Error for a file the reader refuses (status 5 for a FIFO, device
+    or socket, which could block or never end), ValueError for a plot the
+    file does not have and TypeError for a format that is neither str nor
+    int."""
+    return Waveform(path, format, plot)
 
 
-def read(path: Path, signals: Signals = None) -> List[Sweep]:
-    """open(path).read(signals), closing the file again."""
-    with open(path) as wf:
-        return wf.read(signals)
+def read(path: Path, signals: Signals = None, dtype=None, plot: Optional[int] = None
+         ) -> List[Sweep]:
+    """open(path, plot=plot).read(signals, dtype), closing the file again."""
+    with open(path, plot=plot) as wf:
+        return wf.read(signals, dtype)
 
 
-def to_xarray(path: Path, signals: Signals = None):
-    """open(path).to_xarray(signals), closing the file again."""
-    with open(path) as wf:
-        return wf.to_xarray(signals)
+def to_xarray(path: Path, signals: Signals = None, dtype=None, plot: Optional[int] = None):
+    """open(path, plot=plot).to_xarray(signals, dtype), closing the file again."""
+    with open(path, plot=plot) as wf:
+        return wf.to_xarray(signals, dtype)
 
 
-def to_pandas(path: Path, signals: Signals = None):
-    """open(path).to_pandas(signals), closing the file again."""
-    with open(path) as wf:
-        return wf.to_pandas(signals)
+def to_pandas(path: Path, signals: Signals = None, dtype=None, plot: Optional[int] = None):
+    """open(path, plot=plot).to_pandas(signals, dtype), closing the file again."""
+    with open(path, plot=plot) as wf:
+        return wf.to_pandas(signals, dtype)
 from .many import open_many  # noqa: E402,F401  (many runs over Dask)

@@ -41,10 +41,11 @@ def test_frames_hold_the_values_read(path):
     for name in dict.fromkeys(wf.signals):
         var = ds[name]
         assert var.dtype == sweeps[0][name].dtype
-        assert (var.attrs["kind"], var.attrs["type_code"]) == (types[name].kind,
-                                                               types[name].type_code)
+        t = types[name]
+        assert var.attrs == {"units": t.units, "long_name": name, "kind": t.quantity,
+                             "type": t.value_type}
         times = ds[var.dims[-1].removesuffix("_index")]
-        if not swept and var.dtype == np.float32:  # the reader's own array, no copy
+        if not swept and var.dtype.kind == "f":  # the reader's own array, no copy
             assert type(var.values.base).__name__ == "PyCapsule"
         for s, sweep in enumerate(sweeps):
             n = len(sweep[name])
@@ -69,11 +70,42 @@ def test_frames_hold_the_values_read(path):
 
 def test_uneven_sweeps_pad_with_nan(uneven):
     ds = wavtrex.to_xarray(uneven)
-    assert ds["v(out"].dims == ("sweep", "TIME_index") and "padding" in ds.attrs
-    np.testing.assert_array_equal(ds["TIME"], np.array([[0, 1e-9], [5e-10, np.nan]], "f4"))
+    assert ds["v(out"].dims == ("sweep", "time_index") and "padding" in ds.attrs
+    np.testing.assert_array_equal(ds["time"], [[0, 1e-9], [5e-10, np.nan]])  # float64 as written
     np.testing.assert_array_equal(ds["V(in)"], [[2, 5], [8, np.nan]])
     df = wavtrex.to_pandas(uneven)
     assert df.index.names == ["sweep", "OUTERSWEEP", "TIME"] and list(df["v(out2)"]) == [3, 6, 9]
+
+
+DC = ("#H \nSOURCE='t' VERSION='1' \nANALYSIS='DC' \nSWEEPVAR='V1' \nNODES='1' \n#N 'i(v1)' \n"
+      "#C 0 1 \n-1e-3 \n#C 1 1 \n-2e-3 \n#; \n")
+V, A, S = ({"units": u, "type": "real", "kind": k} for u, k in
+           (("V", "voltage"), ("A", "current"), ("s", "time")))
+
+
+@pytest.mark.parametrize("source,plot,name,dims,attrs", [
+    ("raw", 0, "i(v1)", (), {**A, "long_name": "i(v1)"}),  # an operating point: no axis
+    ("raw", 1, "v(out)", ("frequency",), {**V, "long_name": "v(out)", "type": "complex"}),
+    ("raw", 1, "frequency", ("frequency",), {"units": "Hz", "kind": "frequency", "type": "real",
+                                             "long_name": "frequency", "file_name": "frequency"}),
+    ("raw", 2, "time", ("time",), {**S, "long_name": "time", "file_name": "time"}),
+    ("uneven", None, "time", ("sweep", "time_index"), {**S, "long_name": "TIME",
+                                                       "file_name": "TIME"}),
+    ("uneven", None, "OUTERSWEEP", ("sweep",), {"units": "", "long_name": "OUTERSWEEP",
+                                                "kind": "sweep parameter", "type": "real"}),
+    ("dc", None, "v1", ("v1",), {"units": "", "kind": "swept source", "type": "real",
+                                 "long_name": "V1", "file_name": "V1"}),
+    ("dc", None, "i(v1)", ("v1",), {**A, "long_name": "i(v1)"}),
+])
+def test_units_and_names_line_up(tmp_path, uneven, source, plot, name, dims, attrs):
+    from test_wavtrex import PLOTS, write_raw
+    if source == "raw":
+        path = write_raw(tmp_path / "three.raw", PLOTS)
+    elif source == "dc":
+        path = tmp_path / "dc.csdf"
+        path.write_text(DC)
+    ds = wavtrex.to_xarray(uneven if source == "uneven" else path, plot=plot)
+    assert (ds[name].dims, ds[name].attrs) == (dims, attrs)
 
 
 @pytest.mark.parametrize("pattern,found,chosen", [

@@ -44,8 +44,8 @@ def long_csdf(tmp_path_factory):
 def test_values_match_converter(path, tmp_path, request):
     if path == "long":
         path = request.getfixturevalue("long_csdf")
-    with wavtrex.open(path) as wf:
-        sweeps, names = wf.read(), wf.signals
+    with wavtrex.open(path) as wf:  # as floats, as the converter reads them
+        sweeps, names = wf.read(dtype=np.float32), wf.signals
     assert len(sweeps) == wf.sweep_count
     subprocess.run([os.environ["WAVTREX_BINARY"], path], cwd=tmp_path, check=True,
                    capture_output=True)
@@ -58,7 +58,7 @@ def test_values_match_converter(path, tmp_path, request):
         assert lines[5:-1] == curve_lines(sweeps, name), name
     # Selection keeps the asked-for signals only, with the same values.
     chosen = [names[-1], names[0]]
-    for full, part in zip(sweeps, wavtrex.open(path).read(signals=chosen)):
+    for full, part in zip(sweeps, wavtrex.open(path).read(signals=chosen, dtype=np.float32)):
         assert sorted(part.values) == sorted(chosen)
         for name in chosen:
             np.testing.assert_array_equal(part[name], full[name])
@@ -99,7 +99,7 @@ def values_text(path):
             f"{os.path.relpath(path, CORPUS)} {s}" +
             "".join(f" {p:.9g}" for p in (() if sweep.sweep_values is None else sweep.sweep_values)) +
             f" {name}:" + "".join(f" {x:.9g}={y:.9g}" for x, y in zip(sweep.axes[name], sweep[name])) +
-            "\n" for s, sweep in enumerate(wf.read()) for name in wf.signals)
+            "\n" for s, sweep in enumerate(wf.read(dtype=np.float32)) for name in wf.signals)
 
 
 def test_corpus_reads_into_the_values_written():
@@ -125,7 +125,7 @@ def test_complex_sweeps_and_header():
         first, second = wf.read()
         assert list(wf.read(signals=b)[1]) == [b]
     np.testing.assert_array_equal(second[b], [4 + 0.5j, 4 + 0.25j])
-    assert first["v(a)"].dtype == np.complex64 and first.sweep_values is not None
+    assert first["v(a)"].dtype == np.complex128 and first.sweep_values is not None
 
 
 @pytest.mark.parametrize("content,fmt,exception,status,message", [
@@ -245,3 +245,83 @@ def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
     for _ in range(10):
         subprocess.run([os.environ["WAVTREX_BINARY"], "r.tcc"], cwd=tmp_path, check=True)
         assert (tmp_path / "long/x.cur").read_bytes() == (tmp_path / "long/b.cur").read_bytes()
+
+
+def write_raw(path, plots, simulator="ngspice"):
+    """A binary raw file as ngspice or LTspice (UTF-16 header, float32 values
+    beside float64 time) writes it; plots are (name, flags, variables as
+    (name, type) pairs, rows of values)."""
+    out = b""
+    for name, flags, variables, rows in plots:
+        head = (f"Title: t\nDate: today\nPlotname: {name}\nFlags: {flags}\nNo. Variables: "
+                f"{len(variables)}\nNo. Points: {len(rows)}\nCommand: {simulator}\nVariables:\n" +
+                "".join(f"\t{k}\t{v}\t{t}\n" for k, (v, t) in enumerate(variables)) + "Binary:\n")
+        if simulator == "LTspice":
+            columns = [("t", "<f8")] + [(v, "<f4") for v, _ in variables[1:]]
+            data = np.array([tuple(r) for r in rows], dtype=columns).tobytes()
+        else:
+            data = np.array(rows, "<c16" if "complex" in flags else "<f8").tobytes()
+        out += head.encode("utf-16-le" if simulator == "LTspice" else "ascii") + data
+    path.write_bytes(out)
+    return str(path)
+
+
+PS = [1e-3 + k * 1e-12 for k in range(100)]  # a float32 tells none of these apart
+PLOTS = [
+    ("Operating Point", "real", [("v(in)", "voltage"), ("i(v1)", "current")], [[1.5, -2e-3]]),
+    ("AC Analysis", "complex", [("frequency", "frequency"), ("v(out)", "voltage")],
+     [[1, 1 + 2j], [10, 0.5 - 1j]]),
+    ("Transient Analysis", "real", [("time", "time"), ("v(out)", "voltage")],
+     [[t, k / 3] for k, t in enumerate(PS)]),
+]
+
+
+@pytest.mark.parametrize("plots,simulator,dtype,values,axis", [
+    (PLOTS[2:], "ngspice", None, np.float64, np.float64),
+    (PLOTS[2:], "ngspice", np.float32, np.float32, np.float32),
+    (PLOTS[2:], "LTspice", None, np.float32, np.float64),  # narrowed in place
+    (PLOTS[1:2], "ngspice", np.float32, np.complex64, np.float32),
+    ("post", None, None, np.float32, np.float32),
+    ("post", None, np.float64, np.float64, np.float64),
+])
+def test_arrays_keep_the_stored_precision(tmp_path, plots, simulator, dtype, values, axis):
+    if plots == "post":
+        path, rows = tmp_path / "w.tr0", np.tile(np.arange(3, dtype="f4"), (5, 1))
+        write_post(path, 2, 5)
+        rows[:, 0] = np.arange(5) * 1e-9
+    else:
+        path, rows = write_raw(tmp_path / "w.raw", plots, simulator), np.array(plots[0][3])
+    with wavtrex.open(path) as wf:
+        sweep = wf.read(dtype=dtype)[0]
+        if dtype is None:
+            assert (wf.dtype, wf.axis_dtype) == (np.dtype(values), axis)
+    assert sweep.independent.dtype == axis
+    np.testing.assert_array_equal(sweep.independent, rows[:, 0].real.astype(axis))
+    for k, name in enumerate(wf.signals, 1):
+        assert sweep[name].dtype == values
+        np.testing.assert_array_equal(sweep[name], rows[:, k].astype(values))
+        assert type(sweep[name].base).__name__ == "PyCapsule" or values == np.complex64
+    assert type(sweep.independent.base).__name__ == "PyCapsule"
+
+
+def test_every_plot_reads(tmp_path):
+    """The default is the first plot that is no operating point; plot=N reads any."""
+    path = write_raw(tmp_path / "three.raw", PLOTS)
+    wf = wavtrex.open(path)
+    assert (wf.plot, wf.analysis, wf.plots) == (None, "AC", [
+        wavtrex.Plot(0, "Operating Point", "operating point", 2, 1, ()),
+        wavtrex.Plot(1, "AC Analysis", "AC", 2, 2, (0,)),
+        wavtrex.Plot(2, "Transient Analysis", "transient", 2, 100, ())])
+    for plot, (name, flags, variables, rows) in enumerate(PLOTS):
+        with wavtrex.open(path, plot=plot) as wf:
+            sweep = wf.read()[0]
+        columns = np.array(rows).T
+        if plot == 0:  # every variable is a signal, at one point
+            assert wf.signals == [v for v, _ in variables]
+        else:
+            np.testing.assert_array_equal(sweep.independent, columns[0].real)
+            columns = columns[1:]
+        for column, name in zip(columns, wf.signals):
+            np.testing.assert_array_equal(sweep[name], column)
+    with pytest.raises(ValueError, match="three.raw"):
+        wavtrex.open(path, plot=3)
