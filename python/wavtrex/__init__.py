@@ -217,4 +217,4 @@ def to_pandas(path: Path, signals: Signals = None):
     """open(path).to_pandas(signals), closing the file again."""
     with open(path) as wf:
         return wf.to_pandas(signals)
-from .many import open_many  # noqa: E402,F401  (many runs over Dask)
+from .many import open_many, progress  # noqa: E402,F401  (many runs over Dask)
