@@ -167,8 +167,9 @@ def test_batch_info_is_one_array(tree, client, monkeypatch):
 
 
 def test_killed_worker_task_runs_again(tmp_path, client, monkeypatch):
-    """A worker killed while its converter runs: the file is converted again
-    on a worker, once, and the killed attempt leaves nothing."""
+    """A worker killed while its converter runs on the second file of its
+    group: that file is converted again on a worker, once, the group's first
+    file not again, and the killed attempt leaves nothing."""
     times = np.linspace(0, 1e-9, 5)
     for i in range(6):
         csdf(tmp_path / f"in/k{i}.csdf", times, [[times], [times * i]])
@@ -177,19 +178,20 @@ def test_killed_worker_task_runs_again(tmp_path, client, monkeypatch):
     slow.chmod(0o755)
     monkeypatch.chdir(tmp_path)
     run = subprocess.Popen([sys.executable, "-m", "wavtrex.batch", "convert", "--scheduler",
-                            client.scheduler.address, "--converter", str(slow), "in/*.csdf"],
+                            client.scheduler.address, "--converter", str(slow),
+                            "--files-per-task", "3", "in/*.csdf"],
                            stdout=subprocess.PIPE, text=True)
     pids = set(client.run(os.getpid).values())
     deadline = time.time() + 60
-    while not log.exists() and time.time() < deadline:
+    while (not log.exists() or log.read_text().count("\n") < 3) and time.time() < deadline:
         time.sleep(0.05)
-    victim, started = log.read_text().split()[:2]
+    victim, started = log.read_text().split()[4:6]
     assert int(victim) in pids
     os.kill(int(victim), signal.SIGKILL)
     out, _ = run.communicate(timeout=180)
     assert (run.returncode, out) == (0, "wavtrex-batch: 6 converted, 0 refused, 0 failed\n")
     starts = [line.split()[1] for line in log.read_text().splitlines()]
-    assert len(starts) > 6 and starts.count(started) == 2
+    assert len(starts) == 7 and starts.count(started) == 2
     assert outputs(tmp_path / "in") == sorted([f"k{i}.csdf" for i in range(6)] + [
         f"k{i}{n}" for i in range(6) for n in ("", "/v(a).cur", "/v(b).cur", "/wavtrex.curlist")])
 
