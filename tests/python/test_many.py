@@ -3,6 +3,7 @@ wavtrex-batch against the converter run directly, on a LocalCluster of two
 worker processes shared by the module, and once on a scheduler and two
 workers started as programs."""
 import filecmp
+import io
 import json
 import os
 import signal
@@ -107,6 +108,20 @@ def test_damaged_files_raise_or_are_skipped(tmp_path):
                                      f"{cut}: Error: File {cut} is incompleted !!",
                                      f"{swept}: 2 sweeps of OUTERSWEEP, but {good[0]}: not swept"]
     assert ds["v(a)"].mean("run").values.tolist() == [1, 1]
+
+
+class Terminal(io.StringIO):
+    def isatty(self):
+        return True
+
+
+def test_progress_counts_the_files_read(tmp_path, monkeypatch):
+    paths = [csdf(tmp_path / f"p{i}.csdf", [0, 1], [[[i, i]]], names=["v"]) for i in range(5)]
+    monkeypatch.setattr(sys, "stderr", Terminal())
+    with wavtrex.progress():
+        ds = wavtrex.open_many(paths, "v", files_per_chunk=2)
+        assert ds["v"].mean("run").compute(scheduler="threads").values.tolist() == [2, 2]
+    assert sys.stderr.getvalue().endswith("] 5/5 files\n")
 
 
 def batch(*args):
