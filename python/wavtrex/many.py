@@ -189,6 +189,24 @@ def _expand(paths: Union[str, "os.PathLike[str]", Iterable]) -> List[str]:
     return [os.fspath(p) for p in paths]
 
 
+def _arguments(paths, signals, errors: str, files_per_chunk: Optional[int]):
+    """open_many's paths (absolute) and signals (a list), once checked."""
+    from ._frames import _need
+    _need("dask.array", "python3-dask", "open_many")
+    _need("xarray", "python3-xarray", "open_many")
+    if errors not in ("raise", "skip"):
+        raise ValueError(f"errors must be 'raise' or 'skip', not {errors!r}")
+    if files_per_chunk is not None and files_per_chunk < 1:
+        raise ValueError("files_per_chunk must be at least 1")
+    signals = [signals] if isinstance(signals, str) else list(signals)
+    if not signals:
+        raise ValueError("open_many needs at least one signal name")
+    paths = [os.path.abspath(p) for p in _expand(paths)]
+    if not paths:
+        raise ValueError("open_many needs at least one file")
+    return paths, signals
+
+
 def _plan(paths: List[str], signals: List[str], axis, skip: bool, dtype, client) -> _Plan:
     """The plan of the read tasks, from the first file that reads (on a
     worker with a client: the files may be on the workers' file system)."""
@@ -296,19 +314,7 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     releases the GIL), a Client once one is created. wavtrex.progress()
     shows the files read. Needs dask and xarray (python3-dask, python3-xarray).
     """
-    from ._frames import _need
-    _need("dask.array", "python3-dask", "open_many")
-    _need("xarray", "python3-xarray", "open_many")
-    if errors not in ("raise", "skip"):
-        raise ValueError(f"errors must be 'raise' or 'skip', not {errors!r}")
-    signals = [signals] if isinstance(signals, str) else list(signals)
-    if not signals:
-        raise ValueError("open_many needs at least one signal name")
-    paths = [os.path.abspath(p) for p in _expand(paths)]
-    if not paths:
-        raise ValueError("open_many needs at least one file")
-    if files_per_chunk is not None and files_per_chunk < 1:
-        raise ValueError("files_per_chunk must be at least 1")
+    paths, signals = _arguments(paths, signals, errors, files_per_chunk)
     plan = _plan(paths, signals, axis, errors == "skip", dtype, client)
     chunks = groups(paths, paths, _TASK_SECONDS, _READ_RATE, _workers(client),
                     files_per_chunk or 0)
