@@ -24,11 +24,11 @@ def groups(items: Sequence[Item], paths: Sequence[str], seconds: float, rate: fl
            workers: int, size: int = 0) -> List[List[Item]]:
     """items (one per path) in consecutive groups of `size`, or (size 0) of
     about `seconds` of work at `rate` bytes a second, the average file's;
-    at most a quarter of what each worker gets, so the groups still spread
+    at most an eighth of what each worker gets, so the groups still spread
     evenly over the workers and a worker that dies loses little."""
     if not size:
         average = sum(_size(p) for p in paths) / max(len(paths), 1)
-        balanced = -(-len(items) // (4 * max(workers, 1)))
+        balanced = -(-len(items) // (8 * max(workers, 1)))
         size = max(1, min(int(seconds * rate / max(average, 1)), balanced))
     return [list(items[i:i + size]) for i in range(0, len(items), size)]
 

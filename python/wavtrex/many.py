@@ -112,16 +112,17 @@ def _interpolate(axis, x, y):
     return np.interp(axis, x, y, np.nan, np.nan)
 
 
-def _fit(path: str, plan: _Plan, at: str, x, y, into: np.ndarray):
-    """y as the Dataset holds it: on the axis, or checked against the
-    first run's independent values; of the first run's type."""
+def _fit(path: str, plan: _Plan, s: int, stored, x, y, into: np.ndarray):
+    """y (signal stored of sweep s) as the Dataset holds it: on the axis, or
+    checked against the first run's independent values; of the first run's type."""
     if np.iscomplexobj(y) and into.dtype.kind != "c":
-        raise ValueError(f"{path}: {at} is complex, but real in {plan.ref_path}")
+        raise ValueError(f"{path}: {stored!r} is complex, but real in {plan.ref_path}")
     if plan.axis is not None:
         return _interpolate(plan.axis, x, y)
     if not np.array_equal(x, plan.reference):
         raise ValueError(f"{path}: its independent values differ from those of {plan.ref_path} "
-                         f"({at}); give open_many an axis to interpolate the runs onto")
+                         f"(sweep {s}, signal {stored!r}); give open_many an axis to "
+                         f"interpolate the runs onto")
     return y
 
 
@@ -146,8 +147,7 @@ def _read_file(path: str, plan: _Plan, chunk: _Chunk, row: int) -> None:
         at = (row, s) if first.sweeps else (row,)
         for name, stored in zip(plan.names, header.stored):
             into = chunk.values[name]
-            into[at] = _fit(path, plan, f"sweep {s}, signal {stored!r}", sweep.axes[stored],
-                            sweep[stored], into)
+            into[at] = _fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], into)
         for k, parameter in enumerate(first.parameters):
             if sweep.sweep_values is not None and k < len(sweep.sweep_values):
                 chunk.parameters[parameter][at] = sweep.sweep_values[k]
@@ -289,7 +289,7 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     swept files add "sweep" and a (run, sweep) coordinate per sweep parameter.
     Each chunk of "run" is one Dask task reading its files one after another:
     files_per_chunk of them, or by default about 100 ms of reading (from the
-    files' sizes), at most a quarter of each worker's share.
+    files' sizes), at most an eighth of each worker's share.
 
     dtype is passed to Waveform.read (None: what the files store); every
     variable has the type of the first file's values (a later run's are
