@@ -21,9 +21,10 @@ import numpy as np
 
 from ._tasks import FileGroup, files_read, groups, progress  # noqa: F401  (wavtrex.progress)
 
-# What a task aims at: seconds of reading, at the rate of a selective read
-# of a cached binary file (from a disk the tasks take longer).
-_TASK_SECONDS, _READ_RATE = 0.1, 2e9
+# What a task aims at: seconds of reading, at about the rate of a read of a
+# cached binary file (from a disk the tasks take longer). A task of one run
+# hands on the arrays read, without a copy.
+_TASK_SECONDS, _READ_RATE = 0.1, 1e9
 
 
 class _Header(NamedTuple):
@@ -112,18 +113,18 @@ def _interpolate(axis, x, y):
     return np.interp(axis, x, y, np.nan, np.nan)
 
 
-def _fit(path: str, plan: _Plan, s: int, stored, x, y, into: np.ndarray):
+def _fit(path: str, plan: _Plan, s: int, stored, x, y, dtype):
     """y (signal stored of sweep s) as the Dataset holds it: on the axis, or
     checked against the first run's independent values; of the first run's type."""
-    if np.iscomplexobj(y) and into.dtype.kind != "c":
+    if np.iscomplexobj(y) and np.dtype(dtype).kind != "c":
         raise ValueError(f"{path}: {stored!r} is complex, but real in {plan.ref_path}")
     if plan.axis is not None:
-        return _interpolate(plan.axis, x, y)
-    if not np.array_equal(x, plan.reference):
+        y = _interpolate(plan.axis, x, y)
+    elif not np.array_equal(x, plan.reference):
         raise ValueError(f"{path}: its independent values differ from those of {plan.ref_path} "
                          f"(sweep {s}, signal {stored!r}); give open_many an axis to "
                          f"interpolate the runs onto")
-    return y
+    return np.asarray(y, dtype)  # the array read itself when it has the type
 
 
 def _sweeps(header: _Header) -> str:
@@ -132,47 +133,64 @@ def _sweeps(header: _Header) -> str:
     return f"{header.sweeps} sweeps of {', '.join(header.parameters) or 'no parameter'}"
 
 
-def _read_file(path: str, plan: _Plan, chunk: _Chunk, row: int) -> None:
-    """Reads path into row of chunk, after checking its header."""
+def _read_run(path: str, plan: _Plan):
+    """path's values as the Dataset holds them, after checking its header:
+    per variable an array ([sweep,] X), per sweep parameter one ([sweep])."""
     first = plan.first
     with _open(path) as wf:
         header = _header(wf, plan.signals)
         if (header.sweeps, header.parameters) != (first.sweeps, first.parameters):
             raise ValueError(f"{path}: {_sweeps(header)}, but {plan.ref_path}: {_sweeps(first)}")
-        sweeps = _read(wf, header.stored, plan.dtype)
-    if len(sweeps) < max(first.sweeps, 1):  # NaN for the sweeps it lacks
-        for values in chunk.values.values():
-            values[row] = np.nan
-    for s, sweep in enumerate(sweeps[:max(first.sweeps, 1)]):
-        at = (row, s) if first.sweeps else (row,)
-        for name, stored in zip(plan.names, header.stored):
-            into = chunk.values[name]
-            into[at] = _fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], into)
-        for k, parameter in enumerate(first.parameters):
-            if sweep.sweep_values is not None and k < len(sweep.sweep_values):
-                chunk.parameters[parameter][at] = sweep.sweep_values[k]
+        sweeps = _read(wf, header.stored, plan.dtype)[:max(first.sweeps, 1)]
+    lacking = max(first.sweeps, 1) - len(sweeps)  # sweeps the file ends before: NaN
+    values = {}
+    for name, stored, dtype in zip(plan.names, header.stored, plan.dtypes):
+        rows = [_fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], dtype)
+                for s, sweep in enumerate(sweeps)]
+        rows += [np.full(_width(plan), np.nan, dtype)] * lacking
+        values[name] = np.stack(rows) if first.sweeps else rows[0]
+    parameters = {p: np.array([sweep.sweep_values[k] if sweep.sweep_values is not None and
+                               k < len(sweep.sweep_values) else np.nan for sweep in sweeps] +
+                              [np.nan] * lacking) for k, p in enumerate(first.parameters)}
+    return values, parameters
+
+
+def _width(plan: _Plan) -> int:
+    return len(plan.axis if plan.axis is not None else plan.reference)
+
+
+def _failed_run(plan: _Plan):
+    """_read_run's arrays for a run that failed: NaN."""
+    first = plan.first
+    inner = (first.sweeps, _width(plan)) if first.sweeps else (_width(plan),)
+    return ({n: np.full(inner, np.nan, t) for n, t in zip(plan.names, plan.dtypes)},
+            {p: np.full(inner[:-1], np.nan) for p in first.parameters})
 
 
 def _read_chunk(files: FileGroup, plan: _Plan, skip: bool) -> _Chunk:
     """One task: its files' values; a file that fails raises (naming it),
-    or with skip gives NaN and its reason."""
-    count, first = len(files.paths), plan.first
-    width = len(plan.axis if plan.axis is not None else plan.reference)
-    shape = (count, first.sweeps, width) if first.sweeps else (count, width)
-    chunk = _Chunk({n: np.empty(shape, t) for n, t in zip(plan.names, plan.dtypes)},
-                   {p: np.full(shape[:-1], np.nan) for p in first.parameters},
-                   np.full(count, "", dtype=object))
+    or with skip gives NaN and its reason. Each run is copied into the
+    chunk as soon as read, so the reader's memory serves the next; a chunk
+    of one run is the arrays read."""
+    count, parts = len(files.paths), None
+    errors = np.full(count, "", dtype=object)
     for row, path in enumerate(files.paths):
         try:
-            _read_file(path, plan, chunk, row)
+            run = _read_run(path, plan)
         except (OSError, KeyError, ValueError) as error:
             if not skip:
                 raise
-            for values in chunk.values.values():
-                values[row] = np.nan
-            chunk.errors[row] = _reason(path, error)
+            run = _failed_run(plan)
+            errors[row] = _reason(path, error)
         files_read(1)
-    return chunk
+        if count == 1:
+            return _Chunk(*[{n: a[None] for n, a in part.items()} for part in run], errors)
+        parts = parts or [{n: np.empty((count,) + a.shape, a.dtype) for n, a in part.items()}
+                          for part in run]
+        for into, part in zip(parts, run):
+            for name, array in part.items():
+                into[name][row] = array
+    return _Chunk(*parts, errors)
 
 
 def _part(chunk: _Chunk, part: str, name: str):
@@ -241,7 +259,7 @@ def _dataset(plan: _Plan, chunks: List[List[str]], skip: bool):
                   for i, c in enumerate(chunks)})
     runs = da.Array(HighLevelGraph({read_name: reads}, {read_name: set()}), read_name,
                     ((1,) * len(chunks),), dtype=object, meta=np.empty((0,), dtype=object))
-    first, width = plan.first, len(plan.axis if plan.axis is not None else plan.reference)
+    first, width = plan.first, _width(plan)
     inner = ((first.sweeps,), (width,)) if first.sweeps else ((width,),)
     run_chunks = (tuple(len(c) for c in chunks),)
 

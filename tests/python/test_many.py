@@ -95,7 +95,7 @@ def test_damaged_files_raise_or_are_skipped(tmp_path):
     assert opened.value.filename == str(junk)
     for bad, error, match in [(junk, wavtrex.Error, "Unknown file format"),
                               (cut, wavtrex.Error, "incompleted"),
-                              (swept, ValueError, "swept.csdf: 2 sweeps of OUTERSWEEP, but .*g0.csdf: not")]:
+                              (swept, ValueError, "OUTERSWEEP, but .*g0.csdf: not swept")]:
         with pytest.raises(error, match=match):
             wavtrex.open_many(good + [str(bad)], ["v(a)"], files_per_chunk=2).compute()
     with pytest.raises(KeyError, match="'v\\(zz\\)' is no signal of .*g0.csdf"):
