@@ -6,8 +6,8 @@ on two cores in brackets):
      them: 200 runs of 4 MB and 20 runs of 100 MB, cached (1.5, 1.8; with
      the processor time each spends) and from the disk (1.0); the small
      cached runs also on a LocalCluster of two worker processes;
-  2. wavtrex-batch convert of the first 50 small runs on that LocalCluster,
-     against a shell loop of wavtrex: into a tmpfs (1.6) and onto the disk,
+  2. wavtrex-batch convert --workers 2 of the first 50 small runs (its
+     LocalCluster's start included), against a shell loop of wavtrex: into a tmpfs (1.6) and onto the disk,
      there beside dd writing as many bytes (both followed by a sync of the
      file system; goal: at least 1/1.2 of dd's speed);
   3. Dask's own cost per task, threaded and on the LocalCluster.
@@ -107,7 +107,7 @@ def bench_open_many(paths, label, goals, client):
         ratio(f"{label}, cached, LocalCluster of 2", timed(loop, 3), timed(lambda: many(client), 3))
 
 
-def convert_pair(build, paths, scheduler, output):
+def convert_pair(build, paths, output):
     """(shell loop, wavtrex-batch) seconds converting paths into output,
     each followed by a sync of output's file system; the bytes written."""
     converter = os.path.abspath(os.path.join(build, "wavtrex"))
@@ -120,7 +120,7 @@ def convert_pair(build, paths, scheduler, output):
     shutil.rmtree(serial)
     env = {**os.environ, "PYTHONPATH": os.path.abspath(os.path.join(build, "python"))}
     batch = os.path.join(output, "batch")
-    command = [sys.executable, "-m", "wavtrex.batch", "convert", "--scheduler", scheduler,
+    command = [sys.executable, "-m", "wavtrex.batch", "convert", "--workers", "2",
                "--converter", converter, "--output", batch, *paths]
     seconds = timed(lambda: subprocess.run(command, env=env, check=True, capture_output=True) and
                     subprocess.run(["sync", "-f", output]))
@@ -128,16 +128,16 @@ def convert_pair(build, paths, scheduler, output):
     return loop, seconds, written
 
 
-def bench_convert(build, paths, scheduler, disk):
+def bench_convert(build, paths, disk):
     """wavtrex-batch convert into a tmpfs and onto the disk, beside dd."""
     if os.path.isdir("/dev/shm"):
         shm = tempfile.mkdtemp(prefix="many-bench-", dir="/dev/shm")
         try:
-            loop, batch, _ = convert_pair(build, paths, scheduler, shm)
+            loop, batch, _ = convert_pair(build, paths, shm)
         finally:
             shutil.rmtree(shm)
         ratio(f"convert {len(paths)} runs into a tmpfs", loop, batch, 1.6)
-    loop, batch, written = convert_pair(build, paths, scheduler, disk)
+    loop, batch, written = convert_pair(build, paths, disk)
     ratio(f"convert {len(paths)} runs onto the disk", loop, batch)
     target = os.path.join(disk, "dd")
     dd = timed(lambda: subprocess.run(["dd", "if=/dev/zero", f"of={target}", "bs=1M",
@@ -177,7 +177,7 @@ def main():
                 Client(cluster, set_as_default=False) as client:
             small = make_runs(build, os.path.join(folder, "small"), *SMALL)
             bench_open_many(small, f"open_many, {SMALL[0]} runs of 4 MB", (1.5, 1.0), client)
-            bench_convert(build, small[:CONVERTED], cluster.scheduler_address, folder)
+            bench_convert(build, small[:CONVERTED], folder)
             bench_tasks(client)
             shutil.rmtree(os.path.join(folder, "small"))
             large = make_runs(build, os.path.join(folder, "large"), *LARGE)

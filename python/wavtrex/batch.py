@@ -7,9 +7,9 @@
 Each task takes a group of files (Dask's cost per task is paid per group)
 and runs the program on each in turn, in a fresh process per file (the
 converter may end its process on a damaged file). Without --scheduler the
-tasks run on a LocalCluster of this machine, started while the files are
-listed; with it, on the workers of a running Dask scheduler, which must see
-the files and the programs at the same paths.
+tasks run on a LocalCluster of threads in this process, started while the
+files are listed; with it, on the workers of a running Dask scheduler, which
+must see the files and the programs at the same paths.
 """
 import argparse
 import glob
@@ -63,9 +63,19 @@ def _launcher() -> List[str]:
     return _pdeathsig
 
 
+def _environment() -> Dict[str, str]:
+    """This process's environment without what Dask's nanny sets for the
+    Python of its workers: MALLOC_TRIM_THRESHOLD_ would make the converter
+    hand its memory back after every piece and fault it in again (half as
+    fast again on a busy machine)."""
+    import dask
+    nanny = dask.config.get("distributed.nanny.pre-spawn-environ", {}) or {}
+    return {k: v for k, v in os.environ.items() if k not in nanny}
+
+
 def _run(command: List[str], cwd: Optional[str] = None) -> Tuple[int, bytes, bytes]:
     proc = subprocess.run(_launcher() + command, cwd=cwd, stdin=subprocess.DEVNULL,
-                          capture_output=True)
+                          capture_output=True, env=_environment())
     return proc.returncode, proc.stdout, proc.stderr
 
 
@@ -219,8 +229,10 @@ def connect(args):
                          f"python3-distributed): {error}") from error
     if args.scheduler:
         return Client(args.scheduler, timeout="30s"), None
+    # One worker of a thread per file at once, in this process: the programs
+    # run in processes of their own, and worker processes take seconds to start.
     workers = args.workers or os.cpu_count() or 1
-    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+    cluster = LocalCluster(n_workers=1, threads_per_worker=workers, processes=False,
                            dashboard_address=":0", silence_logs=logging.ERROR)
     return Client(cluster), cluster
 
@@ -375,7 +387,7 @@ def main(argv: Optional[List[str]] = None) -> int:
     both.add_argument("--scheduler", metavar="ADDRESS",
                       help="a running Dask scheduler (tcp://host:8786); else a LocalCluster")
     both.add_argument("--workers", type=int, metavar="N",
-                      help="the LocalCluster's worker processes (default: one per core)")
+                      help="files the LocalCluster works on at once (default: one per core)")
     both.add_argument("--files-per-task", type=int, metavar="N",
                       help="files each task takes (default: about half a second of "
                            "converting, from their sizes)")
