@@ -1,12 +1,18 @@
-"""Many runs on a two-worker LocalCluster against one process doing the same:
-  1. open_many(...).mean("run").compute() for 3 signals, against a plain loop
-     of selective read() calls summing the same signals;
-  2. wavtrex-batch convert, against a serial shell loop of wavtrex;
-each as a ratio (goal: 1.7 on two cores), with each worker's peak memory.
-The runs are generated (bench/make_runs) and read from the page cache, and
-for open_many once more from the disk; the curves are deleted after each
-conversion. Prints figures; never fails on speed.
-  usage: many_bench.py BUILD [COUNT [SIGNALS [POINTS]]]   (default 200 x 50 x 20000)
+"""Many runs against one process doing the same work in a serial loop, each
+figure printed as a ratio to that loop, measured in the same run (the goal
+on two cores in brackets):
+  1. open_many(...).mean("run").compute() of 3 of 50 signals on Dask's
+     threaded scheduler, against a loop of selective read() calls summing
+     them: 200 runs of 4 MB and 20 runs of 100 MB, cached (1.5, 1.8; with
+     the processor time each spends) and from the disk (1.0); the small
+     cached runs also on a LocalCluster of two worker processes;
+  2. wavtrex-batch convert --workers 2 of the first 50 small runs (its
+     LocalCluster's start included), against a shell loop of wavtrex: into a tmpfs (1.6) and onto the disk,
+     there beside dd writing as many bytes (both followed by a sync of the
+     file system; goal: at least 1/1.2 of dd's speed);
+  3. Dask's own cost per task, threaded and on the LocalCluster.
+The runs are made by bench/make_runs. Prints figures; never fails on speed.
+  usage: many_bench.py BUILD
 """
 import os
 import resource
@@ -16,12 +22,7 @@ import sys
 import tempfile
 import time
 
-
-def peak():
-    """This process's peak resident memory, in MB. (A child's figure would
-    start from its parent's size at the fork, so the converter's own is
-    convert_bench's to show.)"""
-    return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+SMALL, LARGE, CONVERTED = (200, 20000), (20, 500000), 50  # (runs, points) of 50 signals
 
 
 def evict(paths):
@@ -34,91 +35,153 @@ def evict(paths):
         os.close(fd)
 
 
-def timed(what):
-    start = time.perf_counter()
-    result = what()
-    return time.perf_counter() - start, result
+def timed(what, repeats=1):
+    """The shortest of repeats runs of what(), in seconds."""
+    best = None
+    for _ in range(repeats):
+        start = time.perf_counter()
+        what()
+        took = time.perf_counter() - start
+        best = took if best is None else min(best, took)
+    return best
+
+
+def cpu(what, repeats=3):
+    """The least processor time (this process's threads) of repeats runs of what()."""
+    def used():
+        own = resource.getrusage(resource.RUSAGE_SELF)
+        return own.ru_utime + own.ru_stime
+    best = None
+    for _ in range(repeats):
+        start = used()
+        what()
+        took = used() - start
+        best = took if best is None else min(best, took)
+    return best
+
+
+def ratio(what, loop, other, goal=None, extra=""):
+    wanted = f" (goal {goal})" if goal else ""
+    print(f"  {what:<44} loop {loop:7.3f} s, Dask {other:7.3f} s: ratio {loop / other:5.2f}"
+          f"{wanted}{extra}")
+
+
+def make_runs(build, folder, runs, points):
+    os.makedirs(folder)
+    subprocess.run([os.path.join(build, "bench", "make_runs"), folder, str(runs), "50",
+                    str(points)], check=True)
+    return sorted(os.path.join(folder, f) for f in os.listdir(folder))
+
+
+def bench_open_many(paths, label, goals, client):
+    """open_many against a loop of read(), cached and from the disk."""
+    import numpy as np
+    import wavtrex
+    chosen = ["v0", "v25", "v49"]
+
+    def loop():
+        sums = {}
+        for path in paths:
+            sweep = wavtrex.read(path, chosen)[0]
+            for name in chosen:
+                sums[name] = sums.get(name, 0) + sweep[name].astype(np.float64)
+        return sums
+
+    def many(on=None):
+        ds = wavtrex.open_many(paths, chosen, client=on)
+        return ds.mean("run").compute(scheduler=on or "threads")
+
+    expected, got = loop(), many()
+    if not all(np.allclose(got[n].values, expected[n] / len(paths), rtol=1e-5) for n in chosen):
+        print("  open_many: VALUES DIFFER from the loop's")
+    # Processor time too: what a busy machine's wall times hide.
+    ratio(f"{label}, cached", timed(loop, 3), timed(many, 3), goals[0],
+          f"; processor time {cpu(many) / cpu(loop):.2f} x the loop's")
+    cold = []
+    for what in (loop, many):
+        evict(paths)
+        cold.append(timed(what))
+    ratio(f"{label}, from the disk", *cold, goals[1])
+    if client is not None:
+        many(client)
+        ratio(f"{label}, cached, LocalCluster of 2", timed(loop, 3), timed(lambda: many(client), 3))
+
+
+def convert_pair(build, paths, output):
+    """(shell loop, wavtrex-batch) seconds converting paths into output,
+    each followed by a sync of output's file system; the bytes written."""
+    converter = os.path.abspath(os.path.join(build, "wavtrex"))
+    serial = tempfile.mkdtemp(dir=output)
+    script = 'for f in "$@"; do "$0" "$f" >/dev/null 2>&1 || exit 1; done; sync -f .'
+    loop = timed(lambda: subprocess.run(["sh", "-c", script, converter, *paths], cwd=serial,
+                                        check=True))
+    written = sum(os.path.getsize(os.path.join(r, f))
+                  for r, _, files in os.walk(serial) for f in files)
+    shutil.rmtree(serial)
+    env = {**os.environ, "PYTHONPATH": os.path.abspath(os.path.join(build, "python"))}
+    batch = os.path.join(output, "batch")
+    command = [sys.executable, "-m", "wavtrex.batch", "convert", "--workers", "2",
+               "--converter", converter, "--output", batch, *paths]
+    seconds = timed(lambda: subprocess.run(command, env=env, check=True, capture_output=True) and
+                    subprocess.run(["sync", "-f", output]))
+    shutil.rmtree(batch)
+    return loop, seconds, written
+
+
+def bench_convert(build, paths, disk):
+    """wavtrex-batch convert into a tmpfs and onto the disk, beside dd."""
+    if os.path.isdir("/dev/shm"):
+        shm = tempfile.mkdtemp(prefix="many-bench-", dir="/dev/shm")
+        try:
+            loop, batch, _ = convert_pair(build, paths, shm)
+        finally:
+            shutil.rmtree(shm)
+        ratio(f"convert {len(paths)} runs into a tmpfs", loop, batch, 1.6)
+    loop, batch, written = convert_pair(build, paths, disk)
+    ratio(f"convert {len(paths)} runs onto the disk", loop, batch)
+    target = os.path.join(disk, "dd")
+    dd = timed(lambda: subprocess.run(["dd", "if=/dev/zero", f"of={target}", "bs=1M",
+                                       f"count={written >> 20}", "conv=fsync"],
+                                      check=True, capture_output=True))
+    os.remove(target)
+    print(f"  {'  dd of the same ' + str(written >> 20) + ' MB':<44} {dd:7.3f} s: "
+          f"wavtrex-batch at {dd / batch:.2f} of dd's speed (goal 0.83)")
+
+
+def bench_tasks(client):
+    """Dask's cost per task: many tasks doing nothing."""
+    import dask
+    count = 2000
+    threaded = timed(lambda: dask.compute(*[dask.delayed(abs)(i) for i in range(count)],
+                                          scheduler="threads"), 3)
+    local = timed(lambda: client.gather(client.map(abs, range(count), pure=False)), 3)
+    print(f"  Dask's cost per task: threaded {threaded / count * 1e3:.3f} ms, "
+          f"LocalCluster of 2 {local / count * 1e3:.3f} ms")
 
 
 def main():
     build = os.path.abspath(sys.argv[1])
-    given = [int(a) for a in sys.argv[2:5]]
-    count, signals, points = given + [200, 50, 20000][len(given):]
     sys.path.insert(0, os.path.join(build, "python"))
     try:
-        import numpy as np
         from distributed import Client, LocalCluster
-        import wavtrex
+        import wavtrex  # noqa: F401
     except ImportError as error:
         print(f"many_bench: skipped ({error}; needs the Python module and python3-dask, "
               "python3-distributed, python3-xarray)")
         return 0
-    converter = os.path.abspath(os.path.join(build, "wavtrex"))
     folder = tempfile.mkdtemp(prefix="many-bench-", dir=build)
     try:
-        start = time.perf_counter()
-        subprocess.run([os.path.join(build, "bench", "make_runs"), folder, str(count),
-                        str(signals), str(points)], check=True)
-        paths = sorted(os.path.join(folder, f) for f in os.listdir(folder))
-        print(f"many_bench: {count} binary 9601 runs of {signals} signals x {points} points, "
-              f"{sum(os.path.getsize(p) for p in paths) / 1e6:.0f} MB "
-              f"(made in {time.perf_counter() - start:.1f} s)")
-        chosen = ["v0", f"v{signals // 2}", f"v{signals - 1}"]
-
-        def loop():
-            sums = {}
-            for path in paths:
-                sweep = wavtrex.read(path, chosen)[0]
-                for name in chosen:
-                    sums[name] = sums.get(name, 0) + sweep[name].astype(np.float64)
-            return {name: total / len(paths) for name, total in sums.items()}
-
-        loop()  # the page cache, for both
-        loop_seconds, expected = min((timed(loop) for _ in range(3)), key=lambda r: r[0])
-        start = time.perf_counter()
-        cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                               dashboard_address=":0")
-        client = Client(cluster)
-        started = time.perf_counter() - start
-        with cluster, client:
-            def many():
-                return wavtrex.open_many(paths, chosen, client=client).mean("run").compute()
-            many()
-            many_seconds, got = min((timed(many) for _ in range(3)), key=lambda r: r[0])
-            agree = all(np.allclose(got[n].values, expected[n], rtol=1e-5) for n in chosen)
-            print(f"  mean of 3 signals over the runs, cached: read() loop {loop_seconds:7.3f} s, "
-                  f"open_many on 2 workers {many_seconds:7.3f} s: ratio "
-                  f"{loop_seconds / many_seconds:.2f} (goal 1.7){'' if agree else ', VALUES DIFFER'}")
-            # From the disk, as files on a shared file system are read.
-            evict(paths)
-            cold_loop, _ = timed(loop)
-            evict(paths)
-            cold_many, _ = timed(many)
-            print(f"  the same from the disk:                 read() loop {cold_loop:7.3f} s, "
-                      f"open_many on 2 workers {cold_many:7.3f} s: ratio "
-                      f"{cold_loop / cold_many:.2f}")
-            serial = os.path.join(folder, "serial")
-            os.mkdir(serial)
-            script = 'for f in "$@"; do "$0" "$f" 2>>errors || exit 1; done'
-            shell_seconds, _ = timed(lambda: subprocess.run(
-                ["sh", "-c", script, converter, *paths], cwd=serial, check=True,
-                stdout=subprocess.DEVNULL))
-            shutil.rmtree(serial)
-            subprocess.run(["sync"])
-            env = {**os.environ, "PYTHONPATH": os.path.abspath(os.path.join(build, "python"))}
-            batch_seconds, run = timed(lambda: subprocess.run(
-                [sys.executable, "-m", "wavtrex.batch", "convert", "--scheduler",
-                 cluster.scheduler_address, "--converter", converter,
-                 "--output", os.path.join(folder, "batch"), *paths],
-                cwd=folder, env=env, capture_output=True, text=True))
-            print(f"  convert every run: shell loop of wavtrex {shell_seconds:7.3f} s, "
-                  f"wavtrex-batch on 2 workers {batch_seconds:7.3f} s: "
-                  f"ratio {shell_seconds / batch_seconds:.2f} (goal 1.7; the LocalCluster "
-                  f"took {started:.1f} s to start)")
-            if run.returncode != 0:
-                print("  wavtrex-batch: " + (run.stdout + run.stderr).strip())
-            for address, own in sorted(client.run(peak).items()):
-                print(f"  worker {address}: peak {own:6.1f} MB")
+        print("many_bench: runs of 50 signals, ratios to a serial loop")
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                          dashboard_address=":0") as cluster, \
+                Client(cluster, set_as_default=False) as client:
+            small = make_runs(build, os.path.join(folder, "small"), *SMALL)
+            bench_open_many(small, f"open_many, {SMALL[0]} runs of 4 MB", (1.5, 1.0), client)
+            bench_convert(build, small[:CONVERTED], folder)
+            bench_tasks(client)
+            shutil.rmtree(os.path.join(folder, "small"))
+            large = make_runs(build, os.path.join(folder, "large"), *LARGE)
+            bench_open_many(large, f"open_many, {LARGE[0]} runs of 100 MB", (1.8, 1.0), None)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
     return 0

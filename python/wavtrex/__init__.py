@@ -286,4 +286,6 @@ def to_pandas(path: Path, signals: Signals = None, dtype=None, plot: Optional[in
     """open(path, plot=plot).to_pandas(signals, dtype), closing the file again."""
     with open(path, plot=plot) as wf:
         return wf.to_pandas(signals, dtype)
-from .many import open_many  # noqa: E402,F401  (many runs over Dask)
+
+
+from .many import open_many, progress  # noqa: E402,F401  (many runs over Dask)

@@ -1,13 +1,15 @@
 """wavtrex-batch: the converter or wavtrex-info over many files, as Dask tasks.
 
-    wavtrex-batch convert [--scheduler ADDRESS] [--workers N] [--output DIR] [--resume] FILE|GLOB...
-    wavtrex-batch info [--scheduler ADDRESS] [--workers N] FILE|GLOB...
+    wavtrex-batch convert [--scheduler ADDRESS] [--workers N] [--files-per-task N]
+                          [--output DIR] [--resume] FILE|GLOB...
+    wavtrex-batch info [--scheduler ADDRESS] [--workers N] [--files-per-task N] FILE|GLOB...
 
-Each file is one task, and each task runs the program in a fresh process (the
+Each task takes a group of files (Dask's cost per task is paid per group)
+and runs the program on each in turn, in a fresh process per file (the
 converter may end its process on a damaged file). Without --scheduler the
-tasks run on a LocalCluster of this machine; with it, on the workers of a
-running Dask scheduler, which must see the files and the programs at the same
-paths.
+tasks run on a LocalCluster of threads in this process, started while the
+files are listed; with it, on the workers of a running Dask scheduler, which
+must see the files and the programs at the same paths.
 """
 import argparse
 import glob
@@ -17,11 +19,17 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from concurrent.futures import ThreadPoolExecutor
 from typing import Dict, List, Optional, Tuple
+
+from ._tasks import Bar, groups
 
 CURVE_LIST = "wavtrex.curlist"
 REFUSED = "Unable to complete conversion."
 WORK_PREFIX = ".wavtrex-batch-"  # an attempt's working folder, inside the output folder
+# What a group of files aims at: seconds of converting, at the converter's
+# rate on a binary file (wavtrex-info's groups take less).
+GROUP_SECONDS, CONVERT_RATE = 0.5, 50e6
 
 _pdeathsig: Optional[List[str]] = None
 
@@ -55,9 +63,19 @@ def _launcher() -> List[str]:
     return _pdeathsig
 
 
+def _environment() -> Dict[str, str]:
+    """This process's environment without what Dask's nanny sets for the
+    Python of its workers: MALLOC_TRIM_THRESHOLD_ would make the converter
+    hand its memory back after every piece and fault it in again (half as
+    fast again on a busy machine)."""
+    import dask
+    nanny = dask.config.get("distributed.nanny.pre-spawn-environ", {}) or {}
+    return {k: v for k, v in os.environ.items() if k not in nanny}
+
+
 def _run(command: List[str], cwd: Optional[str] = None) -> Tuple[int, bytes, bytes]:
     proc = subprocess.run(_launcher() + command, cwd=cwd, stdin=subprocess.DEVNULL,
-                          capture_output=True)
+                          capture_output=True, env=_environment())
     return proc.returncode, proc.stdout, proc.stderr
 
 
@@ -113,6 +131,28 @@ def convert_one(path: str, folder: str, converter: str) -> Tuple[str, str]:
         shutil.rmtree(work, ignore_errors=True)
 
 
+def convert_group(items: List[Tuple[str, str]], converter: str, since: float) -> List:
+    """convert_one on each (path, folder) in turn. A group run again after
+    its worker died passes over the files it converted before: their curve
+    lists were written after since, when the batch started. Runs on a worker."""
+    results = []
+    for path, folder in items:
+        listed = os.path.join(output_name(path, folder), CURVE_LIST)
+        try:
+            if os.path.getmtime(listed) > since:
+                results.append(("converted", ""))
+                continue
+        except OSError:
+            pass
+        results.append(convert_one(path, folder, converter))
+    return results
+
+
+def info_group(items: List[Tuple[str, str]], program: str) -> List[Dict]:
+    """info_one on each (path, name shown) in turn. Runs on a worker."""
+    return [info_one(path, shown, program) for path, shown in items]
+
+
 def info_one(path: str, shown: str, program: str) -> Dict:
     """wavtrex-info --json on path: its record for the file, or one saying
     why there is none. Runs on a worker."""
@@ -156,31 +196,26 @@ def mirrored(path: str, output: str) -> str:
     return os.path.normpath(os.path.join(os.path.abspath(output), relative))
 
 
-def output_folder(path: str, output: str) -> str:
-    """Where the converter run from mirrored(path) writes: the file name
+def output_name(path: str, folder: str) -> str:
+    """Where the converter run in folder writes for path: the file name
     without its last extension."""
-    return os.path.join(mirrored(path, output), os.path.splitext(os.path.basename(path))[0])
+    return os.path.join(folder, os.path.splitext(os.path.basename(path))[0])
 
 
-class Progress:
-    """A bar on standard error when it is a terminal; nothing otherwise."""
+def output_folder(path: str, output: str) -> str:
+    return output_name(path, mirrored(path, output))
 
-    def __init__(self, total: int, what: str) -> None:
-        self.total, self.done, self.what = total, 0, what
-        self.shown = total > 0 and sys.stderr.isatty()
-        self.step()
 
-    def step(self, count: int = 0) -> None:
-        self.done += count
-        if self.shown:
-            filled = 30 * self.done // self.total
-            sys.stderr.write(f"\r[{'#' * filled}{' ' * (30 - filled)}] "
-                             f"{self.done}/{self.total} {self.what}")
-            sys.stderr.flush()
-
-    def close(self) -> None:
-        if self.shown:
-            sys.stderr.write("\n")
+def clock(folder: str) -> float:
+    """The time now by the clock of folder's file system (a shared one's
+    server may differ from this host), which stamps the files written there."""
+    os.makedirs(folder, exist_ok=True)
+    fd, path = tempfile.mkstemp(prefix=WORK_PREFIX, dir=folder)
+    try:
+        return os.fstat(fd).st_mtime
+    finally:
+        os.close(fd)
+        os.remove(path)
 
 
 def connect(args):
@@ -194,32 +229,63 @@ def connect(args):
                          f"python3-distributed): {error}") from error
     if args.scheduler:
         return Client(args.scheduler, timeout="30s"), None
+    # One worker of a thread per file at once, in this process: the programs
+    # run in processes of their own, and worker processes take seconds to start.
     workers = args.workers or os.cpu_count() or 1
-    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+    cluster = LocalCluster(n_workers=1, threads_per_worker=workers, processes=False,
                            dashboard_address=":0", silence_logs=logging.ERROR)
     return Client(cluster), cluster
 
 
-def run_tasks(client, function, arguments: List[tuple], what: str, lost) -> List:
-    """function(*a) for every a as Dask tasks, results in the order given;
-    lost(a, reason) stands for the result of a task Dask gave up on (its
-    workers kept dying)."""
+class Cluster:
+    """The Client of connect(args), connecting from the start in the
+    background (a LocalCluster takes a second or two) while the files are
+    listed; closed at the end of a with block."""
+
+    def __init__(self, args) -> None:
+        self.pool = ThreadPoolExecutor(1)
+        self.started = self.pool.submit(connect, args)
+
+    def __enter__(self) -> "Cluster":
+        return self
+
+    def client(self):
+        return self.started.result()[0]
+
+    def __exit__(self, *exc) -> None:
+        try:
+            client, cluster = self.started.result()
+            client.close()
+            if cluster is not None:
+                cluster.close()
+        finally:
+            self.pool.shutdown()
+
+
+def run_groups(client, function, items: List[tuple], extra: tuple, size: int, lost) -> List:
+    """function(group, *extra) as one Dask task per group of items (group
+    size `size`, or 0 for about GROUP_SECONDS of work from the files'
+    sizes), each giving a result per item; the results in the order given.
+    lost(item, reason) stands for the result of an item whose task Dask gave
+    up on (its workers kept dying). The bar counts the files done."""
     from distributed import as_completed
-    futures = [client.submit(function, *a, pure=False) for a in arguments]
-    order = {f.key: i for i, f in enumerate(futures)}
-    results: List = [None] * len(futures)
-    progress = Progress(len(futures), what)
+    parts = groups(items, [item[0] for item in items], GROUP_SECONDS, CONVERT_RATE,
+                   sum(client.nthreads().values()), size)
+    futures = [client.submit(function, part, *extra, pure=False) for part in parts]
+    order = {f.key: k for k, f in enumerate(futures)}
+    results: List = [None] * len(parts)
+    bar = Bar(len(items), "files")
     try:
         for future in as_completed(futures):
-            i = order[future.key]
+            k = order[future.key]
             try:
-                results[i] = future.result()
-            except Exception as error:  # noqa: BLE001  (any task failure is the file's)
-                results[i] = lost(arguments[i], f"{type(error).__name__}: {error}")
-            progress.step(1)
+                results[k] = future.result()
+            except Exception as error:  # noqa: BLE001  (any task failure is its files')
+                results[k] = [lost(item, f"{type(error).__name__}: {error}") for item in parts[k]]
+            bar.step(len(parts[k]))
     finally:
-        progress.close()
-    return results
+        bar.close()
+    return [result for part in results for result in part]
 
 
 def plan_conversions(files: List[str], output: str, resume: bool):
@@ -246,36 +312,39 @@ def plan_conversions(files: List[str], output: str, resume: bool):
     return todo, refused, fresh
 
 
+def convert_all(client, args, todo: List[Tuple[str, str]]) -> Optional[List]:
+    """The outcome of each (file, folder) of todo; None without a converter."""
+    converter = client.submit(find_program, "wavtrex", args.converter, "WAVTREX_BINARY",
+                              pure=False).result()
+    if converter is None:
+        print("wavtrex-batch: no converter program: --converter, WAVTREX_BINARY, the "
+              "build or install beside the package and PATH give none", file=sys.stderr)
+        return None
+    since = clock(args.output)
+    results = run_groups(client, convert_group, [(os.path.abspath(p), f) for p, f in todo],
+                         (converter, since), args.files_per_task or 0,
+                         lambda item, why: ("failed", why))
+    # What a killed worker's attempt left (its converter dies with it).
+    for folder in {f for _, f in todo}:
+        for stale in glob.glob(os.path.join(glob.escape(folder), WORK_PREFIX + "*")):
+            shutil.rmtree(stale, ignore_errors=True)
+    return results
+
+
 def convert(args) -> int:
-    files, empty = expand(args.files)
-    for pattern in empty:
-        print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
-    todo, refused, fresh = plan_conversions(files, args.output, args.resume)
-    for path, reason in refused:
-        print(f"wavtrex-batch: {path} refused: {reason}", file=sys.stderr)
+    with Cluster(args) as cluster:
+        files, empty = expand(args.files)
+        for pattern in empty:
+            print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
+        todo, refused, fresh = plan_conversions(files, args.output, args.resume)
+        for path, reason in refused:
+            print(f"wavtrex-batch: {path} refused: {reason}", file=sys.stderr)
+        results = convert_all(cluster.client(), args, todo) if todo else []
+    if results is None:
+        return 2
     outcomes = {"converted": [], "refused": list(refused), "failed": []}
-    if todo:
-        client, cluster = connect(args)
-        try:
-            converter = client.submit(find_program, "wavtrex", args.converter,
-                                      "WAVTREX_BINARY", pure=False).result()
-            if converter is None:
-                print("wavtrex-batch: no converter program: --converter, WAVTREX_BINARY, the "
-                      "build or install beside the package and PATH give none", file=sys.stderr)
-                return 2
-            results = run_tasks(client, convert_one,
-                                [(os.path.abspath(p), f, converter) for p, f in todo],
-                                "files", lambda a, why: ("failed", why))
-            # What a killed worker's attempt left (its converter dies with it).
-            for folder in {f for _, f in todo}:
-                for stale in glob.glob(os.path.join(glob.escape(folder), WORK_PREFIX + "*")):
-                    shutil.rmtree(stale, ignore_errors=True)
-        finally:
-            client.close()
-            if cluster is not None:
-                cluster.close()
-        for (path, _), (outcome, message) in zip(todo, results):
-            outcomes[outcome].append((path, message))
+    for (path, _), (outcome, message) in zip(todo, results):
+        outcomes[outcome].append((path, message))
     for kind in ("refused", "failed"):
         for path, message in outcomes[kind][len(refused) if kind == "refused" else 0:]:
             print(f"wavtrex-batch: {path} {kind}: {' | '.join(message.splitlines())}",
@@ -288,26 +357,22 @@ def convert(args) -> int:
 
 
 def info(args) -> int:
-    files, empty = expand(args.files)
-    for pattern in empty:
-        print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
-    records = []
-    if files:
-        client, cluster = connect(args)
-        try:
+    with Cluster(args) as cluster:
+        files, empty = expand(args.files)
+        for pattern in empty:
+            print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
+        records = []
+        if files:
+            client = cluster.client()
             program = client.submit(find_program, "wavtrex-info", args.info, "WAVTREX_INFO",
                                     pure=False).result()
             if program is None:
                 print("wavtrex-batch: no wavtrex-info program: --info, WAVTREX_INFO, the "
                       "build or install beside the package and PATH give none", file=sys.stderr)
                 return 2
-            records = run_tasks(client, info_one,
-                                [(os.path.abspath(p), p, program) for p in files], "files",
-                                lambda a, why: {"file": a[1], "ok": False, "error": why})
-        finally:
-            client.close()
-            if cluster is not None:
-                cluster.close()
+            records = run_groups(client, info_group, [(os.path.abspath(p), p) for p in files],
+                                 (program,), args.files_per_task or 0,
+                                 lambda item, why: {"file": item[1], "ok": False, "error": why})
     sys.stdout.write("[\n" + ",\n".join(json.dumps(r) for r in records) + "\n]\n")
     return 1 if empty or not all(r.get("ok") for r in records) else 0
 
@@ -322,7 +387,10 @@ def main(argv: Optional[List[str]] = None) -> int:
     both.add_argument("--scheduler", metavar="ADDRESS",
                       help="a running Dask scheduler (tcp://host:8786); else a LocalCluster")
     both.add_argument("--workers", type=int, metavar="N",
-                      help="the LocalCluster's worker processes (default: one per core)")
+                      help="files the LocalCluster works on at once (default: one per core)")
+    both.add_argument("--files-per-task", type=int, metavar="N",
+                      help="files each task takes (default: about half a second of "
+                           "converting, from their sizes)")
     both.add_argument("files", nargs="+", metavar="FILE|GLOB",
                       help="waveform files, or patterns (quoted; ** descends into folders)")
     run = commands.add_parser("convert", parents=[both],
@@ -339,8 +407,9 @@ def main(argv: Optional[List[str]] = None) -> int:
     args = parser.parse_args(argv)
     if args.scheduler and args.workers:
         parser.error("--workers is for the LocalCluster; a running scheduler has its own")
-    if args.workers is not None and args.workers < 1:
-        parser.error("--workers needs at least 1")
+    for option in ("workers", "files_per_task"):
+        if getattr(args, option) is not None and getattr(args, option) < 1:
+            parser.error(f"--{option.replace('_', '-')} needs at least 1")
     return convert(args) if args.command == "convert" else info(args)
 
 

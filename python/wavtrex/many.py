@@ -3,75 +3,101 @@
     ds = wavtrex.open_many("mc/run*.tr0", ["v(out)", "i(vdd)"])
     spread = ds["v(out)"].std("run").compute()
 
-Every file becomes one chunk along a "run" dimension. Building the Dataset
-opens each file's header in a Dask task (to learn its sweeps and signal
-types); the values are read only when something is computed, each file by
-one task, with the selective read, so a worker holds the asked signals of
-the files it is reading and nothing else.
+The runs are read in groups, one Dask task per group of about 100 ms of
+reading: Dask's cost per task is more than a small run takes to read.
+Building the Dataset opens only the first file, for what the graph must know
+beforehand (the values' types, the sweeps and, without an axis, the
+independent values); the values are read only when something is computed,
+each file once by one task that checks its header against the first's and
+reads the asked signals with the selective read, so a worker holds the asked
+signals of its group of files and nothing else.
 """
 import glob
-import operator
 import os
-from typing import Iterable, List, Sequence, Union
+from dataclasses import dataclass
+from typing import Dict, Iterable, List, NamedTuple, Optional, Sequence, Union
 
 import numpy as np
 
-import wavtrex
+from ._frames import axis as axis_of
+from ._tasks import FileGroup, files_read, groups, progress  # noqa: F401  (wavtrex.progress)
 
-_COMPLEX_KIND = 10  # the reader's kind of a complex signal
+# What a task aims at: seconds of reading, at about the rate of a read of a
+# cached binary file (from a disk the tasks take longer). A task of one run
+# hands on the arrays read, without a copy.
+_TASK_SECONDS, _READ_RATE = 0.1, 1e9
 
 
+class _Header(NamedTuple):
+    """What every run must share with the first, and the names it stores."""
+    stored: list            # the stored names the signals resolve to
+    sweeps: int             # 0 when the file is not swept
+    parameters: List[str]   # the sweep parameters' names
+    independent: str
+
+
+@dataclass(frozen=True)
 class _Plan:
-    """What every read task needs besides its path; a key of its own in the
+    """What every read task needs besides its files: a key of its own in the
     graph, so the axis travels to each worker once and not with every task."""
-
-    def __init__(self, signals, names, dtypes, sweeps, parameters, axis, reference, ref_path):
-        self.signals = signals        # as asked (each file resolves them itself)
-        self.names = names            # the variables' names
-        self.dtypes = dtypes
-        self.sweeps = sweeps          # 0 when the files are not swept
-        self.parameters = parameters  # sweep parameter names
-        self.axis = axis              # interpolate onto it, or None
-        self.reference = reference    # without axis: the independent values all runs share
-        self.ref_path = ref_path
+    signals: List[str]      # as asked, one per stored signal (each file resolves them)
+    names: List[str]        # the variables' names: the first file's stored names
+    dtypes: list            # the variables' types, as the first file reads
+    first: _Header
+    ref_path: str
+    axis: Optional[np.ndarray]       # interpolate onto it, or None
+    reference: Optional[np.ndarray]  # without axis: the independent values all runs share
+    dtype: object           # as asked of read(); None for what each file stores
 
 
-def _header(paths: Sequence[str], signals: List[str], reference: bool = False):
-    """Per path: (stored names, dtypes, sweep count, swept, parameters,
-    independent name), or the error that makes it unusable; with reference,
-    also the independent values of the first usable file (see _reference)."""
-    out, axis = [], None
+class _Chunk(NamedTuple):
+    """A task's result: arrays of its runs (run, [sweep,] X) per variable and
+    (run, [sweep]) per sweep parameter, and each run's error ("" for none)."""
+    values: Dict[str, np.ndarray]
+    parameters: Dict[str, np.ndarray]
+    errors: np.ndarray
+
+
+def _open(path: str):
+    from . import open as open_file  # the package imports this module: not at import time
+    return open_file(path)
+
+
+def _header(wf, signals: List[str]) -> _Header:
+    swept = bool(wf.sweep_parameters) or wf.sweep_count > 1
+    return _Header(wf._resolve(signals), max(wf.sweep_count, 1) if swept else 0,
+                   list(wf.sweep_parameters), axis_of(wf)[0])
+
+
+def _read(wf, stored, dtype):
+    return wf.read(stored, dtype=dtype)
+
+
+def _reason(path: str, error: BaseException) -> str:
+    """"path: reason", naming path once."""
+    if isinstance(error, OSError) and error.strerror:
+        return f"{path}: {error.strerror}"
+    text = str(error.args[0]) if isinstance(error, KeyError) and error.args else str(error)
+    return text if path in text else f"{path}: {text}"
+
+
+def _first(paths: List[str], signals: List[str], skip: bool, dtype):
+    """The first of paths that reads: (path, header, its values' types,
+    its independent values). With skip, the paths before it that fail are
+    passed over (their tasks will give their reasons)."""
+    reasons = []
     for path in paths:
         try:
-            with wavtrex.open(path) as wf:
-                stored = wf._resolve(signals)
-                types = wf.signal_types
-                dtypes = [np.complex64 if types[n].kind == _COMPLEX_KIND else np.float32
-                          for n in stored]
-                swept = bool(wf.sweep_parameters) or wf.sweep_count > 1
-                header = (stored, dtypes, max(wf.sweep_count, 1), swept,
-                          list(wf.sweep_parameters), wf.independent or "index")
-            if reference and axis is None:
-                axis = _reference(path, signals)
-            out.append(header)
+            with _open(path) as wf:
+                header = _header(wf, signals)
+                sweep = _read(wf, header.stored, dtype)[0]
+            dtypes = [sweep[n].dtype for n in header.stored]
+            return path, header, dtypes, np.asarray(sweep.axes[header.stored[0]])
         except (OSError, KeyError, ValueError) as error:
-            out.append(error)
-    return out, axis
-
-
-def _reason(error: BaseException) -> str:
-    if isinstance(error, KeyError) and error.args:
-        return str(error.args[0])
-    if isinstance(error, OSError) and error.strerror:
-        return error.strerror
-    return str(error)
-
-
-def _reference(path: str, signals: List[str]):
-    """The independent values of path's first sweep."""
-    with wavtrex.open(path) as wf:
-        sweep = wf.read(wf._resolve(signals[:1]))[0]
-    return np.asarray(next(iter(sweep.axes.values())))
+            if not skip:
+                raise
+            reasons.append(_reason(path, error))
+    raise ValueError("open_many: no file could be read: " + "; ".join(reasons))
 
 
 def _interpolate(axis, x, y):
@@ -88,41 +114,88 @@ def _interpolate(axis, x, y):
     return np.interp(axis, x, y, np.nan, np.nan)
 
 
-def _read_run(path: str, plan: _Plan, skip: bool):
-    """One run's values, shaped (1, [sweep,] points) per variable; a failed
-    read raises (naming path), or with skip gives NaN and its reason."""
-    width = len(plan.axis) if plan.axis is not None else len(plan.reference)
-    shape = (1, plan.sweeps, width) if plan.sweeps else (1, width)
-    out = {n: np.full(shape, np.nan, dtype) for n, dtype in zip(plan.names, plan.dtypes)}
-    out.update({p: np.full(shape[:-1], np.nan, np.float32) for p in plan.parameters})
-    out[""] = np.array([""], dtype=object)
-    try:
-        with wavtrex.open(path) as wf:
-            stored = wf._resolve(plan.signals)
-            sweeps = wf.read(stored)
-        for s, sweep in enumerate(sweeps[:max(plan.sweeps, 1)]):
-            at = (0, s) if plan.sweeps else (0,)
-            for name, real in zip(plan.names, stored):
-                x, y = sweep.axes[real], sweep[real]
-                if plan.axis is not None:
-                    out[name][at] = _interpolate(plan.axis, x, y)
-                elif not np.array_equal(x, plan.reference):
-                    raise ValueError(
-                        f"{path}: its independent values differ from those of "
-                        f"{plan.ref_path} (sweep {s}, signal {real!r}); give open_many "
-                        f"an axis to interpolate the runs onto")
-                else:
-                    out[name][at] = y
-            for k, parameter in enumerate(plan.parameters):
-                if sweep.sweep_values is not None and k < len(sweep.sweep_values):
-                    out[parameter][at] = sweep.sweep_values[k]
-    except (OSError, KeyError, ValueError) as error:
-        if not skip:
-            raise
-        for name in plan.names:
-            out[name][...] = np.nan
-        out[""][0] = f"{path}: {_reason(error)}"
-    return out
+def _fit(path: str, plan: _Plan, s: int, stored, x, y, dtype):
+    """y (signal stored of sweep s) as the Dataset holds it: on the axis, or
+    checked against the first run's independent values; of the first run's type."""
+    if np.iscomplexobj(y) and np.dtype(dtype).kind != "c":
+        raise ValueError(f"{path}: {stored!r} is complex, but real in {plan.ref_path}")
+    if plan.axis is not None:
+        y = _interpolate(plan.axis, x, y)
+    elif not np.array_equal(x, plan.reference):
+        raise ValueError(f"{path}: its independent values differ from those of {plan.ref_path} "
+                         f"(sweep {s}, signal {stored!r}); give open_many an axis to "
+                         f"interpolate the runs onto")
+    return np.asarray(y, dtype)  # the array read itself when it has the type
+
+
+def _sweeps(header: _Header) -> str:
+    if not header.sweeps:
+        return "not swept"
+    return f"{header.sweeps} sweeps of {', '.join(header.parameters) or 'no parameter'}"
+
+
+def _read_run(path: str, plan: _Plan):
+    """path's values as the Dataset holds them, after checking its header:
+    per variable an array ([sweep,] X), per sweep parameter one ([sweep])."""
+    first = plan.first
+    with _open(path) as wf:
+        header = _header(wf, plan.signals)
+        if (header.sweeps, header.parameters) != (first.sweeps, first.parameters):
+            raise ValueError(f"{path}: {_sweeps(header)}, but {plan.ref_path}: {_sweeps(first)}")
+        sweeps = _read(wf, header.stored, plan.dtype)[:max(first.sweeps, 1)]
+    lacking = max(first.sweeps, 1) - len(sweeps)  # sweeps the file ends before: NaN
+    values = {}
+    for name, stored, dtype in zip(plan.names, header.stored, plan.dtypes):
+        rows = [_fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], dtype)
+                for s, sweep in enumerate(sweeps)]
+        rows += [np.full(_width(plan), np.nan, dtype)] * lacking
+        values[name] = np.stack(rows) if first.sweeps else rows[0]
+    parameters = {p: np.array([sweep.sweep_values[k] if sweep.sweep_values is not None and
+                               k < len(sweep.sweep_values) else np.nan for sweep in sweeps] +
+                              [np.nan] * lacking) for k, p in enumerate(first.parameters)}
+    return values, parameters
+
+
+def _width(plan: _Plan) -> int:
+    return len(plan.axis if plan.axis is not None else plan.reference)
+
+
+def _failed_run(plan: _Plan):
+    """_read_run's arrays for a run that failed: NaN."""
+    first = plan.first
+    inner = (first.sweeps, _width(plan)) if first.sweeps else (_width(plan),)
+    return ({n: np.full(inner, np.nan, t) for n, t in zip(plan.names, plan.dtypes)},
+            {p: np.full(inner[:-1], np.nan) for p in first.parameters})
+
+
+def _read_chunk(files: FileGroup, plan: _Plan, skip: bool) -> _Chunk:
+    """One task: its files' values; a file that fails raises (naming it),
+    or with skip gives NaN and its reason. Each run is copied into the
+    chunk as soon as read, so the reader's memory serves the next; a chunk
+    of one run is the arrays read."""
+    count, parts = len(files.paths), None
+    errors = np.full(count, "", dtype=object)
+    for row, path in enumerate(files.paths):
+        try:
+            run = _read_run(path, plan)
+        except (OSError, KeyError, ValueError) as error:
+            if not skip:
+                raise
+            run = _failed_run(plan)
+            errors[row] = _reason(path, error)
+        files_read(1)
+        if count == 1:
+            return _Chunk(*[{n: a[None] for n, a in part.items()} for part in run], errors)
+        parts = parts or [{n: np.empty((count,) + a.shape, a.dtype) for n, a in part.items()}
+                          for part in run]
+        for into, part in zip(parts, run):
+            for name, array in part.items():
+                into[name][row] = array
+    return _Chunk(*parts, errors)
+
+
+def _part(chunk: _Chunk, part: str, name: str):
+    return chunk.errors if part == "errors" else getattr(chunk, part)[name]
 
 
 def _expand(paths: Union[str, "os.PathLike[str]", Iterable]) -> List[str]:
@@ -135,24 +208,111 @@ def _expand(paths: Union[str, "os.PathLike[str]", Iterable]) -> List[str]:
     return [os.fspath(p) for p in paths]
 
 
-def _compute(client, tasks):
-    import dask
+def _arguments(paths, signals, errors: str, files_per_chunk: Optional[int]):
+    """open_many's paths (absolute) and signals (a list), once checked."""
+    from ._frames import _need
+    _need("dask.array", "python3-dask", "open_many")
+    _need("xarray", "python3-xarray", "open_many")
+    if errors not in ("raise", "skip"):
+        raise ValueError(f"errors must be 'raise' or 'skip', not {errors!r}")
+    if files_per_chunk is not None and files_per_chunk < 1:
+        raise ValueError("files_per_chunk must be at least 1")
+    signals = [signals] if isinstance(signals, str) else list(signals)
+    if not signals:
+        raise ValueError("open_many needs at least one signal name")
+    paths = [os.path.abspath(p) for p in _expand(paths)]
+    if not paths:
+        raise ValueError("open_many needs at least one file")
+    return paths, signals
+
+
+def _plan(paths: List[str], signals: List[str], axis, skip: bool, dtype, client) -> _Plan:
+    """The plan of the read tasks, from the first file that reads (on a
+    worker with a client: the files may be on the workers' file system)."""
     if client is not None:
-        return client.gather(client.compute(list(tasks)))
-    return list(dask.compute(*tasks))
+        first = client.submit(_first, paths, signals, skip, dtype, pure=False).result()
+    else:
+        first = _first(paths, signals, skip, dtype)
+    ref_path, header, dtypes, reference = first
+    # Two names for one signal (forgiven, or given twice) read it once.
+    once = [k for k, n in enumerate(header.stored) if header.stored.index(n) == k]
+    if axis is not None:
+        axis, reference = np.asarray(axis, dtype=np.float64), None
+        if axis.ndim != 1:
+            raise ValueError("axis must be one-dimensional")
+    return _Plan([signals[k] for k in once], [header.stored[k] for k in once],
+                 [dtypes[k] for k in once], header, ref_path, axis, reference, dtype)
+
+
+def _dataset(plan: _Plan, chunks: List[List[str]], skip: bool):
+    """The lazy Dataset: one read task per chunk of runs, and each variable
+    a blockwise map picking its part of the reads, which Dask fuses with
+    what is computed next."""
+    import dask
+    import dask.array as da
+    import xarray as xr
+    from dask.highlevelgraph import HighLevelGraph
+
+    token = dask.base.tokenize(chunks, plan.signals, plan.axis, plan.reference, plan.dtype, skip)
+    plan_key, read_name = f"wavtrex-plan-{token}", f"wavtrex-read-{token}"
+    reads = {plan_key: plan}
+    reads.update({(read_name, i): (_read_chunk, FileGroup(c), plan_key, skip)
+                  for i, c in enumerate(chunks)})
+    runs = da.Array(HighLevelGraph({read_name: reads}, {read_name: set()}), read_name,
+                    ((1,) * len(chunks),), dtype=object, meta=np.empty((0,), dtype=object))
+    first, width = plan.first, _width(plan)
+    inner = ((first.sweeps,), (width,)) if first.sweeps else ((width,),)
+    run_chunks = (tuple(len(c) for c in chunks),)
+
+    def lazy(part, name, dtype, chunks):
+        return runs.map_blocks(_part, part, name, name=f"wavtrex-{part}-{name}-{token}",
+                               new_axis=list(range(1, 1 + len(chunks))),
+                               chunks=run_chunks + chunks, dtype=dtype,
+                               meta=np.empty((0,) * (1 + len(chunks)), dtype=dtype))
+
+    dims = ("run", "sweep", first.independent) if first.sweeps else ("run", first.independent)
+    data = {n: xr.Variable(dims, lazy("values", n, t, inner))
+            for n, t in zip(plan.names, plan.dtypes)}
+    coords = {"run": ("run", [p for c in chunks for p in c]),
+              "error": ("run", lazy("errors", "", object, ())),
+              first.independent: (first.independent,
+                                  plan.axis if plan.axis is not None else plan.reference)}
+    if first.sweeps:
+        coords["sweep"] = ("sweep", np.arange(first.sweeps))
+        coords.update({p: (("run", "sweep"), lazy("parameters", p, np.float64, inner[:1]))
+                       for p in first.parameters})
+    ds = xr.Dataset(data, coords=coords)
+    if plan.axis is not None:
+        ds.attrs["interpolated"] = "linear, NaN outside each run's range"
+    return ds
+
+
+def _workers(client) -> int:
+    """The threads computing the tasks: the client's workers', or the
+    threaded scheduler's."""
+    if client is not None:
+        return sum(client.nthreads().values()) or 1
+    import dask
+    return dask.config.get("num_workers", None) or os.cpu_count() or 1
 
 
 def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
-              errors: str = "raise"):
+              errors: str = "raise", files_per_chunk: Optional[int] = None, dtype=None):
     """Many waveform files (one per run) as one lazy xarray.Dataset.
 
     paths is a list of paths or a glob pattern ("**" descends into folders);
     the runs keep its order (a pattern's matches are sorted). signals names
     the signals to read (forgiving names, as for Waveform.read); each becomes
-    a variable of Dask arrays with dimensions ("run", [ "sweep",] X), one chunk
-    per file, X named after the independent variable. The "run" coordinate
-    holds the paths; swept files add "sweep" and a (run, sweep) coordinate
-    per sweep parameter.
+    a variable of Dask arrays with dimensions ("run", [ "sweep",] X), X named
+    after the independent variable. The "run" coordinate holds the paths;
+    swept files add "sweep" and a (run, sweep) coordinate per sweep parameter.
+    Each chunk of "run" is one Dask task reading its files one after another:
+    files_per_chunk of them, or by default about 100 ms of reading (from the
+    files' sizes), at most an eighth of each worker's share.
+
+    dtype is passed to Waveform.read (None: what the files store); every
+    variable has the type of the first file's values (a later run's are
+    cast to it; a complex one where the first is real is that run's error).
 
     With axis (an array), every run is interpolated onto it on the worker that
     reads it: linearly, real and imaginary parts apart, NaN outside the run's
@@ -160,105 +320,21 @@ def open_many(paths, signals: Union[str, Sequence[str]], axis=None, client=None,
     first file (read at once: they are the X coordinate), and computing a run
     that differs raises a ValueError naming it.
 
-    The headers are read at once, in Dask tasks: a file that cannot be opened
-    or lacks a signal raises its error, naming the path (errors="raise"), or
-    is left out and listed in the Dataset's "skipped" attribute as "path:
-    reason" (errors="skip"). A file that opens but fails to read is found only
-    when computed: it raises, or with errors="skip" its run is NaN (which
-    xarray's reductions skip) and the "error" coordinate gives the reason.
+    Only the first file is read at once (its error raises here; with
+    errors="skip", the first that reads). Every other is opened when
+    computed, by the task that reads it, and checked against the first (its
+    sweeps and parameters): a file that fails raises its error, naming the
+    path, or with errors="skip" its run is NaN (which xarray's reductions
+    skip) and the "error" coordinate gives "path: reason".
 
-    client, a dask.distributed Client, runs the header tasks; the values are
-    computed by whatever scheduler computes the Dataset (a Client makes itself
-    the default when created). Without one, Dask's default scheduler.
-    Needs dask and xarray (python3-dask, python3-xarray).
+    client, a dask.distributed Client, reads the first file on a worker and
+    sizes the chunks for its workers; the values are computed by whatever
+    scheduler computes the Dataset: Dask's threaded one by default (the read
+    releases the GIL), a Client once one is created. wavtrex.progress()
+    shows the files read. Needs dask and xarray (python3-dask, python3-xarray).
     """
-    from ._frames import _need
-    da = _need("dask.array", "python3-dask", "open_many")
-    xr = _need("xarray", "python3-xarray", "open_many")
-    import dask
-    from dask.highlevelgraph import HighLevelGraph
-
-    if errors not in ("raise", "skip"):
-        raise ValueError(f"errors must be 'raise' or 'skip', not {errors!r}")
-    skip = errors == "skip"
-    signals = [signals] if isinstance(signals, str) else list(signals)
-    if not signals:
-        raise ValueError("open_many needs at least one signal name")
-    paths = [os.path.abspath(p) for p in _expand(paths)]
-    if not paths:
-        raise ValueError("open_many needs at least one file")
-
-    # Headers in batches: one task per file would cost more than the header.
-    step = max(1, min(64, len(paths) // 16))
-    batches = [paths[i:i + step] for i in range(0, len(paths), step)]
-    # Without an axis the first batch also reads its first usable file's
-    # independent values: the coordinate every run must share.
-    results = _compute(client, [dask.delayed(_header, pure=True)(b, signals, axis is None and not k)
-                                for k, b in enumerate(batches)])
-    headers = [h for batch, _ in results for h in batch]
-    good, skipped, first = [], [], None
-    for path, header in zip(paths, headers):
-        if isinstance(header, BaseException):
-            if not skip:
-                raise header
-            skipped.append(f"{path}: {_reason(header)}")
-            continue
-        first = first or (path, header)
-        if header[2:5] != first[1][2:5]:
-            what = (f"{path}: {header[2]} sweeps of {header[4] or 'no parameter'}, "
-                    f"but {first[0]} has {first[1][2]} of {first[1][4] or 'no parameter'}")
-            if not skip:
-                raise ValueError(what)
-            skipped.append(what)
-            continue
-        good.append(path)
-    if first is None:
-        raise ValueError("open_many: no file could be opened: " + "; ".join(skipped))
-    ref_path, (stored, dtypes, sweeps, swept, parameters, independent) = first
-    # Two names for one signal (forgiven, or given twice) read it once.
-    once = [k for k, n in enumerate(stored) if stored.index(n) == k]
-    signals, names, dtypes = ([signals[k] for k in once], [stored[k] for k in once],
-                              [dtypes[k] for k in once])
-    sweeps = sweeps if swept else 0
-    if axis is not None:
-        axis = np.asarray(axis, dtype=np.float64)
-        if axis.ndim != 1:
-            raise ValueError("axis must be one-dimensional")
-        reference = None
-    elif ref_path in batches[0]:
-        reference = results[0][1]
-    else:
-        reference = _compute(client, [dask.delayed(_reference, pure=True)(ref_path, signals)])[0]
-    plan = _Plan(signals, names, dtypes, sweeps, parameters, axis, reference, ref_path)
-
-    token = dask.base.tokenize(good, signals, axis, reference, skip)
-    plan_key, read_name = f"wavtrex-plan-{token}", f"wavtrex-read-{token}"
-    reads = {plan_key: plan}
-    reads.update({(read_name, i): (_read_run, p, plan_key, skip) for i, p in enumerate(good)})
-    width = len(axis if axis is not None else reference)
-    inner = ((sweeps,), (width,)) if sweeps else ((width,),)
-
-    # An array of the runs' read results (dicts), and each part of them a
-    # blockwise map over it, which Dask fuses with what is computed next.
-    runs = da.Array(HighLevelGraph({read_name: reads}, {read_name: set()}), read_name,
-                    ((1,) * len(good),), dtype=object, meta=np.empty((0,), dtype=object))
-
-    def lazy(part, dtype, chunks):
-        return runs.map_blocks(operator.getitem, part, name=f"wavtrex-{part}-{token}",
-                               new_axis=list(range(1, 1 + len(chunks))),
-                               chunks=((1,) * len(good),) + chunks, dtype=dtype,
-                               meta=np.empty((0,) * (1 + len(chunks)), dtype=dtype))
-
-    dims = ("run", "sweep", independent) if sweeps else ("run", independent)
-    data = {n: xr.Variable(dims, lazy(n, dtype, inner)) for n, dtype in zip(names, dtypes)}
-    coords = {"run": ("run", good), "error": ("run", lazy("", object, ()))}
-    coords[independent] = (independent, axis if axis is not None else reference)
-    if sweeps:
-        coords["sweep"] = ("sweep", np.arange(sweeps))
-        coords.update({p: (("run", "sweep"), lazy(p, np.float32, inner[:1]))
-                       for p in parameters})
-    ds = xr.Dataset(data, coords=coords)
-    ds.attrs["skipped"] = skipped
-    if axis is not None:
-        ds.attrs["interpolated"] = "linear, NaN outside each run's range"
-    return ds
+    paths, signals = _arguments(paths, signals, errors, files_per_chunk)
+    plan = _plan(paths, signals, axis, errors == "skip", dtype, client)
+    chunks = groups(paths, paths, _TASK_SECONDS, _READ_RATE, _workers(client),
+                    files_per_chunk or 0)
+    return _dataset(plan, chunks, errors == "skip")
