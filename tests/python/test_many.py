@@ -74,8 +74,8 @@ def test_swept_runs_hold_the_values_read(tmp_path):
                   [[times * (i + s) for s in range(3)], [times * 0 + s for s in range(3)]],
                   sweeps=3) for i in range(4)]
     ds = wavtrex.open_many(paths, ["v(b)", "v(a)"])
-    assert ds["v(a)"].dims == ("run", "sweep", "TIME")
-    np.testing.assert_allclose(ds.TIME, times, rtol=1e-7)
+    assert ds["v(a)"].dims == ("run", "sweep", "time")
+    np.testing.assert_allclose(ds.time, times, rtol=1e-7)
     for r, path in enumerate(paths):
         for s, sweep in enumerate(wavtrex.read(path)):
             for name in ("v(a)", "v(b)"):
