@@ -292,9 +292,6 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
     return 1;
 }
 
-template <typename Values>
-using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
-
 // Reads the points of each sweep's block into the holders.
 template <typename Values>
 class BlockReader {
@@ -443,7 +440,7 @@ bool firstPointFurther(gzFile stream) {
         point.append(text).append("\n");
         ++taken;
     }
-    gzseek(stream, 0, SEEK_SET);
+    in.seek(0);
     return taken > 0 && startsDialectPoint(std::string_view(point).substr(2));
 }
 

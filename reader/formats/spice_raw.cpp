@@ -417,10 +417,11 @@ std::string namedParameter(SpiceSource& source) {
     const auto& plots = source.plots;
     const SourcePlot& a = plots[static_cast<size_t>(source.sweeps[0].plot)];
     const SourcePlot& b = plots[static_cast<size_t>(source.sweeps[1].plot)];
-    for (const auto& [name, value] : a.params) {
+    for (const auto& param : a.params) {
+        const std::string& name = param.first;
         auto other = std::find_if(b.params.begin(), b.params.end(),
                                   [&](const auto& q) { return q.first == name; });
-        if (other == b.params.end() || other->second == value) continue;
+        if (other == b.params.end() || other->second == param.second) continue;
         for (SourceSweep& sweep : source.sweeps) {
             sweep.parameter = NAN;
             for (const auto& q : plots[static_cast<size_t>(sweep.plot)].params) {

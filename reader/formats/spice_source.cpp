@@ -148,7 +148,7 @@ T* allocValues(size_t count) {
 
 template <typename Values>
 int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, Values* out) {
-    using Value = std::remove_pointer_t<std::remove_pointer_t<decltype(out->sweepValues)>>;
+    using Value = ValueOf<Values>;
     const size_t sweeps = source.sweeps.size();
     const SourcePlot& main = source.plots[static_cast<size_t>(source.sweeps[0].plot)];
     const bool imaginary = out->imag != nullptr && main.complex;
