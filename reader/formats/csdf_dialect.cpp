@@ -282,8 +282,10 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
             const bool same = !plot.params.empty() && plot.params[0].first == paramName;
             parameter = same ? plot.params[0].second : NAN;
         }
-        if (plot.points > static_cast<int64_t>(UINT32_MAX))
+        if (plot.points > static_cast<int64_t>(UINT32_MAX)) {
+            source.sweeps.clear();
             return fail(ds, blockLabel(b) + ": more points than a sweep holds");
+        }
         source.sweeps.push_back({static_cast<int32_t>(b), 0, plot.points, parameter});
     }
     source.timeAxis = false;

@@ -458,9 +458,10 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
     const std::string paramName = findSweeps(ds, source, m);
     if (paramName.empty()) return 0;
     for (const SourceSweep& sweep : source.sweeps) {
-        if (sweep.count > static_cast<int64_t>(UINT32_MAX))
-            return fail(ds, plotLabel(static_cast<size_t>(sweep.plot)) +
-                                ": more points than a sweep holds");
+        if (sweep.count <= static_cast<int64_t>(UINT32_MAX)) continue;
+        source.sweeps.clear();
+        return fail(
+            ds, plotLabel(static_cast<size_t>(sweep.plot)) + ": more points than a sweep holds");
     }
     const SourcePlot& plot = source.plots[m];
     ds->fileMode = plot.binary ? kModeBinary : kModeText;

@@ -71,7 +71,10 @@ int32_t defaultPlot(const SpiceSource& source) {
 int startSelection(WaveformDataset* ds, SpiceSource& source, int32_t plot) {
     if (plot < 0 || static_cast<size_t>(plot) >= source.plots.size())
         return reportFailure(ds, Failure::kNoSuchPlot, nullptr, plot);
+    // Until the plot is described, the dataset describes none: reads fail.
     clearVariables(ds);
+    ds->signalCount = 0;
+    ds->sweepCount = 0;
     source.sweeps.clear();
     for (SourcePlot& p : source.plots) p.firstSweep = -1;
     source.selected = plot;
