@@ -377,6 +377,7 @@ int readAxis(WaveformDataset* ds, const SpiceSource& source, size_t p, std::vect
     const size_t width = widthBytes(plot.widths[0]);
     const auto stride =
         static_cast<size_t>(plot.fastAccess ? static_cast<int64_t>(width) : rowBytes(plot));
+    if (stride == 0) return fail(ds, plotLabel(p) + " has no variables");
     const size_t perChunk = std::max<size_t>(1, kChunkBytes / stride);
     std::vector<unsigned char> bytes(perChunk * stride);
     for (int64_t done = 0; done < plot.points;) {
