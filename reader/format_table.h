@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <type_traits>
 
 #include "wfx.h"
 
@@ -18,6 +19,10 @@ using HeaderReader = int (*)(WaveformDataset*, const FormatEntry&);
 using DataReader = int (*)(WaveformDataset*, WaveformValues*, const FormatEntry&);
 // Reads every value into double holders, as DataReader does into floats.
 using DataReader64 = int (*)(WaveformDataset*, WaveformValues64*, const FormatEntry&);
+// The value type of a holder set: float for WaveformValues, double for
+// WaveformValues64; data readers serving both are templates over the set.
+template <typename Values>
+using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
 // Releases what the format's header reader left in the dataset.
 using FormatRelease = void (*)(WaveformDataset*);
 // Makes a plot of the file the one read (wfxSelectPlot); 1, or 0 after reporting.

@@ -286,9 +286,6 @@ int readCsdfHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
 
 namespace {
 
-template <typename Values>
-using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
-
 // The per-sweep arrays of one sweep, grown together.
 template <typename Values>
 struct CsdfSweepArrays {

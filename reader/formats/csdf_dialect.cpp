@@ -282,8 +282,10 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
             const bool same = !plot.params.empty() && plot.params[0].first == paramName;
             parameter = same ? plot.params[0].second : NAN;
         }
-        if (plot.points > static_cast<int64_t>(UINT32_MAX))
+        if (plot.points > static_cast<int64_t>(UINT32_MAX)) {
+            source.sweeps.clear();
             return fail(ds, blockLabel(b) + ": more points than a sweep holds");
+        }
         source.sweeps.push_back({static_cast<int32_t>(b), 0, plot.points, parameter});
     }
     source.timeAxis = false;
@@ -291,9 +293,6 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
         return reportFailure(ds, Failure::kOutOfMemory);
     return 1;
 }
-
-template <typename Values>
-using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
 
 // Reads the points of each sweep's block into the holders.
 template <typename Values>
@@ -443,7 +442,7 @@ bool firstPointFurther(gzFile stream) {
         point.append(text).append("\n");
         ++taken;
     }
-    gzseek(stream, 0, SEEK_SET);
+    in.seek(0);
     return taken > 0 && startsDialectPoint(std::string_view(point).substr(2));
 }
 

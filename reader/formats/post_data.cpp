@@ -47,11 +47,6 @@ T* allocSlots(int32_t slots) {
     return static_cast<T*>(std::calloc(static_cast<size_t>(slots), sizeof(T)));
 }
 
-// The value type of a holder set: float for WaveformValues, double for
-// WaveformValues64.
-template <typename Values>
-using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
-
 // Everything one read works with: the column layout of a row, the capacity
 // of the sweep being read, and its destinations.
 template <typename Values>

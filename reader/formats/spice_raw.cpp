@@ -377,6 +377,7 @@ int readAxis(WaveformDataset* ds, const SpiceSource& source, size_t p, std::vect
     const size_t width = widthBytes(plot.widths[0]);
     const auto stride =
         static_cast<size_t>(plot.fastAccess ? static_cast<int64_t>(width) : rowBytes(plot));
+    if (stride == 0) return fail(ds, plotLabel(p) + " has no variables");
     const size_t perChunk = std::max<size_t>(1, kChunkBytes / stride);
     std::vector<unsigned char> bytes(perChunk * stride);
     for (int64_t done = 0; done < plot.points;) {
@@ -417,10 +418,11 @@ std::string namedParameter(SpiceSource& source) {
     const auto& plots = source.plots;
     const SourcePlot& a = plots[static_cast<size_t>(source.sweeps[0].plot)];
     const SourcePlot& b = plots[static_cast<size_t>(source.sweeps[1].plot)];
-    for (const auto& [name, value] : a.params) {
+    for (const auto& param : a.params) {
+        const std::string& name = param.first;
         auto other = std::find_if(b.params.begin(), b.params.end(),
                                   [&](const auto& q) { return q.first == name; });
-        if (other == b.params.end() || other->second == value) continue;
+        if (other == b.params.end() || other->second == param.second) continue;
         for (SourceSweep& sweep : source.sweeps) {
             sweep.parameter = NAN;
             for (const auto& q : plots[static_cast<size_t>(sweep.plot)].params) {
@@ -457,9 +459,10 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
     const std::string paramName = findSweeps(ds, source, m);
     if (paramName.empty()) return 0;
     for (const SourceSweep& sweep : source.sweeps) {
-        if (sweep.count > static_cast<int64_t>(UINT32_MAX))
-            return fail(ds, plotLabel(static_cast<size_t>(sweep.plot)) +
-                                ": more points than a sweep holds");
+        if (sweep.count <= static_cast<int64_t>(UINT32_MAX)) continue;
+        source.sweeps.clear();
+        return fail(
+            ds, plotLabel(static_cast<size_t>(sweep.plot)) + ": more points than a sweep holds");
     }
     const SourcePlot& plot = source.plots[m];
     ds->fileMode = plot.binary ? kModeBinary : kModeText;

@@ -28,9 +28,6 @@ constexpr bool kHostSwapped = std::endian::native == std::endian::big;
 constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time
 constexpr size_t kCacheBytes = size_t{1} << 18;  // and decoded this much at a time
 
-template <typename Values>
-using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
-
 // Stores n values of column v, stride bytes apart from p on, at points k to
 // k + n - 1 of sweep s: one loop per width, so none branches per value.
 template <typename Values>

@@ -71,7 +71,10 @@ int32_t defaultPlot(const SpiceSource& source) {
 int startSelection(WaveformDataset* ds, SpiceSource& source, int32_t plot) {
     if (plot < 0 || static_cast<size_t>(plot) >= source.plots.size())
         return reportFailure(ds, Failure::kNoSuchPlot, nullptr, plot);
+    // Until the plot is described, the dataset describes none: reads fail.
     clearVariables(ds);
+    ds->signalCount = 0;
+    ds->sweepCount = 0;
     source.sweeps.clear();
     for (SourcePlot& p : source.plots) p.firstSweep = -1;
     source.selected = plot;
@@ -148,7 +151,7 @@ T* allocValues(size_t count) {
 
 template <typename Values>
 int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, Values* out) {
-    using Value = std::remove_pointer_t<std::remove_pointer_t<decltype(out->sweepValues)>>;
+    using Value = ValueOf<Values>;
     const size_t sweeps = source.sweeps.size();
     const SourcePlot& main = source.plots[static_cast<size_t>(source.sweeps[0].plot)];
     const bool imaginary = out->imag != nullptr && main.complex;

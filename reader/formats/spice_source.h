@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../format_table.h"
 #include "../wfx.h"
 
 // How one variable's values are stored in a binary plot.

@@ -311,6 +311,8 @@ TEST_F(SpiceTest, ValueTokens) {
             {with("1e-999"), "*0=1; 0=0"},
             {csdf + "1.2.3:1\n#;\n", badCsdf + "1.2.3:1\" is no value"},
             {csdf + "0x10:1\n#;\n", badCsdf + "0x10:1\" is no value"},
+            {csdf + "1e:1\n#;\n", badCsdf + "1e:1\" is no value"},
+            {csdf + "1.5abc:1\n#;\n", badCsdf + "1.5abc:1\" is no value"},
             {csdf + "1e309:1\n#;\n", "*0=inf"},
             {csdf + "-1e999:1\n#;\n", "*0=-inf"},
         },
