@@ -169,7 +169,7 @@ const char* wfxWords(uint32_t of, uint32_t code) {
         {kWordsAnalysis, kAnalysisDc, "DC sweep"},
         {kWordsAnalysis, kAnalysisOperatingPoint, "operating point"},
         {kWordsAnalysis, kAnalysisMeasureTable, "measurement table"},
-        {kWordsAnalysis, 0xFFFFFFFFu, "not set"},
+        {kWordsAnalysis, WFX_ANALYSIS_UNSET, "not set"},
         {kWordsReadEnding, kEndingComplete, "complete"},
         {kWordsReadEnding, kEndingNoEndMarker, "no end marker"},
         {kWordsReadEnding, kEndingRowCutShort, "last row cut short"},

@@ -69,7 +69,7 @@ enum FileMode {
 };
 #define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
 
-/* AnalysisKind: the analysisKind field (all ones when not set). */
+/* AnalysisKind: the analysisKind field (WFX_ANALYSIS_UNSET when not set). */
 enum AnalysisKind {
     kAnalysisTransient = 1,
     kAnalysisAc = 2,
@@ -77,6 +77,7 @@ enum AnalysisKind {
     kAnalysisOperatingPoint = 4,
     kAnalysisMeasureTable = 9
 };
+#define WFX_ANALYSIS_UNSET 0xFFFFFFFFu /* analysisKind before a header sets it */
 
 /* VariableKind: the kind field of a VariableRecord. */
 enum VariableKind {
@@ -87,6 +88,10 @@ enum VariableKind {
     kKindTaggedCode23 = 13, /* tagged record signal of type code 23 */
     kKindCompound = 16      /* compound sweep variable; typeCode is its TypeRecord index */
 };
+
+/* TypeCode: the simulator type codes of a node voltage and a branch current;
+ * readers of formats that tell only these apart give the rest kTypeOther. */
+enum TypeCode { kTypeVoltage = 1, kTypeCurrent = 8, kTypeOther = 78 };
 
 /* DatasetError: the lastError field. */
 enum DatasetError {
@@ -305,7 +310,7 @@ enum WordsOf {
 };
 
 /* A few words for a code, for reports: an open status, an analysis kind
- * ("not set" for all ones) or a read ending. NULL for a code that has none. */
+ * ("not set" for WFX_ANALYSIS_UNSET) or a read ending. NULL for a code that has none. */
 WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 
 /* The NUL-terminated name of a variable or type record. */

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kVoltageType = 1;
 constexpr std::size_t kBufferSize = 1 << 20;
 
 // Keeps the first failure of a stream's writes or close, with the system's
@@ -169,7 +168,7 @@ CurveFileJob::CurveFileJob(const WaveformDataset& ds, const std::string& name, i
     : name_(name), path_(path) {
     const int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + signal;
     if (ds.variables != nullptr && record >= 0 && record < ds.variableCount &&
-        ds.variables[record].typeCode != kVoltageType) {
+        ds.variables[record].typeCode != kTypeVoltage) {
         lines_.push_back({stdout, "Warning: values of " + name + " are not VOLTAGE."});
     }
     if (!refused && !refusesOutput(path)) file_ = openTemporary(path, temporary_);

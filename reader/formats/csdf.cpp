@@ -25,9 +25,6 @@ namespace {
 constexpr int kLineSize = kBoundedLineSize;
 constexpr size_t kVersionLength = 33;
 constexpr uint32_t kKindComplexOther = 12;  // also read as re/im
-constexpr uint32_t kTypeVoltage = 1;
-constexpr uint32_t kTypeCurrent = 8;
-constexpr uint32_t kTypeOther = 78;
 
 // First size of one sweep's arrays, in values. The estimate comes from the
 // file size, which for a compressed file is a guess (20 times its size), so it
