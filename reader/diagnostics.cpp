@@ -138,6 +138,11 @@ int reportFailure(WaveformDataset* ds, Failure failure, const char* detail, int 
     return 0;
 }
 
+void addReason(const char* words) {
+    const size_t used = std::strlen(lastReason);
+    std::snprintf(lastReason + used, sizeof lastReason - used, " %s.", words);
+}
+
 void clearMessage() {
     lastErrorText[0] = '\0';
     lastReason[0] = '\0';

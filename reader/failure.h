@@ -93,6 +93,11 @@ const FailureRow& failureRow(Failure failure);
 int reportFailure(WaveformDataset* ds, Failure failure, const char* detail = nullptr,
                   int number = 0);
 
+// Adds " <words>." to the reason of the latest failure, such as the system's
+// words for an errno ("... failed !! Permission denied."); the last-error
+// text stays as the failure's row made it.
+void addReason(const char* words);
+
 // Empties the last-error text and the reason.
 void clearMessage();
 

@@ -296,10 +296,11 @@ WFX_API int wfxClose(WaveformDataset* ds);
 WFX_API const char* wfxLastErrorText(void);
 
 /* This thread's reason for its latest failure, for reports: the message
- * stored in the last-error text or, where the format descriptions keep that
- * text silent (a format without a reader, a read of a format that has a
- * header only, a few header faults), the library's own words, such as
- * "measurement table: this format has a header only". Emptied by open. */
+ * stored in the last-error text, with the system's words after it where the
+ * system gave some ("... failed !! Permission denied."), or, where a failure
+ * leaves that text as it was (a format without a reader, a read of a format
+ * that has a header only, a few header faults), the library's own words, such
+ * as "measurement table: this format has a header only". Emptied by open. */
 WFX_API const char* wfxLastReason(void);
 
 /* WordsOf: which kind of code wfxWords describes. */
