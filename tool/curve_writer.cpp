@@ -128,12 +128,12 @@ constexpr const char* kCannotOpenList =
 // removed, say) is a failed write. Returns the console line of a failure.
 std::string placeOrExplain(std::string& temporary, const std::string& path,
                            const std::string& cannotOpen) {
-    const std::error_code error = placeTemporary(temporary, path);
+    bool vanished = false;
+    const std::error_code error = placeTemporary(temporary, path, &vanished);
     if (error) removeTemporary(temporary);
     temporary.clear();
     if (!error) return "";
-    return error == std::errc::no_such_file_or_directory ? writeFailureLine(path, error)
-                                                         : cannotOpen;
+    return vanished ? writeFailureLine(path, error) : cannotOpen;
 }
 
 }  // namespace
