@@ -52,10 +52,6 @@ class BufferedFile {
         used_ += length;
     }
     void put(const std::string& text) { put(text.data(), text.size()); }
-    void putLine(const char* text) {
-        put(text, std::strlen(text));
-        put("\n", 1);
-    }
 
     // "x y" and the line end, x already formatted with its blank.
     void putSample(std::string_view x, float y) {
@@ -330,14 +326,6 @@ void CurveFileJob::finish(ExportedSignalSet& exported) {
     lines_.clear();
     if (written_) exported.insert(name_);
     written_ = false;
-}
-
-void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
-                    const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported, bool refused) {
-    CurveFileJob job(ds, name, signal, path, refused);
-    job.write(samples);
-    job.finish(exported);
 }
 
 CurveListFile::~CurveListFile() {

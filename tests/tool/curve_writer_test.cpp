@@ -53,7 +53,9 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
         float* axis[] = {times};
         float* real[] = {values[signal]};
         const std::string path = (dir / "whole.cur").string();
-        writeCurveFile(ds, name, 0, {axis, real, all, 0, 1, nullptr}, path, exported);
+        CurveFileJob whole(ds, name, 0, path);
+        whole.write({axis, real, all, 0, 1, nullptr});
+        whole.finish(exported);
         EXPECT_EQ(writers::readBytes(dir / (name + ".cur")), writers::readBytes(path)) << name;
     }
 }
