@@ -52,8 +52,8 @@ enum class Failure : uint8_t {
     // SPICE raw and CSDF dialect: detail is "file: reason"
     kSpiceRaw,
     kCsdfDialect,
-    // Failures the format descriptions keep silent: the last-error text stays
-    // as it is, and only the reason (wfxLastReason) says why.
+    // Silent failures: the last-error text stays as it is, and only the
+    // reason (wfxLastReason) says why.
     kNoReader,         // detail: the format's name
     kHeaderOnly,       // detail: the format's name
     kNamesEnded,       // the text post header ends among the names

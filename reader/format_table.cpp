@@ -60,8 +60,9 @@ constexpr FormatEntry refusedRow(uint32_t code, const char* name, Detector detec
 }
 
 // Codes 3, 6, 7 and those above 15 have no row: open refuses them as unknown.
-// Formats 8 and 12 get block buffers though they have no reader, as the open
-// has always done (an allocation failure there is status 8, not 2). The
+// Formats 8 and 12 get block buffers though they have no reader: open
+// allocates them before it looks for one, so an allocation failure there is
+// status 8, not 2. The
 // property store's quoted keyword is unambiguous, so it goes first; binary
 // markers come before any text search, as their payload may hold any text;
 // keyword searches come last, as these words may appear in any text file.
@@ -91,7 +92,7 @@ constexpr FormatEntry kFormats[] = {
      0, ValueShape::kSharedAxis, false, false, nullptr, readMeasureHeader, nullptr, nullptr},
     refusedRow(kFormatBinaryOther, "binary", nullptr, nullptr, ModeRule::kBinary, BlockUse::kNone,
                0),
-    // Beyond the specified codes: their detectors run only for WFX_DETECT_ALL,
+    // Extended rows (codes 16 on): their detectors run only for WFX_DETECT_ALL,
     // and before the others. The raw header reader settles binary or text.
     {kFormatSpiceRaw, "spice raw", looksLikeSpiceRaw, nullptr, ModeRule::kText, BlockUse::kNone, 0,
      ValueShape::kSharedAxis, true, false, nullptr, readSpiceRawHeader, readSpiceRawData,
