@@ -8,6 +8,7 @@
 #   make prove-format  compare the number formatter with printf on all 2^32 floats
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make coverage  line and branch coverage of reader/ and tool/ by the plain suite
+#   make mutate     each fault of .ci/mutations.tsv on a throwaway copy: caught or not
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources (findings fail)
 #   make format-check   where clang-format would change a tracked source
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
@@ -44,7 +45,7 @@ TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) 
 STAGE = sh .ci/stage.sh
 
 .PHONY: all deps build python demo plot test bench prove-format fuzz coverage windows test-windows format \
-  format-check lint tidy clean install
+  format-check lint tidy clean install mutate
 
 all: build
 
@@ -142,6 +143,19 @@ coverage:
 	gcovr -r . --object-directory build-cov --exclude-directories 'build-windows' \
 	  --filter 'reader/' --filter 'tool/' \
 	  --exclude-throw-branches --exclude-unreachable-branches --print-summary -o build-cov/coverage.txt
+
+# The copy (build-mutate/src) is the tracked files as they stand, edits
+# included, so the tree itself is never changed; build-mutate/result.txt
+# keeps the verdicts. Fails when a fault survives, is not found or breaks the
+# build. About an hour on a quiet machine.
+mutate:
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
+	rm -rf build-mutate && mkdir -p build-mutate/src
+	git ls-files -z | xargs -0 tar --ignore-failed-read -cf - | tar -xf - -C build-mutate/src
+	cmake -S build-mutate/src -B build-mutate/build $(BUILD_OPTIONS) >/dev/null
+	cmake --build build-mutate/build -j $(JOBS) >/dev/null
+	sh .ci/mutate.sh build-mutate/src build-mutate/build | tee build-mutate/result.txt
+	@! grep -Eq '^(SURVIVED|not found|no build)' build-mutate/result.txt
 
 windows:
 	@$(MAKE) --no-print-directory deps DEPS="$(WINDOWS_DEPS)"
