@@ -79,7 +79,8 @@ class ReaderFixture : public testing::Test {
                       unsigned{ds_->fileMode}, static_cast<int>(ds_->analysisKind), ds_->sweepCount,
                       ds_->firstSignalIndex, ds_->version, ds_->title, ds_->date);
         std::ostringstream more;
-        for (int32_t s = 0; values_.sweepCount > 1 && s < values_.sweepCount; ++s) {
+        const bool swept = values_.sweepValues != nullptr && values_.sweepCount > 1;
+        for (int32_t s = 0; swept && s < values_.sweepCount; ++s) {
             if (values_.sweepValues[s] != nullptr)
                 more << (s == 0 ? "|sweeps " : " ") << values_.sweepValues[s][0];
         }
