@@ -70,6 +70,7 @@ enum FileMode {
 #define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
 
 /* AnalysisKind: the analysisKind field (WFX_ANALYSIS_UNSET when not set). */
+#define WFX_ANALYSIS_UNSET 0xFFFFFFFFu
 enum AnalysisKind {
     kAnalysisTransient = 1,
     kAnalysisAc = 2,
@@ -77,7 +78,6 @@ enum AnalysisKind {
     kAnalysisOperatingPoint = 4,
     kAnalysisMeasureTable = 9
 };
-#define WFX_ANALYSIS_UNSET 0xFFFFFFFFu /* analysisKind before a header sets it */
 
 /* VariableKind: the kind field of a VariableRecord. */
 enum VariableKind {
