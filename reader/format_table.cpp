@@ -92,7 +92,7 @@ constexpr FormatEntry kFormats[] = {
      0, ValueShape::kSharedAxis, false, false, nullptr, readMeasureHeader, nullptr, nullptr},
     refusedRow(kFormatBinaryOther, "binary", nullptr, nullptr, ModeRule::kBinary, BlockUse::kNone,
                0),
-    // Extended rows (codes 16 on): their detectors run only for WFX_DETECT_ALL,
+    // Beyond the specified codes: their detectors run only for WFX_DETECT_ALL,
     // and before the others. The raw header reader settles binary or text.
     {kFormatSpiceRaw, "spice raw", looksLikeSpiceRaw, nullptr, ModeRule::kText, BlockUse::kNone, 0,
      ValueShape::kSharedAxis, true, false, nullptr, readSpiceRawHeader, readSpiceRawData,

@@ -311,7 +311,7 @@ enum WordsOf {
 };
 
 /* A few words for a code, for reports: an open status, an analysis kind
- * ("not set" for WFX_ANALYSIS_UNSET) or a read ending. NULL for a code that has none. */
+ * ("not set" for all ones) or a read ending. NULL for a code that has none. */
 WFX_API const char* wfxWords(uint32_t of, uint32_t code);
 
 /* The NUL-terminated name of a variable or type record. */

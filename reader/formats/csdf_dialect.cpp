@@ -26,6 +26,8 @@ using spice::Scanner;
 using spice::takeNumber;
 using spice::trim;
 
+constexpr size_t kTitleRoom = 99;  // title, version, date: 100 bytes with the NUL
+
 bool isKeyChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -259,10 +261,11 @@ int DialectReader::describe() {
     std::string date = key(firstKeys, "DATE");
     const std::string time = key(firstKeys, "TIME");
     if (!time.empty()) date += (date.empty() ? "" : " ") + time;
-    // snprintf cuts each text to its field.
-    std::snprintf(ds_->title, sizeof ds_->title, "%s", key(firstKeys, "TITLE").c_str());
-    std::snprintf(ds_->date, sizeof ds_->date, "%s", date.c_str());
-    std::snprintf(ds_->version, sizeof ds_->version, "%s", key(firstKeys, "VERSION").c_str());
+    const int room = static_cast<int>(kTitleRoom);
+    std::snprintf(ds_->title, sizeof ds_->title, "%.*s", room, key(firstKeys, "TITLE").c_str());
+    std::snprintf(ds_->date, sizeof ds_->date, "%.*s", room, date.c_str());
+    std::snprintf(ds_->version, sizeof ds_->version, "%.*s", room,
+                  key(firstKeys, "VERSION").c_str());
     ds_->fileMode = kModeText;
     // The analysis word ("TR", "Transient Analysis", ...) names the plot for this.
     SourcePlot& main = source_.plots[0];

@@ -36,6 +36,7 @@ using spice::trim;
 
 constexpr bool kHostSwapped = std::endian::native == std::endian::big;
 constexpr int64_t kMostVariables = 1 << 24;
+constexpr size_t kTitleRoom = 99;                // title, version, date: 100 bytes with the NUL
 constexpr size_t kChunkBytes = size_t{1} << 20;  // binary values are read this much at a time
 constexpr size_t kCacheBytes = size_t{1} << 18;  // and decoded this much at a time
 
@@ -471,11 +472,13 @@ int RawReader::describe() {
         SourcePlot& plot = plots[static_cast<size_t>(sweep.plot)];
         if (plot.firstSweep < 0) plot.firstSweep = static_cast<int32_t>(s);
     }
-    // snprintf cuts each text to its field.
-    std::snprintf(ds_->title, sizeof ds_->title, "%s", facts_.title.c_str());
-    std::snprintf(ds_->date, sizeof ds_->date, "%s", facts_.date.c_str());
+    std::snprintf(ds_->title, sizeof ds_->title, "%.*s", static_cast<int>(kTitleRoom),
+                  facts_.title.c_str());
+    std::snprintf(ds_->date, sizeof ds_->date, "%.*s", static_cast<int>(kTitleRoom),
+                  facts_.date.c_str());
     const std::string& version = facts_.version.empty() ? facts_.command : facts_.version;
-    std::snprintf(ds_->version, sizeof ds_->version, "%s", version.c_str());
+    std::snprintf(ds_->version, sizeof ds_->version, "%.*s", static_cast<int>(kTitleRoom),
+                  version.c_str());
     ds_->fileMode = m.binary ? kModeBinary : kModeText;
     source_.encoding = m.binary ? "binary" : "ASCII";
     if (source_.utf16) source_.encoding += ", UTF-16 header";
