@@ -45,7 +45,7 @@ TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) 
 STAGE = sh .ci/stage.sh
 
 .PHONY: all deps build python demo plot test bench prove-format fuzz coverage windows test-windows format \
-  format-check lint tidy clean install mutate
+  format-check lint tidy clean install
 
 all: build
 
@@ -148,6 +148,7 @@ coverage:
 # included, so the tree itself is never changed; build-mutate/result.txt
 # keeps the verdicts. Fails when a fault survives, is not found or breaks the
 # build. About an hour on a quiet machine.
+.PHONY: mutate
 mutate:
 	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
 	rm -rf build-mutate && mkdir -p build-mutate/src
