@@ -152,7 +152,7 @@ coverage:
 mutate:
 	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
 	rm -rf build-mutate && mkdir -p build-mutate/src
-	git ls-files -z | xargs -0 tar --ignore-failed-read -cf - | tar -xf - -C build-mutate/src
+	git ls-files -z | tar --null --ignore-failed-read -T - -cf - | tar -xf - -C build-mutate/src
 	cmake -S build-mutate/src -B build-mutate/build $(BUILD_OPTIONS) >/dev/null
 	cmake --build build-mutate/build -j $(JOBS) >/dev/null
 	sh .ci/mutate.sh build-mutate/src build-mutate/build | tee build-mutate/result.txt
