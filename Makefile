@@ -12,6 +12,7 @@
 #   make prove-format  compare the number formatter with printf on all 2^32 floats
 #   make fuzz   longer libFuzzer runs (FUZZ_SECONDS per target)
 #   make coverage  line and branch coverage of reader/ and tool/ by the plain suite
+#   make mutate     each fault of .ci/mutations.tsv on a throwaway copy: caught or not
 #   make lint   whitespace checks; make tidy: clang-tidy over the sources (findings fail)
 #   make format-check   where clang-format would change a tracked source
 #   make windows       cross build wavtrex.exe for 64-bit Windows (build-windows/)
@@ -161,6 +162,20 @@ coverage:
 	gcovr -r . --object-directory build-cov --exclude-directories 'build-windows' \
 	  --filter 'reader/' --filter 'tool/' \
 	  --exclude-throw-branches --exclude-unreachable-branches --print-summary -o build-cov/coverage.txt
+
+# The copy (build-mutate/src) is the tracked files as they stand, edits
+# included, so the tree itself is never changed; build-mutate/result.txt
+# keeps the verdicts. Fails when a fault survives, is not found or breaks the
+# build. About an hour on a quiet machine.
+.PHONY: mutate
+mutate:
+	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
+	rm -rf build-mutate && mkdir -p build-mutate/src
+	git ls-files -z | tar --null --ignore-failed-read -T - -cf - | tar -xf - -C build-mutate/src
+	cmake -S build-mutate/src -B build-mutate/build $(BUILD_OPTIONS) >/dev/null
+	cmake --build build-mutate/build -j $(JOBS) >/dev/null
+	sh .ci/mutate.sh build-mutate/src build-mutate/build | tee build-mutate/result.txt
+	@! grep -Eq '^(SURVIVED|not found|no build)' build-mutate/result.txt
 
 windows:
 	@$(MAKE) --no-print-directory deps DEPS="$(WINDOWS_DEPS)"

@@ -69,7 +69,7 @@ WaveformDataset* createDataset() {
     std::memset(ds->symbolBuckets, 0xFF, WFX_SYMBOL_BUCKETS * sizeof(int32_t));
     ds->dataOffset = -1;
     ds->dataFormat = 0xFFFFFFFFu;
-    ds->analysisKind = 0xFFFFFFFFu;
+    ds->analysisKind = WFX_ANALYSIS_UNSET;
     ds->mainCount = -1;
     ds->sweepCount = 1;
     return ds;

@@ -68,7 +68,7 @@ const FormatEntry* detectFormat(gzFile stream, bool everyFormat) {
     const Sniffed first{b, n, reinterpret_cast<const char*>(b), stream};
     int count = 0;
     const FormatEntry* rows = formatRows(&count);
-    // A raw file's header may hold any keyword the specified tests look for.
+    // A raw file's header may hold any keyword the other rows' tests look for.
     for (int pass = everyFormat ? 0 : 1; pass < 2; ++pass) {
         for (int i = 0; i < count; ++i) {
             if (rows[i].extended != (pass == 0)) continue;

@@ -25,7 +25,7 @@ bool hasLeadingMarker(const FormatEntry& row, const Sniffed& first);
 bool hasPostVersion(const FormatEntry& row, const Sniffed& first);
 
 // The row of the format the first 256 bytes show, or NULL; rewinds the stream.
-// Rows beyond the specified codes take part only with everyFormat, and then
+// Extended rows (codes 16 on) take part only with everyFormat, and then
 // come first.
 const FormatEntry* detectFormat(gzFile stream, bool everyFormat = false);
 

@@ -15,10 +15,10 @@ thread_local char lastErrorText[kLastErrorSize];
 thread_local char lastReason[kLastErrorSize];
 thread_local char fatalText[512];
 
-// Every message the reader stores. The texts are the system's own and are
-// kept byte for byte, doubled blanks, misspellings ("defintion", "Intenal",
-// "Out out", "incompleted", "Unsupport") and the trailing blank of the NODES
-// variant included: callers and tests compare them exactly.
+// Every message the reader stores. Callers and tests compare the texts
+// exactly, so each stays byte for byte as it is: doubled blanks, misspellings
+// ("defintion", "Intenal", "Out out", "incompleted", "Unsupport") and the
+// trailing blank of the NODES variant included.
 constexpr FailureRow kFailures[] = {
     {Failure::kOutOfMemory, kErrorOutOfMemory, FailureArgs::kNone, "Error: Out of memory !!"},
     {Failure::kOutOfMemoryHolders, kErrorOutOfMemory, FailureArgs::kNone, "Error: out of memory!!"},
@@ -138,6 +138,11 @@ int reportFailure(WaveformDataset* ds, Failure failure, const char* detail, int 
     if (!row.silent) std::memcpy(lastErrorText, lastReason, sizeof lastErrorText);
     if (ds != nullptr && row.lastError != kErrorUnchanged) ds->lastError = row.lastError;
     return 0;
+}
+
+void addReason(const char* words) {
+    const size_t used = std::strlen(lastReason);
+    std::snprintf(lastReason + used, sizeof lastReason - used, " %s.", words);
 }
 
 void clearMessage() {

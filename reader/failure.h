@@ -53,8 +53,8 @@ enum class Failure : uint8_t {
     // SPICE raw and CSDF dialect: detail is "file: reason"
     kSpiceRaw,
     kCsdfDialect,
-    // Failures the format descriptions keep silent: the last-error text stays
-    // as it is, and only the reason (wfxLastReason) says why.
+    // Silent failures: the last-error text stays as it is, and only the
+    // reason (wfxLastReason) says why.
     kNoReader,         // detail: the format's name
     kHeaderOnly,       // detail: the format's name
     kNamesEnded,       // the text post header ends among the names
@@ -93,6 +93,11 @@ const FailureRow& failureRow(Failure failure);
 // int-returning callers can return it.
 int reportFailure(WaveformDataset* ds, Failure failure, const char* detail = nullptr,
                   int number = 0);
+
+// Adds " <words>." to the reason of the latest failure, such as the system's
+// words for an errno ("... failed !! Permission denied."); the last-error
+// text stays as the failure's row made it.
+void addReason(const char* words);
 
 // Empties the last-error text and the reason.
 void clearMessage();

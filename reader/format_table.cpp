@@ -107,8 +107,9 @@ constexpr FormatEntry sourceRow(uint32_t code, const char* name, Detector detect
 }
 
 // Codes 3, 6, 7 and those above 15 have no row: open refuses them as unknown.
-// Formats 8 and 12 get block buffers though they have no reader, as the open
-// has always done (an allocation failure there is status 8, not 2). The
+// Formats 8 and 12 get block buffers though they have no reader: open
+// allocates them before it looks for one, so an allocation failure there is
+// status 8, not 2. The
 // property store's quoted keyword is unambiguous, so it goes first; binary
 // markers come before any text search, as their payload may hold any text;
 // keyword searches come last, as these words may appear in any text file.

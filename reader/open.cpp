@@ -1,5 +1,6 @@
 // Open, read and close: format detection and the value holders. What the
 // core knows of each format comes from its row in the dispatch table.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,11 +45,11 @@ WaveformDataset* failOpen(WaveformDataset* ds, uint32_t* status, uint32_t code) 
     return nullptr;
 }
 
-// Size of a path in bytes, or -1 when it cannot be queried or is no file.
-int64_t fileSize(const char* path) {
-    std::error_code error;
-    auto size = std::filesystem::file_size(std::filesystem::u8path(path), error);
-    if (error) return -1;
+// Size of a path in bytes, or -1 with *error set when it cannot be queried or
+// is no file.
+int64_t fileSize(const char* path, std::error_code* error) {
+    auto size = std::filesystem::file_size(std::filesystem::u8path(path), *error);
+    if (*error) return -1;
     return static_cast<int64_t>(size);
 }
 
@@ -121,6 +122,7 @@ int readOutOfMemory(WaveformDataset* ds, WaveformValues* out) {
 uint32_t openStream(WaveformDataset* ds, const char* fileName) {
     int64_t size = -1;
     bool gzip = false;
+    std::error_code error;
     if (fileName == nullptr) {
         int fd = copyStandardInput(&size, &gzip);
         if (fd >= 0) {
@@ -131,12 +133,16 @@ uint32_t openStream(WaveformDataset* ds, const char* fileName) {
         reportFailure(ds, Failure::kOpenSpecialFile, fileName);
         return kOpenCannotOpen;
     } else if (*fileName != '\0') {
+        errno = 0;
         ds->stream = gzopen(fileName, "rb");
-        if (ds->stream != nullptr) size = fileSize(fileName);
+        if (ds->stream == nullptr) error = std::error_code(errno, std::generic_category());
+        if (ds->stream != nullptr) size = fileSize(fileName, &error);
         gzip = std::strstr(fileName, ".gz") != nullptr;
     }
     if (ds->stream == nullptr || size <= 0) {
         reportFailure(ds, Failure::kOpenFailed, fileName != nullptr ? fileName : "");
+        // The message stays as it is; the reason says why, when the system does.
+        if (error) addReason(error.message().c_str());
         return ds->stream != nullptr && size == 0 ? kOpenEmpty : kOpenCannotOpen;
     }
     gzbuffer(ds->stream, kStreamBuffer);

@@ -38,10 +38,6 @@ struct SeparatorSet {
 
 }  // namespace
 
-int32_t tokenCapacity() {
-    return token.capacity;
-}
-
 char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
     uint32_t lines = 0;
     if (lineCount != nullptr) *lineCount = 0;

@@ -12,9 +12,6 @@
 // until the next call) or NULL at the end of input.
 char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount);
 
-// Current capacity of the token buffer (starts at 300, doubles).
-int32_t tokenCapacity();
-
 // Next whole line with its newline, malloc'ed and owned by the caller; NULL at
 // the end of input (a last line without newline is dropped) or out of memory.
 char* nextLine(gzFile stream);

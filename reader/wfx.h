@@ -90,6 +90,10 @@ enum VariableKind {
     kKindCompound = 16      /* compound sweep variable; typeCode is its TypeRecord index */
 };
 
+/* TypeCode: the simulator type codes of a node voltage and a branch current;
+ * readers of formats that tell only these apart give the rest kTypeOther. */
+enum TypeCode { kTypeVoltage = 1, kTypeCurrent = 8, kTypeOther = 78 };
+
 /* DatasetError: the lastError field. */
 enum DatasetError {
     kErrorNone = 0,
@@ -326,10 +330,11 @@ WFX_API int wfxClose(WaveformDataset* ds);
 WFX_API const char* wfxLastErrorText(void);
 
 /* This thread's reason for its latest failure, for reports: the message
- * stored in the last-error text or, where the format descriptions keep that
- * text silent (a format without a reader, a read of a format that has a
- * header only, a few header faults), the library's own words, such as
- * "measurement table: this format has a header only". Emptied by open. */
+ * stored in the last-error text, with the system's words after it where the
+ * system gave some ("... failed !! Permission denied."), or, where a failure
+ * leaves that text as it was (a format without a reader, a read of a format
+ * that has a header only, a few header faults), the library's own words, such
+ * as "measurement table: this format has a header only". Emptied by open. */
 WFX_API const char* wfxLastReason(void);
 
 /* WordsOf: which kind of code wfxWords describes. */

@@ -24,7 +24,7 @@ class CurvePool {
     CurvePool(const CurvePool&) = delete;
     CurvePool& operator=(const CurvePool&) = delete;
 
-    // writeCurveFile for this curve. The samples must stay valid until
+    // A CurveFileJob for this curve. The samples must stay valid until
     // finishAll() has returned.
     void write(const WaveformDataset& ds, const std::string& name, int32_t signal,
                const CurveSamples& samples, const std::string& path, bool refused = false);

@@ -34,7 +34,7 @@ class CurveStream {
     CurveStream(const CurveStream&) = delete;
     CurveStream& operator=(const CurveStream&) = delete;
 
-    // writeCurveFile's opening for signal `signal` of ds, at path.
+    // A CurveFileJob's opening for signal `signal` of ds, at path.
     void add(const WaveformDataset& ds, const std::string& name, int32_t signal,
              const std::string& path, bool refused = false);
     // A console line to print after those of the curves added before it.

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kVoltageType = 1;
 constexpr std::size_t kBufferSize = 1 << 20;
 
 // Keeps the first failure of a stream's writes or close, with the system's
@@ -53,10 +52,6 @@ class BufferedFile {
         used_ += length;
     }
     void put(const std::string& text) { put(text.data(), text.size()); }
-    void putLine(const char* text) {
-        put(text, std::strlen(text));
-        put("\n", 1);
-    }
 
     // "x y" and the line end, x already formatted with its blank.
     void putSample(std::string_view x, float y) {
@@ -129,12 +124,12 @@ constexpr const char* kCannotOpenList =
 // removed, say) is a failed write. Returns the console line of a failure.
 std::string placeOrExplain(std::string& temporary, const std::string& path,
                            const std::string& cannotOpen) {
-    const std::error_code error = placeTemporary(temporary, path);
+    bool vanished = false;
+    const std::error_code error = placeTemporary(temporary, path, &vanished);
     if (error) removeTemporary(temporary);
     temporary.clear();
     if (!error) return "";
-    return error == std::errc::no_such_file_or_directory ? writeFailureLine(path, error)
-                                                         : cannotOpen;
+    return vanished ? writeFailureLine(path, error) : cannotOpen;
 }
 
 }  // namespace
@@ -169,7 +164,7 @@ CurveFileJob::CurveFileJob(const WaveformDataset& ds, const std::string& name, i
     : name_(name), path_(path) {
     const int64_t record = static_cast<int64_t>(ds.firstSignalIndex) + signal;
     if (ds.variables != nullptr && record >= 0 && record < ds.variableCount &&
-        ds.variables[record].typeCode != kVoltageType) {
+        ds.variables[record].typeCode != kTypeVoltage) {
         lines_.push_back({stdout, "Warning: values of " + name + " are not VOLTAGE."});
     }
     if (!refused && !refusesOutput(path)) file_ = openTemporary(path, temporary_);
@@ -331,14 +326,6 @@ void CurveFileJob::finish(ExportedSignalSet& exported) {
     lines_.clear();
     if (written_) exported.insert(name_);
     written_ = false;
-}
-
-void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
-                    const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported, bool refused) {
-    CurveFileJob job(ds, name, signal, path, refused);
-    job.write(samples);
-    job.finish(exported);
 }
 
 CurveListFile::~CurveListFile() {

@@ -62,34 +62,30 @@ struct CurveSamples {
     const AxisText* axisText = nullptr;  // used when it covers axis and counts
 };
 
-// Writes the curve of signal `signal` (named `name`) to path. Prints
-// "Warning: values of <name> are not VOLTAGE." first when its type code is not
-// 1. The file is written under a temporary name and renamed over path once
-// complete (output_file.h). When it cannot be created or renamed (or is
-// `refused`, a path the run will not write to), prints "Cannot open <path>
-// for writing.  Operation continues."; when a write or the close fails, or
-// the temporary vanished, prints "Cannot write <path>: <reason>.  Operation
-// continues." and removes the temporary. Either way `exported` is left alone;
-// it gets name only once the file stands complete under its name.
-// Point p of every sweep is written before point p + 1 of any sweep; a sweep
-// stops contributing at its own count, and a point whose time equals the
-// sweep's previous time is skipped.
-void writeCurveFile(const WaveformDataset& ds, const std::string& name, int32_t signal,
-                    const CurveSamples& samples, const std::string& path,
-                    ExportedSignalSet& exported, bool refused = false);
-
 // A console line held back until the lines before it have been printed.
 struct ConsoleLine {
     std::FILE* stream;
     std::string text;
 };
 
-// writeCurveFile in three steps, so that the writing can run on another
-// thread while the console lines and the exported set stay in run order:
-// the constructor notes the voltage warning and opens the temporary, write()
-// fills and closes it, finish() renames it over the path, prints the lines
-// and records the curve. Calling finish() in run order makes the last curve
-// of a path the one that stays.
+// Writes the curve of signal `signal` (named `name`) to path, in three steps,
+// so that the writing can run on another thread while the console lines and
+// the exported set stay in run order: the constructor notes the voltage
+// warning and opens the temporary, write() fills and closes it, finish()
+// renames it over the path, prints the lines and records the curve. Calling
+// finish() in run order makes the last curve of a path the one that stays.
+//
+// The warning is "Warning: values of <name> are not VOLTAGE." when the type
+// code is not kTypeVoltage. The file is written under a temporary name and
+// renamed over path once complete (output_file.h). When it cannot be created
+// or renamed (or is `refused`, a path the run will not write to), finish()
+// prints "Cannot open <path> for writing.  Operation continues."; when a write
+// or the close fails, or the temporary vanished, "Cannot write <path>:
+// <reason>.  Operation continues." and the temporary is removed. Either way
+// `exported` is left alone; it gets name only once the file stands complete
+// under its name. Point p of every sweep is written before point p + 1 of any
+// sweep; a sweep stops contributing at its own count, and a point whose time
+// equals the sweep's previous time is skipped.
 class CurveFileJob {
   public:
     CurveFileJob(const WaveformDataset& ds, const std::string& name, int32_t signal,

@@ -160,20 +160,25 @@ std::FILE* openTemporary(const std::string& path, std::string& temporary) {
     return nullptr;
 }
 
-std::error_code placeTemporary(const std::string& temporary, const std::string& path) {
+std::error_code placeTemporary(const std::string& temporary, const std::string& path,
+                               bool* vanished) {
 #ifdef _WIN32
     // A plain rename refuses an existing target on Windows.
     if (MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return {};
+    // As a portable code where there is one, so its words read as elsewhere.
+    const std::error_condition failed =
+        std::system_category().default_error_condition(static_cast<int>(GetLastError()));
+    const std::error_code error(failed.value(), failed.category());
 #else
     if (std::rename(temporary.c_str(), path.c_str()) == 0) return {};
+    const std::error_code error(errno, std::generic_category());
 #endif
     // The temporary itself tells a vanished file from a refused name: the
     // systems' codes overlap (Windows reports a name too long as a path not
     // found).
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(temporary, error)))
-        return std::make_error_code(std::errc::no_such_file_or_directory);
-    return std::make_error_code(std::errc::permission_denied);
+    std::error_code ignored;
+    *vanished = !std::filesystem::exists(std::filesystem::symlink_status(temporary, ignored));
+    return error;
 }
 
 void removeTemporary(const std::string& temporary) {

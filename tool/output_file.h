@@ -24,10 +24,11 @@ bool refusesOutput(const std::string& path);
 // stores its name in temporary. Returns null (errno set) when it cannot.
 std::FILE* openTemporary(const std::string& path, std::string& temporary);
 
-// Renames the closed temporary over path. Returns the failure, if any:
-// no_such_file_or_directory when the temporary (or its folder) vanished,
-// permission_denied when path refuses it.
-std::error_code placeTemporary(const std::string& temporary, const std::string& path);
+// Renames the closed temporary over path. Returns the rename's failure as the
+// system gave it, if any, and then sets *vanished: true when the temporary (or
+// its folder) is gone, false when path refuses it.
+std::error_code placeTemporary(const std::string& temporary, const std::string& path,
+                               bool* vanished);
 
 // Removes a temporary that will not be placed; nothing when empty.
 void removeTemporary(const std::string& temporary);

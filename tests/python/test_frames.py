@@ -11,23 +11,17 @@ import pandas as pd
 import pytest
 
 import wavtrex
+from csdf_writer import csdf
 
 CORPUS = os.environ["WAVTREX_CORPUS"]
 FILES = sorted(glob.glob(os.path.join(CORPUS, "[ocft]*", "*")))
 
-# Two sweeps of different lengths and times; names to be forgiven.
-UNEVEN = "".join(
-    "#H \nSOURCE='t' VERSION='1' \nANALYSIS='TR' \nSWEEPVAR='TIME' \nNODES='3' \n"
-    "#N 'v(out' 'V(in)' 'v(out2)' \n" +
-    "".join(f"#C {t} 3 \n{v} {v + 1} {v + 2} \n" for t, v in rows) + "#; \n"
-    for rows in ([(0, 1), (1e-9, 4)], [(5e-10, 7)]))
-
 
 @pytest.fixture
 def uneven(tmp_path):
-    path = tmp_path / "uneven.csdf"
-    path.write_text(UNEVEN)
-    return str(path)
+    """Two sweeps of different lengths and times; names to be forgiven."""
+    return csdf(tmp_path / "uneven.csdf", [[0, 1e-9], [5e-10]],
+                [[[1, 4], [7]], [[2, 5], [8]], [[3, 6], [9]]], names=["v(out", "V(in)", "v(out2)"])
 
 
 @pytest.mark.parametrize("path", FILES, ids=lambda f: os.path.relpath(f, CORPUS))

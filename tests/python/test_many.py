@@ -16,23 +16,10 @@ import pytest
 from distributed import Client, LocalCluster
 
 import wavtrex
+from csdf_writer import csdf
 
 CONVERTER = os.environ["WAVTREX_BINARY"]
 INFO = os.environ["WAVTREX_INFO"]
-
-
-def csdf(path, times, columns, names=("v(a)", "v(b)"), sweeps=1, ac=False):
-    """A CSDF file: columns[k][s] are signal k's values at times in sweep s."""
-    value = (lambda v: f"{v.real:.9g}/{v.imag:.9g}") if ac else (lambda v: f"{v:.9g}")
-    text = "".join(
-        f"#H \nSOURCE='t' VERSION='1' \nANALYSIS='{'AC' if ac else 'TR'}' \n"
-        f"SWEEPVAR='{'HERTZ' if ac else 'TIME'}' \n" + ("COMPLEXVALUES='YES' \n" if ac else "") +
-        f"NODES='{len(names)}' \n#N " + " ".join(f"'{n}'" for n in names) + " \n" +
-        "".join(f"#C {t:.9g} {len(names)} \n" + " ".join(value(c[s][p]) for c in columns) + " \n"
-                for p, t in enumerate(times)) + "#; \n" for s in range(sweeps))
-    path.parent.mkdir(parents=True, exist_ok=True)
-    path.write_text(text)
-    return str(path)
 
 
 @pytest.fixture(scope="module")

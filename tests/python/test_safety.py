@@ -7,7 +7,6 @@ import textwrap
 
 import pytest
 
-import wavtrex
 from test_wavtrex import write_post
 
 
@@ -107,20 +106,3 @@ def test_standard_input(post, name, packed):
         print(wf.signals, len(wf.read()[0]["v(n1)"]))
         """, name, stdin=gzip.compress(data) if packed else data)
     assert out == "['v(n0)', 'v(n1)'] 200\n"
-
-
-@pytest.mark.parametrize("call,exception", [
-    (lambda p: wavtrex.open(p, format=1.5), TypeError),
-    (lambda p: wavtrex.open(p, format=b"post 9601"), TypeError),
-    (lambda p: wavtrex.open(7), TypeError),
-    (lambda p: wavtrex.open(p).read(signals=[1]), TypeError),
-    (lambda p: wavtrex.open(p).read(signals=1), TypeError),
-    (lambda p: wavtrex.open(p).stream("print"), TypeError),
-    (lambda p: wavtrex.open(p).stream(print, rows=1.5), TypeError),
-    (lambda p: wavtrex.open(p).stream(print, rows="2"), TypeError),
-    (lambda p: wavtrex.open(p).stream(print, rows=0), ValueError),
-    (lambda p: wavtrex.open(p).stream(print, rows=-2**70), ValueError),
-])
-def test_argument_types(post, call, exception):
-    with pytest.raises(exception):
-        call(post)

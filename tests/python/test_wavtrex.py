@@ -130,19 +130,36 @@ def test_complex_sweeps_and_header():
 
 @pytest.mark.parametrize("content,fmt,exception,status,message", [
     (None, None, FileNotFoundError, None, None),  # content None: no file
+    ("folder", None, wavtrex.Error, 5, "Error:  Open file {} failed !! Is a directory."),
     (b"", None, wavtrex.Error, 3, "Error:  Open file {} failed !!"),
     (b"plain words\n", None, wavtrex.Error, 7, "Error:  Unknown file format!!"),
     (b"plain words\n", 3, wavtrex.Error, 7, "Error: Unknown data format 3 !!"),
     (b"plain words\n", "no such format", ValueError, None, None),
     (b"x" * 300, 9, wavtrex.Error, 2, "Syntax error near line 0 in file {} !!"),
     (b"END\n", None, wavtrex.Error, 2, "end text: no reader for this format"),
+    # Arguments of the wrong type or range, on a good post file.
+    ("post", 1.5, TypeError, None, None),
+    ("post", b"post 9601", TypeError, None, None),
+    ("post", lambda p: wavtrex.open(7), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).read(signals=[1]), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).read(signals=1), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).stream("print"), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).stream(print, rows=1.5), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).stream(print, rows="2"), TypeError, None, None),
+    ("post", lambda p: wavtrex.open(p).stream(print, rows=0), ValueError, None, None),
+    ("post", lambda p: wavtrex.open(p).stream(print, rows=-2**70), ValueError, None, None),
 ])
 def test_open_errors(tmp_path, content, fmt, exception, status, message):
+    """fmt is the format open is given, or a call to make with the path."""
     path = tmp_path / "w.tr0"
-    if content is not None:
+    if content == "folder":
+        path.mkdir()
+    elif content == "post":
+        write_post(path, 2, 3)
+    elif content is not None:
         path.write_bytes(content)
     with pytest.raises(exception) as raised:
-        wavtrex.open(str(path), format=fmt)
+        fmt(str(path)) if callable(fmt) else wavtrex.open(str(path), format=fmt)
     if status is not None:
         assert isinstance(raised.value, OSError)
         assert raised.value.status == raised.value.errno == status

@@ -17,6 +17,17 @@
 
 namespace {
 
+// Hands curves one piece of `count` rows: the times at axis, signal i's
+// values at values[i].
+void appendRows(CurveStream& curves, float* axis, std::vector<float*> values, uint32_t count) {
+    std::vector<float**> real;
+    for (float*& signal : values) real.push_back(&signal);
+    float** axisOf = &axis;
+    uint32_t* countOf = &count;
+    const auto signals = static_cast<int32_t>(values.size());
+    curves.append({real.data(), nullptr, &axisOf, &countOf, nullptr, signals, 1, 1, 1});
+}
+
 // Pieces of rows make the curve the whole rows make, a time repeated across
 // a piece boundary included, whether a curve keeps its file open (the first
 // few) or reopens it for each piece; a later curve of the same file replaces
@@ -36,16 +47,8 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
     curves.add(ds, "b", 0, (dir / "b.cur").string());
     curves.add(ds, "b", 1, (dir / "./b.cur").string());
     written.emplace_back("b", 1);
-    for (const uint32_t from : {0, 2, 4}) {
-        float* axis[] = {times + from};
-        float* real[2][1] = {{values[0] + from}, {values[1] + from}};
-        float** realOf[] = {real[0], real[1]};
-        float** axisOf[] = {axis};
-        uint32_t count[] = {2};
-        uint32_t* countOf[] = {count};
-        WaveformValues piece{realOf, nullptr, axisOf, countOf, nullptr, 2, 1, 1, 1};
-        curves.append(piece);
-    }
+    for (const uint32_t from : {0, 2, 4})
+        appendRows(curves, times + from, {values[0] + from, values[1] + from}, 2);
     curves.finish(exported);
     EXPECT_EQ(exported.size(), written.size() + 1);
     EXPECT_EQ(exported.count("b"), 2u);
@@ -53,7 +56,9 @@ TEST(CurveStream, PiecesMakeTheWholeCurve) {
         float* axis[] = {times};
         float* real[] = {values[signal]};
         const std::string path = (dir / "whole.cur").string();
-        writeCurveFile(ds, name, 0, {axis, real, all, 0, 1, nullptr}, path, exported);
+        CurveFileJob whole(ds, name, 0, path);
+        whole.write({axis, real, all, 0, 1, nullptr});
+        whole.finish(exported);
         EXPECT_EQ(writers::readBytes(dir / (name + ".cur")), writers::readBytes(path)) << name;
     }
 }
@@ -76,13 +81,7 @@ pid_t forkRun(const writers::ScratchDir& dir, int run, int pieces, Fate fate) {
     for (int k = 0; k < 40; ++k) curves.add(ds, "c", 0, (dir / ("c" + std::to_string(k))).string());
     for (int p = 0; p < pieces; ++p) {
         float time = static_cast<float>(p);
-        float* axis[] = {&time};
-        float* real[] = {&value};
-        float** realOf[] = {real};
-        float** axisOf[] = {axis};
-        uint32_t count[] = {1};
-        uint32_t* countOf[] = {count};
-        curves.append({realOf, nullptr, axisOf, countOf, nullptr, 1, 1, 1, 1});
+        appendRows(curves, &time, {&value}, 1);
         if (fate == Fate::kKilled) raise(SIGKILL);
         if (fate == Fate::kFolderEmptied && p == 0) {
             for (const auto& entry : std::filesystem::directory_iterator(dir.path))

@@ -33,31 +33,41 @@ constexpr PostVersion k9601 = PostVersion::v9601;
 using PostTest = testkit::ReaderFixture;
 
 TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
+    // How a file differs from the writer's plain one.
+    enum Twist { kPlain, kEscape, kBigEndian, kCrLf, kLastWordCut };
     struct Case {
         const char* what;
         PostVersion version;
         PostForm form;
         int mains, probes, blockSize;
-        bool escape;
+        Twist twist;
         int tables, rows, rowsRead;  // more than one table: swept, each but the last empty
     } const cases[] = {
-        {"main count with a high part", k9601, kWords, 9999, 0, 4000, false, 1, 2, 2},
-        {"count escape, high part ignored", k9601, kWords, 9999, 0, 4000, true, 1, 2, 2},
-        {"text main count with a high part", k9601, kText, 9999, 0, 4000, false, 1, 2, 2},
-        {"probe count with a high part", PostVersion::v2001, kText, 0, 10005, 4000, false, 1, 2, 2},
-        {"only the independent variable", k9601, kWords, 0, 0, 4000, false, 1, 3, 3},
-        {"data blocks filling the buffer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE, false, 1, 500, 500},
-        {"data blocks one byte longer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE + 1, false, 1, 500, 0},
-        {"empty tables over few signals", k9601, kWords, 3, 0, 4000, false, 9999, 2, 2},
+        {"main count with a high part", k9601, kWords, 9999, 0, 4000, kPlain, 1, 2, 2},
+        {"count escape, high part ignored", k9601, kWords, 9999, 0, 4000, kEscape, 1, 2, 2},
+        {"text main count with a high part", k9601, kText, 9999, 0, 4000, kPlain, 1, 2, 2},
+        {"probe count with a high part", PostVersion::v2001, kText, 0, 10005, 4000, kPlain, 1, 2,
+         2},
+        {"only the independent variable", k9601, kWords, 0, 0, 4000, kPlain, 1, 3, 3},
+        {"data blocks filling the buffer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE, kPlain, 1, 500,
+         500},
+        {"data blocks one byte longer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE + 1, kPlain, 1, 500, 0},
+        {"empty tables over few signals", k9601, kWords, 3, 0, 4000, kPlain, 9999, 2, 2},
         // The sweep slots alone would take far more memory than the file could fill.
-        {"empty tables over many signals", k9601, kWords, 3000, 0, 4000, false, 9999, 2, -1},
+        {"empty tables over many signals", k9601, kWords, 3000, 0, 4000, kPlain, 9999, 2, -1},
+        {"big-endian float rows", k9601, kWords, 2, 0, 28, kBigEndian, 1, 9, 9},
+        {"CR LF text", k9601, kText, 12, 0, 4000, kCrLf, 1, 2, 2},
+        // The last row ends its block, whose closing word is cut off with the
+        // end marker's block: that row's last value is lost with the word.
+        {"last closing word cut", k9601, kWords, 2, 0, 3996, kLastWordCut, 1, 333, 333},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PostFile f;
         f.version = c.version;
         f.form = c.form;
-        f.countEscape = c.escape;
+        f.countEscape = c.twist == kEscape;
+        f.bigEndian = c.twist == kBigEndian;
         f.blockSize = c.blockSize;
         for (int i = 0; i < c.mains + c.probes; ++i)
             f.signals.push_back({"n" + std::to_string(i), 1, i >= c.mains});
@@ -69,7 +79,10 @@ TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
             f.tables.back().values.resize(f.tables.back().values.size() + f.signals.size(), 0.5);
         }
         std::string bytes = writers::buildPostFile(f);
-        if (c.escape) bytes.replace(16 + 12, 4, "0007");
+        if (c.twist == kEscape) bytes.replace(16 + 12, 4, "0007");
+        for (size_t at = 0; c.twist == kCrLf && (at = bytes.find('\n', at)) != bytes.npos; at += 2)
+            bytes.insert(at, "\r");
+        if (c.twist == kLastWordCut) bytes.resize(bytes.size() - 28);
         const std::string path = (dir_ / "wave.tr0").string();
         writers::writeBytes(path, bytes, false);
         ASSERT_EQ(open(path), static_cast<uint32_t>(kOpenOk)) << message();
@@ -77,12 +90,14 @@ TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
                   std::make_pair(c.mains + 1, c.probes));
         EXPECT_EQ(name(ds_->variableCount - 1), f.signals.empty() ? "TIME" : f.signals.back().name);
         ASSERT_EQ(read(), c.rowsRead < 0 ? 0 : 1);
-        EXPECT_EQ(message(), c.rowsRead == c.rows ? "" : "Malformed data file " + path + " !!");
+        const bool whole = c.rowsRead == c.rows && c.twist != kLastWordCut;
+        EXPECT_EQ(message(), whole ? "" : "Malformed data file " + path + " !!");
         if (c.rowsRead < 0) continue;
         EXPECT_EQ(values_.sweepCount, c.tables);
         EXPECT_EQ(values_.counts[0][c.tables - 1], static_cast<uint32_t>(c.rowsRead));
         if (c.rowsRead > 0 && !f.signals.empty()) {
-            EXPECT_EQ(values_.real[f.signals.size() - 1][c.tables - 1][c.rowsRead - 1], 0.5f);
+            EXPECT_EQ(values_.real[f.signals.size() - 1][c.tables - 1][c.rowsRead - 1],
+                      c.twist == kLastWordCut ? 0.0f : 0.5f);
         }
     }
 }

@@ -69,13 +69,31 @@ class ReaderFixture : public testing::Test {
         return text;
     }
 
-    // "format mode analysis sweeps firstSignal|version|title|date".
+    // "format mode analysis sweeps firstSignal|version|title|date", then the
+    // sweep values when there are several ("|sweeps 1 2") and what the file
+    // tells of its source ("|simulator encoding flags|plot variables points
+    // firstSweep, ...").
     std::string header() const {
         char text[400];
         std::snprintf(text, sizeof text, "%u %u %d %d %d|%s|%s|%s", ds_->dataFormat,
                       unsigned{ds_->fileMode}, static_cast<int>(ds_->analysisKind), ds_->sweepCount,
                       ds_->firstSignalIndex, ds_->version, ds_->title, ds_->date);
-        return text;
+        std::ostringstream more;
+        const bool swept = values_.sweepValues != nullptr && values_.sweepCount > 1;
+        for (int32_t s = 0; swept && s < values_.sweepCount; ++s) {
+            if (values_.sweepValues[s] != nullptr)
+                more << (s == 0 ? "|sweeps " : " ") << values_.sweepValues[s][0];
+        }
+        WfxSourceFacts source{};
+        if (wfxSourceFacts(ds_, &source) == 1) {
+            more << "|" << source.simulator << " " << source.encoding << " " << source.flags << "|";
+            WfxPlotFacts plot{};
+            for (int32_t p = 0; wfxPlotFacts(ds_, p, &plot) == 1; ++p) {
+                more << (p > 0 ? ", " : "") << plot.name << " " << plot.variableCount << " "
+                     << plot.pointCount << " " << plot.firstSweep;
+            }
+        }
+        return text + more.str();
     }
 
     // Writes bytes, opens and reads them: "open <status>: <message>", or every
