@@ -9,11 +9,6 @@
 constexpr uint16_t kVariableNameSpace = 7;
 constexpr int kTypeNameSpaceBase = 13;  // types live in 13 + parentType
 
-// The type codes the text formats give their variables by name or type.
-constexpr uint32_t kTypeVoltage = 1;
-constexpr uint32_t kTypeCurrent = 8;
-constexpr uint32_t kTypeOther = 78;
-
 // Type codes whose variables are complex in an AC analysis: every seventh code
 // from kTypeVoltage to 43. HSPICE post files add kTypeOther and 190 to 193.
 inline bool isComplexTypeCode(int64_t code, bool postExtras) {
