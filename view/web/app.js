@@ -26,6 +26,7 @@ let shownWindow = [0, 1];
 /** @type {{plot: uPlot, key: string, curves: Curve[]}[]} */
 let plots = [];
 let refreshes = 0;
+let readouts = 0;
 let pending = 0;
 
 /**
@@ -330,6 +331,7 @@ function removePanel(i) {
 
 /** Every shown curve's value at each cursor, from the file's samples. */
 async function updateReadout() {
+    const serial = ++readouts;
     const [a, b] = state.cursors;
     const xUnit = axisUnit();
     const rows = [];
@@ -351,6 +353,7 @@ async function updateReadout() {
             rows.push([labelOf(s, k), cell(values[0]), cell(values[1]), d.dy === null ? "" : `dy ${engineering(d.dy, unit)}`]);
         }
     }
+    if (serial !== readouts) return;
     $("readout").replaceChildren(...rows.map((row) => {
         const tr = document.createElement("tr");
         for (const item of row) {
