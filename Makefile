@@ -127,8 +127,9 @@ install:
 	cmake --install build --prefix "$(PREFIX)"
 
 bench:
-	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray python3-dask python3-distributed"
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) >/dev/null
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) $(VIEW_DEPS) chromium python3-xarray python3-dask python3-distributed"
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) \
+	  -DWAVTREX_VIEW=ON >/dev/null
 	cmake --build build-release -j $(JOBS)
 	@PYTHON=$(PYTHON) sh bench/run.sh build-release
 

@@ -272,7 +272,8 @@ void Server::routes() {
             res.set_content(reinterpret_cast<const char*>(a.data), a.size, a.type);
         });
     }
-    http_->Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
+    http_->Get("/favicon.ico",
+               [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     http_->Get("/api/files", [this](const httplib::Request&, httplib::Response& res) {
         std::string j = "{\"watch\": " + std::string(options_.watch ? "true" : "false") +
                         ", \"view\": " + (savedView_.empty() ? "null" : savedView_) +
