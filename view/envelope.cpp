@@ -82,8 +82,10 @@ void Pyramid::range(const std::vector<float>& y, size_t begin, size_t end, float
     if (lo > hi) lo = hi = NAN;
 }
 
-double columnEdge(double x0, double x1, int columns, int c) {
-    return x0 + (x1 - x0) * (static_cast<double>(c) / columns);
+double columnEdge(double x0, double x1, int columns, int c, bool log) {
+    const double share = static_cast<double>(c) / columns;
+    if (log && c > 0) return std::exp(std::log(x0) + (std::log(x1) - std::log(x0)) * share);
+    return x0 + (x1 - x0) * share;
 }
 
 void windowIndices(const std::vector<double>& x, double x0, double x1, size_t& begin, size_t& end) {
@@ -128,7 +130,7 @@ size_t columnEnd(const std::vector<double>& x, size_t from, size_t end, double e
 
 }  // namespace
 
-Envelope envelope(const Series& s, const Pyramid& p, double x0, double x1, int columns) {
+Envelope envelope(const Series& s, const Pyramid& p, double x0, double x1, int columns, bool log) {
     const std::vector<double>& x = *s.x;
     Envelope out;
     size_t begin = 0, end = 0;
@@ -143,9 +145,9 @@ Envelope envelope(const Series& s, const Pyramid& p, double x0, double x1, int c
     out.columns.resize(static_cast<size_t>(columns));
     size_t from = begin;
     for (int c = 0; c < columns; ++c) {
-        const size_t to = c + 1 == columns
-                              ? end
-                              : columnEnd(x, from, end, columnEdge(x0, x1, columns, c + 1), x1);
+        const size_t to =
+            c + 1 == columns ? end
+                             : columnEnd(x, from, end, columnEdge(x0, x1, columns, c + 1, log), x1);
         Column& col = out.columns[static_cast<size_t>(c)];
         col.count = static_cast<uint32_t>(to - from);
         if (to > from) {

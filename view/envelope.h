@@ -48,15 +48,17 @@ struct Envelope {
     std::vector<Column> columns;   // else one per column
 };
 
-// Left edge of column c of `columns` over [x0, x1]: column c holds the
-// samples with edge(c) <= x < edge(c + 1), the last one also x == x1.
-double columnEdge(double x0, double x1, int columns, int c);
+// Left edge of column c of `columns` over [x0, x1], evenly spaced in x or,
+// for a log axis (0 < x0), in log x: column c holds the samples with
+// edge(c) <= x < edge(c + 1), the last one also x == x1.
+double columnEdge(double x0, double x1, int columns, int c, bool log = false);
 
 // Samples with x0 <= x <= x1, as [begin, end) of the series' indices.
 void windowIndices(const std::vector<double>& x, double x0, double x1, size_t& begin, size_t& end);
 
 // The envelope of s over [x0, x1] in `columns` columns (x0 <= x1, columns > 0).
-Envelope envelope(const Series& s, const Pyramid& p, double x0, double x1, int columns);
+Envelope envelope(const Series& s, const Pyramid& p, double x0, double x1, int columns,
+                  bool log = false);
 
 }  // namespace view
 

@@ -88,9 +88,9 @@ std::string list(const std::vector<T>& items, F field) {
     return j + "]";
 }
 
-std::string sweepEnvelope(Curves& c, size_t sweep, double x0, double x1, int columns) {
+std::string sweepEnvelope(Curves& c, size_t sweep, double x0, double x1, int columns, bool log) {
     const Series& s = c.sweeps[sweep];
-    const Envelope e = envelope(s, c.pyramid(sweep), x0, x1, columns);
+    const Envelope e = envelope(s, c.pyramid(sweep), x0, x1, columns, log);
     if (e.raw) {
         return "{\"raw\":true,\"x\":" +
                list(e.rawIndex, [&](size_t i) { return jsonNumber((*s.x)[i]); }) +
@@ -113,9 +113,11 @@ std::string envelopeJson(const httplib::Request& req, Curves& c) {
     const int columns = static_cast<int>(integer(req, "columns", 1, kMaxColumns));
     double x0 = 0, x1 = 0;
     windowOf(req, c, x0, x1);
+    const bool log = req.get_param_value("log") == "1";
+    if (log && !(x0 > 0)) throw BadRequest{"a log axis needs a window above 0"};
     std::string j = "{\"x0\":" + jsonNumber(x0) + ",\"x1\":" + jsonNumber(x1) + ",\"sweeps\":[";
     for (size_t s = 0; s < c.sweeps.size(); ++s) {
-        j += (s ? "," : "") + sweepEnvelope(c, s, x0, x1, columns);
+        j += (s ? "," : "") + sweepEnvelope(c, s, x0, x1, columns, log);
     }
     return j + "]}";
 }
@@ -276,7 +278,7 @@ void Server::routes() {
                [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     http_->Get("/api/files", [this](const httplib::Request&, httplib::Response& res) {
         std::string j = "{\"watch\": " + std::string(options_.watch ? "true" : "false") +
-                        ", \"view\": " + (savedView_.empty() ? "null" : savedView_) +
+                        ", \"view\": " + (savedView_.empty() ? "null" : jsonString(savedView_)) +
                         ", \"signals\": " + list(options_.signals, jsonString) + ", \"files\": [";
         for (size_t i = 0; i < runs_.size(); ++i) {
             const std::lock_guard<std::mutex> hold(runs_[i]->lock);

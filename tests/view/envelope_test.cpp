@@ -16,11 +16,12 @@ bool same(float a, float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-view::Column bruteColumn(const view::Series& s, double x0, double x1, int columns, int c) {
+view::Column bruteColumn(const view::Series& s, double x0, double x1, int columns, int c,
+                         bool log) {
     view::Column col;
     col.min = col.max = NAN;
-    const double lo = view::columnEdge(x0, x1, columns, c);
-    const double hi = view::columnEdge(x0, x1, columns, c + 1);
+    const double lo = view::columnEdge(x0, x1, columns, c, log);
+    const double hi = view::columnEdge(x0, x1, columns, c + 1, log);
     for (size_t i = 0; i < s.y.size(); ++i) {
         const double x = (*s.x)[i];
         if (x < lo || x > x1 || (x >= hi && c + 1 < columns)) continue;
@@ -56,6 +57,7 @@ struct Case {
     double nanShare;
     double from, to;  // window as shares of the series' span
     int columns;
+    bool log = false;  // columns even in log x
 };
 
 const Case kCases[] = {
@@ -83,7 +85,7 @@ TEST(Envelope, EqualsBruteForce) {
         const view::Pyramid p(s.y);
         const double span = k.n ? s.x->back() : 1;
         const double x0 = k.from * span, x1 = k.to * span;
-        const view::Envelope e = view::envelope(s, p, x0, x1, k.columns);
+        const view::Envelope e = view::envelope(s, p, x0, x1, k.columns, k.log);
         size_t begin = 0, end = 0;
         view::windowIndices(*s.x, x0, x1, begin, end);
         SCOPED_TRACE(testing::Message() << "n " << k.n << " window " << k.from << ".." << k.to
@@ -97,7 +99,7 @@ TEST(Envelope, EqualsBruteForce) {
         }
         ASSERT_EQ(e.columns.size(), static_cast<size_t>(k.columns));
         for (int c = 0; c < k.columns; ++c) {
-            const view::Column want = bruteColumn(s, x0, x1, k.columns, c);
+            const view::Column want = bruteColumn(s, x0, x1, k.columns, c, k.log);
             const view::Column& got = e.columns[static_cast<size_t>(c)];
             ASSERT_EQ(got.count, want.count) << "column " << c;
             if (!want.count) continue;

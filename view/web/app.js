@@ -12,10 +12,11 @@ import { decodeState, delta, encodeState, engineering, envelopePoints, findNames
  *   analysis?: string, axis?: string, axisUnit?: string, stepped?: boolean, ending?: string,
  *   endsEarly?: boolean, sweeps?: string[], signals?: SignalInfo[]}} FileInfo
  */
-/** @typedef {{shown: Shown, sweep: number, label: string}} Curve */
+/** @typedef {{shown: Shown, sweep: number}} Curve */
 
 const $ = (/** @type {string} */ id) => /** @type {HTMLElement} */ (document.getElementById(id));
 const PART_UNITS = /** @type {Record<string, string>} */ ({ db: "dB", degrees: "°" });
+const PART_NAMES = /** @type {Record<string, string>} */ ({ value: "", db: " dB", degrees: " phase", real: " re", imaginary: " im" });
 
 /** @type {FileInfo[]} */
 let files = [];
@@ -27,6 +28,7 @@ let shownWindow = [0, 1];
 let plots = [];
 let refreshes = 0;
 let readouts = 0;
+let unread = true;
 let pending = 0;
 
 /**
@@ -67,8 +69,7 @@ function labelOf(s, sweep) {
     const f = files[s.file];
     const sweepLabel = f.sweeps && f.sweeps[sweep] ? ` ${f.sweeps[sweep]}` : "";
     const run = files.length > 1 ? `[${s.file}] ` : "";
-    const part = s.part === "value" ? "" : ` ${s.part}`;
-    return `${run}${s.name}${part}${sweepLabel}`;
+    return `${run}${s.name}${PART_NAMES[s.part] ?? ""}${sweepLabel}`;
 }
 
 function saveState() {
@@ -152,10 +153,11 @@ async function panelData(panel, window, columns) {
     for (const s of panel) {
         const signal = signalIndex(s);
         if (signal < 0) continue;
-        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns, x0: window[0], x1: window[1] });
+        const log = logAxis() ? 1 : 0;
+        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns, x0: window[0], x1: window[1], log });
         e.sweeps.forEach((/** @type {import("./logic.js").SweepEnvelope} */ sweep, /** @type {number} */ k) => {
-            const p = envelopePoints(sweep, window[0], window[1]);
-            curves.push({ shown: s, sweep: k, label: labelOf(s, k) });
+            const p = envelopePoints(sweep, window[0], window[1], log === 1);
+            curves.push({ shown: s, sweep: k });
             tables.push([p.x, p.y]);
         });
     }
@@ -182,7 +184,7 @@ function plotOptions(curves, index) {
         series: [
             { label: files.find((f) => f.axis)?.axis || "x", value: (_u, v) => engineering(v, xUnit) },
             ...curves.map((c, i) => ({
-                label: c.label,
+                label: labelOf(c.shown, c.sweep),
                 stroke: colour(i, curves.length),
                 spanGaps: true,
                 paths: files[c.shown.file].stepped ? stepped : undefined,
@@ -190,8 +192,8 @@ function plotOptions(curves, index) {
             })),
         ],
         axes: [
-            { values: (_u, splits) => splits.map((v) => engineering(v, xUnit, 3)) },
-            { size: 70, values: (_u, splits) => splits.map((v) => engineering(v, unit, 3)) },
+            { values: (_u, splits) => splits.map((v) => (v === null ? "" : engineering(v, xUnit, 3))) },
+            { size: 70, values: (_u, splits) => splits.map((v) => (v === null ? "" : engineering(v, unit, 3))) },
         ],
         hooks: { draw: [drawCursors], setSelect: [zoomToSelection] },
         plugins: [{ hooks: { init: (/** @type {uPlot} */ u) => bindMouse(u, index) } }],
@@ -295,10 +297,15 @@ async function refresh() {
     const columns = Math.min(20000, Math.max(100, Math.round($("panels").clientWidth)));
     const results = await Promise.all(state.panels.map((panel) => panelData(panel, window, columns)));
     if (serial !== refreshes) return;
+    // A file's first read tells its sweeps' values and whether it ends early.
+    if (unread) {
+        unread = false;
+        await loadFiles();
+    }
     shownWindow = window;
     const holder = $("panels");
     results.forEach(({ curves, data }, i) => {
-        const key = curves.map((c) => c.label).join("\n");
+        const key = curves.map((c) => labelOf(c.shown, c.sweep)).join("\n");
         let entry = plots[i];
         if (!entry || entry.key !== key) {
             if (entry) entry.plot.destroy();
@@ -428,6 +435,7 @@ async function loadFiles() {
     const changed = JSON.stringify(info.files.map((/** @type {FileInfo} */ f) => f.generation)) !==
         JSON.stringify(files.map((f) => f.generation));
     files = info.files;
+    unread ||= changed;
     renderFiles();
     renderSignals();
     return { info, changed };
@@ -437,12 +445,20 @@ async function loadFiles() {
 function firstView(/** @type {any} */ info) {
     const fromUrl = decodeState(location.hash);
     if (fromUrl) return fromUrl;
-    if (info.view && Array.isArray(info.view.panels)) return /** @type {ViewState} */ ({ cursors: [null, null], x: null, ...info.view });
+    const saved = info.view ? decodeState(encodeURIComponent(info.view)) : null;
+    if (saved) return saved;
     const ok = files.find((f) => f.signals && f.signals.length);
     if (!ok || !ok.signals) return state;
     const names = ok.signals.map((s) => s.name);
     const picked = info.signals.length ? info.signals.flatMap((/** @type {string} */ p) => findNames(names, p)) : [0];
-    return { panels: [picked.map((/** @type {number} */ i) => ({ file: ok.index, name: names[i], part: ok.signals && ok.signals[i].complex ? "db" : "value" }))], x: null, cursors: [null, null] };
+    /** @type {ViewState} */
+    const view = { panels: [[]], x: null, cursors: [null, null] };
+    for (const i of picked) {
+        const complex = ok.signals[i].complex;
+        view.panels[0].push({ file: ok.index, name: names[i], part: complex ? "db" : "value" });
+        if (complex) (view.panels[1] ??= []).push({ file: ok.index, name: names[i], part: "degrees" });
+    }
+    return view;
 }
 
 async function reload() {
@@ -466,7 +482,6 @@ async function start() {
     $("json").onclick = () => download("wavtrex-view.json", new Blob([JSON.stringify({ files: files.map((f) => f.path), ...state }, null, 1)], { type: "application/json" }));
     if (info.watch) setInterval(async () => (await loadFiles()).changed && refresh(), 1500);
     await refresh();
-    await loadFiles();  // a first read tells whether the file ends early
 }
 
 // For the browser test and the bench: the page's state and its actions.

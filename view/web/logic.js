@@ -106,21 +106,26 @@ export function decodeState(hash) {
  * @param {SweepEnvelope} e
  * @param {number} x0
  * @param {number} x1
+ * @param {boolean} [log] columns even in log x
  * @returns {Points}
  */
-export function envelopePoints(e, x0, x1) {
+export function envelopePoints(e, x0, x1, log = false) {
     if (e.raw) return { x: e.x, y: e.y };
     /** @type {[number, number | null][]} */
     const points = [];
-    const width = (x1 - x0) / e.count.length;
+    const [a, b] = log ? [Math.log(x0), Math.log(x1)] : [x0, x1];
+    const at = (/** @type {number} */ share) => {
+        const v = a + (b - a) * share;
+        return log ? Math.exp(v) : v;
+    };
     for (let c = 0; c < e.count.length; c++) {
         const fx = e.firstX[c], lx = e.lastX[c];
         if (!e.count[c] || fx === null || lx === null) continue;
         /** @type {[number, number | null][]} */
         const column = [
             [fx, e.first[c]],
-            [Math.min(Math.max(x0 + (c + 0.4) * width, fx), lx), e.min[c]],
-            [Math.min(Math.max(x0 + (c + 0.6) * width, fx), lx), e.max[c]],
+            [Math.min(Math.max(at((c + 0.4) / e.count.length), fx), lx), e.min[c]],
+            [Math.min(Math.max(at((c + 0.6) / e.count.length), fx), lx), e.max[c]],
             [lx, e.last[c]],
         ];
         for (const point of column) {
