@@ -96,6 +96,7 @@ test("the viewer in a browser", { skip, timeout: 60000 }, async () => {
     await page.$eval("#search", (el) => { el.value = ""; });
     await page.type("#search", "v(spike");
     await page.click("#signals li");
+    await drawn();
     await page.click("#fit");
     await drawn();
     const plotted = await view("plots()[1].data[1].filter((v) => v !== null)");
