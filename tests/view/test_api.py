@@ -24,9 +24,10 @@ def server(tmp_path_factory):
     subprocess.run([MAKE_SPIKE, spike, "100000"], check=True)
     broken.write_bytes(b"\x00\x01 not a waveform" * 20)
     subprocess.run([CONVERTER, "demo.tr0"], cwd=folder, check=True, capture_output=True)
-    moving = folder / "moving.tr0"
+    moving, cut = folder / "moving.tr0", folder / "cut.tr0"
     shutil.copy(demo, moving)
-    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving],
+    cut.write_bytes(demo.read_bytes()[:-5000])
+    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut],
                                stdout=subprocess.PIPE, text=True)
     url = process.stdout.readline().strip()
     base, token = url.split("/?token=")
@@ -107,6 +108,12 @@ def test_a_one_sample_spike_shows_zoomed_out(server):
     envelope = get(server, "/api/envelope?file=1&signal=0&columns=500")[1]["sweeps"][0]
     assert not envelope["raw"] and sum(envelope["count"]) == 100000
     assert max(m for m in envelope["max"] if m is not None) == 1.0
+
+
+def test_a_file_cut_short_is_marked_once_read(server):
+    assert not get(server, "/api/files")[1]["files"][5]["endsEarly"]
+    assert get(server, "/api/envelope?file=5&signal=0&columns=5")[0] == 200
+    assert get(server, "/api/files")[1]["files"][5]["endsEarly"]
 
 
 def test_reload_reopens_a_file_that_changed(server):
