@@ -1,9 +1,14 @@
 // Reading speed of SPICE raw files: an ngspice binary file and an LTspice
 // file of 1000 signals x 100000 points against a gzread of the same bytes,
-// and an ASCII raw file against a text post file of the same values, per
-// byte. Prints figures; never fails on speed.
+// an ASCII raw file against a text post file of the same values, per byte,
+// and the float64 file read as doubles against its read as floats (time,
+// and peak memory per byte of values returned). Prints figures; never fails
+// on speed.
 //
 //   spice_bench [folder]     (default: the temp folder; the files are deleted)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -158,6 +163,64 @@ bool measure(const std::string& path, bool baseline, double* plain, double* read
     return true;
 }
 
+// One read of path in a child process, as floats or as doubles: its time
+// and the growth of the child's peak memory over the bytes of values it
+// returned. False when the read fails.
+bool childRead(const std::string& path, bool doubles, double* time, double* memoryPerByte) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        double result[2] = {-1, -1};
+        uint32_t status = 0;
+        WaveformDataset* ds = wfxOpen(path.c_str(), WFX_DETECT_ALL, WFX_DETECT_MODE, &status);
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        const auto start = std::chrono::steady_clock::now();
+        WaveformValues floats{};
+        WaveformValues64 wide{};
+        const int ok = ds != nullptr &&
+                       (doubles ? wfxReadSignals64(ds, nullptr, &wide) : wfxRead(ds, &floats));
+        result[0] = seconds(std::chrono::steady_clock::now() - start);
+        getrusage(RUSAGE_SELF, &after);
+        const double values = (ds != nullptr ? ds->signalCount + 1.0 : 0.0) * kPoints *
+                              (doubles ? sizeof(double) : sizeof(float));
+        result[1] = static_cast<double>(after.ru_maxrss - before.ru_maxrss) * 1024 / values;
+        const bool written =
+            ok && write(pipeEnds[1], result, sizeof result) == static_cast<ssize_t>(sizeof result);
+        _exit(written ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    double result[2] = {-1, -1};
+    const bool got = child > 0 && read(pipeEnds[0], result, sizeof result) ==
+                                      static_cast<ssize_t>(sizeof result);
+    close(pipeEnds[0]);
+    int status = 1;
+    if (child > 0) waitpid(child, &status, 0);
+    *time = result[0];
+    *memoryPerByte = result[1];
+    return got && status == 0;
+}
+
+// The float64 file read as doubles against the same read as floats, the
+// best of kRuns each.
+bool doubleRatio(const std::string& path) {
+    double time[2] = {1e300, 1e300}, memory[2] = {1e300, 1e300};
+    for (int run = 0; run < kRuns; ++run) {
+        for (int doubles : {0, 1}) {
+            double t = 0, m = 0;
+            if (!childRead(path, doubles != 0, &t, &m)) return false;
+            time[doubles] = std::min(time[doubles], t);
+            memory[doubles] = std::min(memory[doubles], m);
+        }
+    }
+    std::printf(
+        "  float64 read as doubles: time ratio %.2f, peak memory per value byte %.2f against "
+        "%.2f, ratio %.2f (targets <= 1.1)\n",
+        time[1] / time[0], memory[1], memory[0], memory[1] / memory[0]);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,7 +235,7 @@ int main(int argc, char** argv) {
         }
         const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
         double plain = 0, reader = 0;
-        const bool ok = measure(path, true, &plain, &reader);
+        const bool ok = measure(path, true, &plain, &reader) && (ltspice || doubleRatio(path));
         std::filesystem::remove(path);
         if (!ok) return 1;
         std::printf(

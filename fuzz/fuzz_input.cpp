@@ -42,6 +42,7 @@ std::string writeInput(const uint8_t* data, size_t size) {
 uint32_t countAt(const WaveformValues& v, int32_t h, int32_t s) {
     return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
 }
+uint32_t countAt(const WaveformValues64& v, int32_t h, int32_t s);
 float* const* row(float*** arrays, int32_t i) {
     return arrays != nullptr ? arrays[i] : nullptr;
 }
@@ -143,6 +144,64 @@ bool sameStreamed(WaveformDataset* ds, const WaveformValues& all) {
     return ok;
 }
 
+// True when arrays f[i][s] hold d[i][s] narrowed, bit for bit, for n values.
+bool narrowed(float*** f, double*** d, int32_t i, int32_t s, uint32_t n) {
+    const float* a = arrayAt(f, i, s);
+    const double* b = d != nullptr && d[i] != nullptr ? d[i][s] : nullptr;
+    if (a == nullptr || b == nullptr) return a == nullptr && b == nullptr;
+    for (uint32_t k = 0; k < n; ++k) {
+        const float x = static_cast<float>(b[k]);
+        if (std::memcmp(&x, &a[k], sizeof x) != 0) return false;
+    }
+    return true;
+}
+
+// True when a read into doubles gives the float read's values, each one the
+// double narrowed, with the same counts.
+bool sameAsDoubles(WaveformDataset* ds, const WaveformValues& all) {
+    WaveformValues64 wide{};
+    if (wfxReadSignals64(ds, nullptr, &wide) == 0) return false;
+    const int bits = wfxStoredBits(ds, 0) + wfxStoredBits(ds, 1);
+    bool ok = wide.signalCount == all.signalCount && wide.holderCount == all.holderCount &&
+              wide.sweepCount == all.sweepCount && bits >= 64 && bits <= 128;
+    for (int32_t h = 0; ok && h < all.holderCount; ++h) {
+        for (int32_t s = 0; ok && s < all.sweepCount; ++s) {
+            const uint32_t n = countAt(all, h, s);
+            ok = countAt(wide, h, s) == n && narrowed(all.axis, wide.axis, h, s, n);
+        }
+    }
+    for (int32_t i = 0; ok && i < all.signalCount; ++i) {
+        const int32_t h = all.holderCount == 1 ? 0 : i;
+        for (int32_t s = 0; ok && s < all.sweepCount; ++s) {
+            const uint32_t n = countAt(all, h, s);
+            ok = narrowed(all.real, wide.real, i, s, n) &&
+                 (!complexAt(ds, i) || narrowed(all.imag, wide.imag, i, s, n));
+        }
+    }
+    wfxReleaseValues64(&wide);
+    return ok;
+}
+
+uint32_t countAt(const WaveformValues64& v, int32_t h, int32_t s) {
+    return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
+}
+
+// Selects each plot of a file that has plots, and reads it both ways.
+void selectEveryPlot(WaveformDataset* ds) {
+    WfxSourceFacts facts{};
+    const int32_t plots = wfxSourceFacts(ds, &facts) != 0 ? facts.plotCount : 0;
+    if (wfxSelectPlot(ds, plots) != 0 || wfxLastReason()[0] == '\0') std::abort();
+    for (int32_t p = 0; p < plots && p < 4; ++p) {
+        if (wfxSelectPlot(ds, p) == 0) {
+            if (wfxLastReason()[0] == '\0') std::abort();
+            continue;
+        }
+        WaveformValues all{};
+        if (wfxRead(ds, &all) != 0 && !sameAsDoubles(ds, all)) std::abort();
+        wfxReleaseValues(&all);
+    }
+}
+
 }  // namespace
 
 void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) {
@@ -187,10 +246,14 @@ void runReader(const uint8_t* data, size_t size, uint32_t format, uint8_t mode) 
         }
         ds->sweepCount = headerSweeps;
         if (wfxCanStream(ds) && !sameStreamed(ds, all)) std::abort();
+        ds->sweepCount = headerSweeps;
+        ds->runningValue = startTime;
+        if (!sameAsDoubles(ds, all)) std::abort();
         wfxReleaseValues(&all);
     } else if (wfxLastReason()[0] == '\0') {
         std::abort();
     }
+    selectEveryPlot(ds);
     wfxClose(ds);
 }
 

@@ -161,6 +161,29 @@ Bytes rawFile(writers::RawSimulator simulator, bool binary, const std::string& f
     return writers::buildRawFile(f);
 }
 
+// An ngspice batch run: an operating point, an AC and a transient plot
+// whose float64 times lie a picosecond apart at 1 ms.
+Bytes batchRaw(bool binary) {
+    writers::RawFile f;
+    f.binary = binary;
+    writers::RawPlot op{"Operating Point", "real", {{"V(out)", "voltage"}, {"I(V1)", "current"}},
+                        {2.5, -1e-3},      -1,     {}};
+    writers::RawPlot tran{
+        "Transient Analysis", "real", {{"time", "time"}, {"V(out)", "voltage"}}, {}, -1, {}};
+    for (int k = 0; k < 3; ++k) {
+        tran.values.push_back(1e-3 + k * 1e-12);
+        tran.values.push_back(1.0 / 3 + k);
+    }
+    writers::RawPlot acPlot{"AC Analysis",
+                            "complex",
+                            {{"frequency", "frequency"}, {"V(out)", "voltage"}},
+                            {1, 0, 0.5, -0.25, 1e3, 0, 0.125, 2},
+                            -1,
+                            {}};
+    f.plots = {op, acPlot, tran};
+    return writers::buildRawFile(f);
+}
+
 // Xyce and PSpice CSDF: two blocks of two points, PSpice's values wrapped
 // one to a line.
 Bytes csdfDialect(bool pspice, bool complex) {
@@ -261,6 +284,7 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
          {"real stepped", "real fastaccess", "real stepped fastaccess", "real forward double"})
         add("spice_raw", rawFile(S::ltspice, true, flags), false);
     add("spice_raw", writers::gzipBytes(rawFile(S::ngspice, true, "real")), false);
+    for (bool binary : {true, false}) add("spice_raw", batchRaw(binary), false);
     for (bool pspice : {false, true}) {
         for (bool complex : {false, true}) add("csdf_dialect", csdfDialect(pspice, complex), false);
     }

@@ -193,6 +193,15 @@ int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, ui
     return s->ownerIndex;
 }
 
+void clearVariables(WaveformDataset* ds) {
+    delete static_cast<NameIndex*>(ds->nameIndex);
+    ds->nameIndex = nullptr;
+    ds->variableCount = 0;
+    ds->symbolCount = 0;
+    ds->namePoolUsed = 0;
+    std::memset(ds->symbolBuckets, 0xFF, WFX_SYMBOL_BUCKETS * sizeof(int32_t));
+}
+
 int32_t addType(WaveformDataset* ds, const char* name, int32_t parentType) {
     if (ds->typeCount >= ds->typeCapacity && !growTable(ds->types, ds->typeCapacity, kTypeStep)) {
         reportFailure(ds, Failure::kOutOfMemory);

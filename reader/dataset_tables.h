@@ -9,11 +9,16 @@
 constexpr uint16_t kVariableNameSpace = 7;
 constexpr int kTypeNameSpaceBase = 13;  // types live in 13 + parentType
 
+// The type codes the text formats give their variables by name or type.
+constexpr uint32_t kTypeVoltage = 1;
+constexpr uint32_t kTypeCurrent = 8;
+constexpr uint32_t kTypeOther = 78;
+
 // Type codes whose variables are complex in an AC analysis: every seventh code
-// from 1 to 43 (1 is a node voltage). HSPICE post files add 78 and 190 to 193.
+// from kTypeVoltage to 43. HSPICE post files add kTypeOther and 190 to 193.
 inline bool isComplexTypeCode(int64_t code, bool postExtras) {
-    if (code >= 1 && code <= 43 && (code - 1) % 7 == 0) return true;
-    return postExtras && (code == 78 || (code >= 190 && code <= 193));
+    if (code >= kTypeVoltage && code <= 43 && (code - kTypeVoltage) % 7 == 0) return true;
+    return postExtras && (code == kTypeOther || (code >= 190 && code <= 193));
 }
 
 // Allocates a dataset with every field at its initial value. Returns NULL
@@ -38,6 +43,10 @@ int32_t addNameToPool(WaveformDataset* ds, const char* name);
 // Appends a VariableRecord. Returns its position, the position of the first
 // variable of the same name when there is one, or -1 (out of memory).
 int32_t addVariable(WaveformDataset* ds, const char* name, uint32_t typeCode, uint32_t kind);
+
+// Empties the variables, their names and symbols, for a reader that
+// describes the file anew (a plot selection); formats with types have none.
+void clearVariables(WaveformDataset* ds);
 
 // Appends a TypeRecord under parentType. Returns its index, or -1 on a name
 // already defined in that name space (lastError 9) or out of memory.

@@ -65,7 +65,7 @@ const FormatEntry* detectFormat(gzFile stream, bool everyFormat) {
     int n = gzread(stream, b, 256);
     if (n < 0) n = 0;
     gzseek(stream, 0, SEEK_SET);
-    const Sniffed first{b, n, reinterpret_cast<const char*>(b)};
+    const Sniffed first{b, n, reinterpret_cast<const char*>(b), stream};
     int count = 0;
     const FormatEntry* rows = formatRows(&count);
     // A raw file's header may hold any keyword the specified tests look for.

@@ -39,6 +39,8 @@ constexpr FailureRow kFailures[] = {
     {Failure::kNullDataset, kErrorUnchanged, FailureArgs::kNone, "Error: Null WFX object !!"},
     {Failure::kCannotStream, kErrorUnchanged, FailureArgs::kNone,
      "Error: the file cannot be read a piece at a time"},
+    {Failure::kNoSuchPlot, kErrorUnchanged, FailureArgs::kNumber,
+     "Error: the file has no plot %d to select"},
     {Failure::kEmptyData, kErrorEmptyFile, FailureArgs::kFile, "Error: Empty file %s !!"},
     {Failure::kNoSignals, kErrorUnchanged, FailureArgs::kFile, "Error: Empty file %s !!"},
     {Failure::kMalformed, kErrorUnchanged, FailureArgs::kFile, "Malformed data file %s !!"},
@@ -173,6 +175,7 @@ const char* wfxWords(uint32_t of, uint32_t code) {
         {kWordsReadEnding, kEndingComplete, "complete"},
         {kWordsReadEnding, kEndingNoEndMarker, "no end marker"},
         {kWordsReadEnding, kEndingRowCutShort, "last row cut short"},
+        {kWordsReadEnding, kEndingValueCut, "cut inside the last value"},
     };
     for (const Words& w : kWords) {
         if (w.of == of && w.code == code) return w.words;

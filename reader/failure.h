@@ -28,6 +28,7 @@ enum class Failure : uint8_t {
     kUnknownCode,  // number: the data format code
     kNullDataset,
     kCannotStream,  // a stream asked of a file that cannot be streamed
+    kNoSuchPlot,    // number: the plot asked of wfxSelectPlot
     kEmptyData,     // the data read finds no bytes to read (lastError 3)
     kNoSignals,     // the same words when no signal is there to read
     // binary blocks and fixed-width fields

@@ -4,7 +4,10 @@
 #ifndef WAVTREX_READER_FORMAT_TABLE_H
 #define WAVTREX_READER_FORMAT_TABLE_H
 
+#include <zlib.h>
+
 #include <cstdint>
+#include <type_traits>
 
 #include "wfx.h"
 
@@ -14,8 +17,18 @@ struct FormatEntry;
 using HeaderReader = int (*)(WaveformDataset*, const FormatEntry&);
 // Reads every value into the holders; 1, or 0 after reporting the failure.
 using DataReader = int (*)(WaveformDataset*, WaveformValues*, const FormatEntry&);
+// Reads every value into double holders, as DataReader does into floats.
+using DataReader64 = int (*)(WaveformDataset*, WaveformValues64*, const FormatEntry&);
+// The value type of a holder set: float for WaveformValues, double for
+// WaveformValues64; data readers serving both are templates over the set.
+template <typename Values>
+using ValueOf = std::remove_pointer_t<std::remove_pointer_t<decltype(Values::sweepValues)>>;
 // Releases what the format's header reader left in the dataset.
 using FormatRelease = void (*)(WaveformDataset*);
+// Makes a plot of the file the one read (wfxSelectPlot); 1, or 0 after reporting.
+using PlotSelector = int (*)(WaveformDataset*, int32_t plot);
+// Bits a binary file of the format stores per value (which: 0 values, 1 axis).
+using StoredBits = int (*)(const WaveformDataset*, int which);
 
 // The first bytes of a file (up to 256) as detection sees them; text ends at
 // the first NUL, as keyword searches do.
@@ -23,6 +36,8 @@ struct Sniffed {
     const unsigned char* bytes;
     int count;
     const char* text;
+    gzFile stream;  // at the file's start, for a detector that must look further: it
+                    // leaves it there
 };
 
 // True when the first bytes show the row's format (detection.cpp).
@@ -76,6 +91,16 @@ struct FormatEntry {
     // Beyond the converter's formats: detected only when open is given
     // WFX_DETECT_ALL, and then before every other row.
     bool extended = false;
+    // Reads values as stored where they hold more than a float; NULL when the
+    // format stores floats, which wfxReadSignals64 then widens.
+    DataReader64 data64 = nullptr;
+    // What a binary file stores per value, when the row alone tells: 32 or 64
+    // bits for its values and independent values (text counts 64 whenever
+    // the row has data64). 0 asks storedBits of the file.
+    uint8_t valueBits = 32;
+    uint8_t axisBits = 32;
+    StoredBits storedBits = nullptr;
+    PlotSelector selectPlot = nullptr;  // NULL for a format without plots
 };
 
 // The row of a data format code, or NULL for a code without one.

@@ -55,9 +55,10 @@ enum DataFormat {
 /* Passed to open: detect the data format among every code. Raw files are
  * recognised by their first header line (8-bit or UTF-16), before the other
  * tests, and so is the dialect: "#H" in the first 256 bytes with Xyce or
- * PSpice named as SOURCE, or a value:index pair after "#C". Anything else
- * is detected as WFX_DETECT_FORMAT would. wavtrex-info and the Python
- * module use it. */
+ * PSpice named as SOURCE (any letter case), or a value:index pair in the
+ * first point after "#C", wherever the header ends. Anything else is
+ * detected as WFX_DETECT_FORMAT would. wavtrex-info and the Python module
+ * use it. */
 #define WFX_DETECT_ALL 0xFFFFFFFEu
 
 /* FileMode: flags of the fileMode field. */
@@ -69,7 +70,8 @@ enum FileMode {
 };
 #define WFX_DETECT_MODE 0 /* passed to open: detect the file mode */
 
-/* AnalysisKind: the analysisKind field (all ones when not set). */
+/* AnalysisKind: the analysisKind field (WFX_ANALYSIS_UNSET when not set). */
+#define WFX_ANALYSIS_UNSET 0xFFFFFFFFu
 enum AnalysisKind {
     kAnalysisTransient = 1,
     kAnalysisAc = 2,
@@ -102,7 +104,9 @@ enum DatasetError {
 enum ReadEnding {
     kEndingComplete = 0,
     kEndingNoEndMarker = 1, /* the last table ends with the file, not with its marker */
-    kEndingRowCutShort = 2  /* and its last row lacks missingValues values (read as 0) */
+    kEndingRowCutShort = 2, /* and its last row lacks missingValues values (read as 0) */
+    kEndingValueCut = 3     /* the file ends inside its last value, which reads as its
+                               digits say (SPICE raw ASCII: no line end after it) */
 };
 
 /* OpenStatus: written by open to the caller's status variable. */
@@ -284,6 +288,37 @@ WFX_API int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_
 /* Releases every array in *values and clears it. */
 WFX_API void wfxReleaseValues(WaveformValues* values);
 
+/* The values of a read as doubles: the same layout, indexing and ownership as
+ * WaveformValues (release them with wfxReleaseValues64). */
+typedef struct WaveformValues64 {
+    double*** real;
+    double*** imag;
+    double*** axis;
+    uint32_t** counts;
+    double** sweepValues;
+    int32_t signalCount;
+    int32_t holderCount;
+    int32_t sweepSlots;
+    int32_t sweepCount;
+} WaveformValues64;
+
+/* Reads like wfxReadSignals, into doubles: binary doubles as stored (SPICE
+ * raw files, the values of HSPICE 2001 post files, the independent values
+ * of 2001 and 2013 ones), text values parsed as written (raw ASCII, both
+ * CSDF forms, HSPICE text), and stored floats widened (the others). So a
+ * float64 time axis keeps steps that a float cannot tell apart. wanted may be
+ * NULL. Returns 1, or 0 as wfxRead does. wfxRead's floats are not these
+ * values narrowed: they stay as the converter has always read them. */
+WFX_API int wfxReadSignals64(WaveformDataset* ds, const uint8_t* wanted, WaveformValues64* out);
+
+/* Releases every array in *values and clears it. */
+WFX_API void wfxReleaseValues64(WaveformValues64* values);
+
+/* Bits the file stores per value, 64 or 32: which 0 asks for the signals'
+ * values, 1 for the independent variable's. Text values count 64, as
+ * wfxReadSignals64 parses them as doubles. 0 for a NULL dataset. */
+WFX_API int wfxStoredBits(const WaveformDataset* ds, int which);
+
 /* Releases the dataset and closes its stream. Returns 1, or 0 for NULL. */
 WFX_API int wfxClose(WaveformDataset* ds);
 
@@ -331,7 +366,8 @@ WFX_API int wfxIsCompressed(const WaveformDataset* ds);
 /* What a SPICE raw or CSDF dialect file says of itself (formats 16, 17). */
 typedef struct WfxSourceFacts {
     const char* simulator; /* "ngspice", "LTspice", "Xyce", "QSPICE", "PSpice" or "unknown" */
-    const char* encoding;  /* "binary", "ASCII", "binary, UTF-16 header", "text" */
+    const char* encoding;  /* "binary", "ASCII", "binary, UTF-16 header", "text": of the
+                              plot read */
     const char* flags;     /* the Flags line of the plot read ("" when none) */
     int32_t plotCount;     /* plots, or CSDF blocks, in the file */
 } WfxSourceFacts;
@@ -341,7 +377,8 @@ typedef struct WfxPlotFacts {
     const char* flags;     /* its Flags line */
     int32_t variableCount; /* the independent variable included */
     int64_t pointCount;    /* as its header declares */
-    int32_t firstSweep;    /* the first sweep read from it, -1 when it is only listed */
+    int32_t firstSweep;    /* the first sweep read from it, -1 when it is not read */
+    uint32_t analysisKind; /* AnalysisKind of the plot */
 } WfxPlotFacts;
 
 /* Fills *facts for a dataset of format 16 or 17 and returns 1; 0 otherwise.
@@ -351,6 +388,18 @@ WFX_API int wfxSourceFacts(const WaveformDataset* ds, WfxSourceFacts* facts);
 /* Fills *facts for plot number plot (from 0) and returns 1; 0 when there is
  * no such plot or the format has none. */
 WFX_API int wfxPlotFacts(const WaveformDataset* ds, int32_t plot, WfxPlotFacts* facts);
+
+/* Makes plot number plot (from 0, as wfxPlotFacts counts) the one read. The
+ * dataset's header fields (signalCount, the variables and their names,
+ * analysisKind, the sweeps) then describe it, and reads return its values,
+ * with the plots of the same variables as its sweeps. An operating point plot
+ * reads as one point: every variable is a signal, and the independent
+ * variable is a point number "point" of value 0. Open selects the first plot
+ * that is no operating point. Returns 1, or 0 with a reason (wfxLastReason):
+ * for no such plot or a format without plots the selection stays; for a
+ * plot that cannot be described (a stepped plot whose values cannot be read)
+ * the dataset describes none, and reads fail until another is selected. */
+WFX_API int wfxSelectPlot(WaveformDataset* ds, int32_t plot);
 
 #ifdef __cplusplus
 }

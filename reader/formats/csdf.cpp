@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "../dataset_tables.h"
 #include "../failure.h"
@@ -25,9 +26,6 @@ namespace {
 constexpr int kLineSize = kBoundedLineSize;
 constexpr size_t kVersionLength = 33;
 constexpr uint32_t kKindComplexOther = 12;  // also read as re/im
-constexpr uint32_t kTypeVoltage = 1;
-constexpr uint32_t kTypeCurrent = 8;
-constexpr uint32_t kTypeOther = 78;
 
 // First size of one sweep's arrays, in values. The estimate comes from the
 // file size, which for a compressed file is a guess (20 times its size), so it
@@ -57,9 +55,11 @@ void csdfCopyText(char* target, size_t size, const char* text) {
     target[length] = '\0';
 }
 
-// Leading decimal number of text as a 32-bit float (0 when there is none).
-// Values beyond the float range become infinities instead of an undefined cast.
-float csdfDecimal(const char* text) {
+// Leading decimal number of text as V (0 when there is none). Values beyond
+// V's range become infinities instead of an undefined cast; a float is the
+// double narrowed.
+template <typename V = float>
+V csdfDecimal(const char* text) {
     // strtod also takes hexadecimal, inf and nan; only decimal digits count
     // here, so such a token reads as the decimal number it starts with, if any.
     while (std::isspace(static_cast<unsigned char>(*text))) ++text;
@@ -69,6 +69,7 @@ float csdfDecimal(const char* text) {
     if (!decimal) return 0;
     if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return *text == '-' ? -0.0f : 0;
     double value = std::strtod(text, nullptr);
+    if constexpr (sizeof(V) == sizeof(double)) return value;
     if (value > FLT_MAX) return INFINITY;
     if (value < -FLT_MAX) return -INFINITY;
     return static_cast<float>(value);
@@ -286,27 +287,29 @@ int readCsdfHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
 namespace {
 
 // The per-sweep arrays of one sweep, grown together.
+template <typename Values>
 struct CsdfSweepArrays {
     WaveformDataset* ds;
-    WaveformValues* out;
+    Values* out;
     int32_t sweep;
     int32_t nodes;
     int32_t capacity;
 };
 
-bool csdfGrowArray(float** slot, int32_t oldCapacity, int32_t newCapacity) {
+template <typename V>
+bool csdfGrowArray(V** slot, int32_t oldCapacity, int32_t newCapacity) {
     auto* grown =
-        static_cast<float*>(std::realloc(*slot, static_cast<size_t>(newCapacity) * sizeof(float)));
+        static_cast<V*>(std::realloc(*slot, static_cast<size_t>(newCapacity) * sizeof(V)));
     if (grown == nullptr) return false;
-    std::memset(grown + oldCapacity, 0,
-                static_cast<size_t>(newCapacity - oldCapacity) * sizeof(float));
+    std::memset(grown + oldCapacity, 0, static_cast<size_t>(newCapacity - oldCapacity) * sizeof(V));
     *slot = grown;
     return true;
 }
 
 // Allocates (capacity 0) or doubles every array of the sweep until it holds
 // needed values; new values read 0. Fails as out of memory.
-int csdfReserve(CsdfSweepArrays* a, int32_t needed, int32_t first) {
+template <typename Values>
+int csdfReserve(CsdfSweepArrays<Values>* a, int32_t needed, int32_t first) {
     if (needed <= a->capacity) return 1;
     int32_t next = a->capacity == 0 ? first : a->capacity;
     while (next < needed) {
@@ -335,12 +338,13 @@ int csdfSyntaxError(WaveformDataset* ds) {
 // One node value: a token, or for a complex node real/imaginary. The real
 // part is gathered up to the "/" without blanks and line feeds; more than 255
 // characters, or the end of the file before the "/", is a syntax error.
-int readCsdfValue(WaveformDataset* ds, const VariableRecord* record, float* real, float* imag) {
-    *imag = 0.0f;
+template <typename V>
+int readCsdfValue(WaveformDataset* ds, const VariableRecord* record, V* real, V* imag) {
+    *imag = 0;
     if (record->kind != kKindComplex && record->kind != kKindComplexOther) {
         const char* token = csdfToken(ds);
         if (token == nullptr) return csdfIncomplete(ds);
-        *real = csdfDecimal(token);
+        *real = csdfDecimal<V>(token);
         return 1;
     }
     char text[kLineSize];
@@ -360,8 +364,8 @@ int readCsdfValue(WaveformDataset* ds, const VariableRecord* record, float* real
     text[length] = '\0';
     const char* token = csdfToken(ds);
     if (token == nullptr) return csdfSyntaxError(ds);
-    *real = csdfDecimal(text);
-    *imag = csdfDecimal(token);
+    *real = csdfDecimal<V>(text);
+    *imag = csdfDecimal<V>(token);
     return 1;
 }
 
@@ -380,9 +384,11 @@ enum CsdfStep : int {
 // skipped. A "#C" that comes before the previous point got its values takes
 // that point's place, and a point still without values at "#;" is dropped,
 // so the count never exceeds the values read.
-int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32_t first) {
+template <typename Values>
+int readCsdfSweep(WaveformDataset* ds, Values* out, int32_t sweep, int32_t first) {
+    using V = ValueOf<Values>;
     const bool swept = ds->firstSignalIndex == 2;
-    CsdfSweepArrays arrays{ds, out, sweep, out->signalCount, 0};
+    CsdfSweepArrays<Values> arrays{ds, out, sweep, out->signalCount, 0};
     if (!csdfReserve(&arrays, 1, first)) return 0;
     const VariableRecord* nodes = ds->variables + ds->firstSignalIndex;
 
@@ -406,14 +412,14 @@ int readCsdfSweep(WaveformDataset* ds, WaveformValues* out, int32_t sweep, int32
             if (!csdfReserve(&arrays, point + 1, first)) return 0;
             // csdfReserve just gave every array of the sweep point + 1 values.
             // NOLINTNEXTLINE(clang-analyzer-core.NullDereference)
-            out->axis[0][sweep][point] = csdfDecimal(token);
+            out->axis[0][sweep][point] = csdfDecimal<V>(token);
             if (count <= static_cast<uint32_t>(point)) count++;
             step = kStepPointValue;
         } else if (step == kStepCount) {
             if (!csdfReserve(&arrays, point + 1, first)) return 0;
             for (int32_t i = 0; i < arrays.nodes; ++i) {
-                float real = 0.0f;
-                float imag = 0.0f;
+                V real = 0;
+                V imag = 0;
                 if (!readCsdfValue(ds, &nodes[i], &real, &imag)) return 0;
                 out->real[i][sweep][point] = real;
                 // Complex nodes outside AC have no imaginary arrays: the part is dropped.
@@ -453,32 +459,33 @@ int32_t csdfFirstPoints(const WaveformDataset* ds, int32_t nodes, int32_t sweeps
 // every node), one per node, one per complex node of an AC file, and for a
 // swept file the sweep values, each sweep's one value left 0 (the file names
 // none). Returns 1, or 0 out of memory.
-int csdfAllocateEntries(WaveformDataset* ds, WaveformValues* out, int32_t sweeps, bool swept) {
-    out->axis[0] = csdfEntry<float*>(sweeps);
+template <typename Values>
+int csdfAllocateEntries(WaveformDataset* ds, Values* out, int32_t sweeps, bool swept) {
+    using V = ValueOf<Values>;
+    out->axis[0] = csdfEntry<V*>(sweeps);
     out->counts[0] = csdfEntry<uint32_t>(sweeps);
     if (out->axis[0] == nullptr || out->counts[0] == nullptr)
         return reportFailure(ds, Failure::kOutOfMemory);
     for (int32_t i = 0; i < out->signalCount; ++i) {
-        out->real[i] = csdfEntry<float*>(sweeps);
+        out->real[i] = csdfEntry<V*>(sweeps);
         if (out->real[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         if (out->imag != nullptr && ds->variables[ds->firstSignalIndex + i].kind == kKindComplex) {
-            out->imag[i] = csdfEntry<float*>(sweeps);
+            out->imag[i] = csdfEntry<V*>(sweeps);
             if (out->imag[i] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
         }
     }
     if (!swept) return 1;
-    out->sweepValues = csdfEntry<float*>(sweeps);
+    out->sweepValues = csdfEntry<V*>(sweeps);
     if (out->sweepValues == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
     for (int32_t s = 0; s < sweeps; ++s) {
-        out->sweepValues[s] = csdfEntry<float>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 1);
+        out->sweepValues[s] = csdfEntry<V>(ds->sweepParamCount > 0 ? ds->sweepParamCount : 1);
         if (out->sweepValues[s] == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
     }
     return 1;
 }
 
-}  // namespace
-
-int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
+template <typename Values>
+int readCsdf(WaveformDataset* ds, Values* out) {
     const int32_t nodes = out->signalCount;
     const int32_t sweeps = out->sweepSlots;
     // Without a node list the header left no independent variable: nothing
@@ -507,4 +514,14 @@ int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*
         if (!readCsdfSweep(ds, out, s, firstPoints)) return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
+    return readCsdf(ds, out);
+}
+
+int readCsdfData64(WaveformDataset* ds, WaveformValues64* out, const FormatEntry& /*row*/) {
+    return readCsdf(ds, out);
 }

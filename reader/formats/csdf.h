@@ -22,5 +22,8 @@ int readCsdfHeader(WaveformDataset* ds, const FormatEntry& row);
 // float, always 0). Returns 1, or 0 with lastError and the
 // last-error text set; whatever was allocated stays attached to out.
 int readCsdfData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row);
+// The same into doubles, each value's digits as strtod reads them (a float
+// read's values are these narrowed).
+int readCsdfData64(WaveformDataset* ds, WaveformValues64* out, const FormatEntry& row);
 
 #endif

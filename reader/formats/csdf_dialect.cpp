@@ -13,18 +13,19 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "../dataset_tables.h"
 #include "../failure.h"
+#include "../text_scanner.h"
 #include "spice_source.h"
-#include "spice_text.h"
 
 namespace {
 
-using spice::Scanner;
-using spice::takeNumber;
-using spice::trim;
+using scan::Scanner;
+using scan::trim;
+using scan::wholeNumber;
 
 constexpr size_t kTitleRoom = 99;  // title, version, date: 100 bytes with the NUL
 
@@ -114,41 +115,43 @@ bool subtitleParameter(const std::string& subtitle, std::string* name, double* v
     const size_t space = before.find_last_of(" \t:");
     std::string_view word = space == std::string_view::npos ? before : before.substr(space + 1);
     std::string_view after = std::string_view(subtitle).substr(eq + 1);
-    if (word.empty() || !spice::takeScaledNumber(after, value)) return false;
+    if (word.empty() || !scan::takeScaledNumber(after, value)) return false;
     *name = std::string(word);
     return true;
 }
 
-class DialectReader {
-  public:
-    DialectReader(WaveformDataset* ds, SpiceSource& source) : ds_(ds), source_(source) {}
-    int readHeader();
-    int readData(WaveformValues* out);
+using Keys = std::map<std::string, std::string>;
 
-  private:
-    int fail(const std::string& reason) {
-        const std::string detail = std::string(ds_->fileName) + ": " + reason;
-        return reportFailure(ds_, Failure::kCsdfDialect, detail.c_str());
+int fail(WaveformDataset* ds, const std::string& reason) {
+    const std::string detail = std::string(ds->fileName) + ": " + reason;
+    return reportFailure(ds, Failure::kCsdfDialect, detail.c_str());
+}
+
+std::string blockLabel(size_t b) {
+    return "block " + std::to_string(b + 1);
+}
+
+// The block's step: SWEEP2PARM and SWEEP2VALUE, else the SUBTITLE's
+// "name = value"; kept as the plot's one parameter (NaN when unreadable).
+void takeStep(const Keys& keys, SourcePlot& plot) {
+    const std::string sweep2 = key(keys, "SWEEP2PARM");
+    double value = NAN;
+    std::string name;
+    if (!sweep2.empty()) {
+        if (!wholeNumber(trim(key(keys, "SWEEP2VALUE")), &value)) value = NAN;
+        plot.params.emplace_back(sweep2, value);
+    } else if (subtitleParameter(key(keys, "SUBTITLE"), &name, &value)) {
+        plot.params.emplace_back(name, value);
     }
-    std::string blockLabel(size_t b) const { return "block " + std::to_string(b + 1); }
-    int closeBlock(const std::map<std::string, std::string>& keys, SourcePlot& plot);
-    int describe();
-    int readBlock(size_t s, WaveformValues* out);
-    bool nextToken(Scanner& in, std::string_view& token);
-
-    WaveformDataset* ds_;
-    SpiceSource& source_;
-    std::vector<std::map<std::string, std::string>> blockKeys_;
-    std::string_view line_;  // the rest of the line tokens are taken from
-};
+}
 
 // Checks a block's names against NODES and keeps what its keys say.
-int DialectReader::closeBlock(const std::map<std::string, std::string>& keys, SourcePlot& plot) {
-    const size_t b = source_.plots.size();
+int closeBlock(WaveformDataset* ds, SpiceSource& source, const Keys& keys, SourcePlot& plot) {
+    const size_t b = source.plots.size();
     const std::string nodes = key(keys, "NODES");
     if (!nodes.empty() && nodes != std::to_string(plot.variableNames.size() - 1))
-        return fail(blockLabel(b) + ": NODES='" + nodes + "' but " +
-                    std::to_string(plot.variableNames.size() - 1) + " names");
+        return fail(ds, blockLabel(b) + ": NODES='" + nodes + "' but " +
+                            std::to_string(plot.variableNames.size() - 1) + " names");
     const std::string complex = key(keys, "COMPLEXVALUES");
     plot.complex = !complex.empty() && complex != "NO";
     plot.flags = plot.complex ? "complex" : "real";
@@ -158,242 +161,263 @@ int DialectReader::closeBlock(const std::map<std::string, std::string>& keys, So
     plot.variableNames[0] = sweepVar;
     plot.variableTypes.assign(plot.variableNames.size(), "");
     plot.variableTypes[0] = axisTypeOf(sweepVar);
-    source_.plots.push_back(plot);
-    blockKeys_.push_back(keys);
+    // The analysis word ("TR", "Transient Analysis", ...) tells the analysis.
+    plot.analysis = analysisOf(key(keys, "ANALYSIS"), plot.variableTypes[0], plot.complex);
+    takeStep(keys, plot);
+    source.plots.push_back(plot);
     return 1;
 }
 
-int DialectReader::readHeader() {
+void copyFacts(WaveformDataset* ds, SpiceSource& source, const Keys& keys) {
+    source.simulator = simulatorIn(key(keys, "SOURCE"));
+    source.encoding = "text";
+    std::string date = key(keys, "DATE");
+    const std::string time = key(keys, "TIME");
+    if (!time.empty()) date += (date.empty() ? "" : " ") + time;
+    const int room = static_cast<int>(kTitleRoom);
+    std::snprintf(ds->title, sizeof ds->title, "%.*s", room, key(keys, "TITLE").c_str());
+    std::snprintf(ds->date, sizeof ds->date, "%.*s", room, date.c_str());
+    std::snprintf(ds->version, sizeof ds->version, "%.*s", room, key(keys, "VERSION").c_str());
+    ds->fileMode = kModeText;
+}
+
+// Walks the blocks line by line: #H and its keys, #N and the names, the
+// points up to "#;".
+class HeaderWalk {
+  public:
+    HeaderWalk(WaveformDataset* ds, SpiceSource& source) : ds_(ds), source_(source) {}
+    int run();
+
+  private:
     enum class State { kStart, kHeader, kNames, kData, kClosed };
+    int step(std::string_view text, int64_t lineStart);
+    int ending() const;
+
+    WaveformDataset* ds_;
+    SpiceSource& source_;
+    State state_ = State::kStart;
+    Keys keys_;
+    SourcePlot plot_;
+};
+
+// One line; 0 after a failure.
+int HeaderWalk::step(std::string_view text, int64_t lineStart) {
+    if (text.starts_with("#H") && state_ != State::kHeader && state_ != State::kNames) {
+        if (state_ == State::kData)
+            return fail(ds_, blockLabel(source_.plots.size()) + " ends without #;");
+        state_ = State::kHeader;
+        keys_.clear();
+        plot_ = SourcePlot();
+        plot_.variableNames.assign(1, "");
+        takePairs(text.substr(2), keys_);
+        return 1;
+    }
+    switch (state_) {
+        case State::kStart:
+            return text.empty() ? 1 : fail(ds_, "no #H line at the start");
+        case State::kHeader:
+            if (!text.starts_with("#N")) {
+                takePairs(text, keys_);
+                return 1;
+            }
+            state_ = State::kNames;
+            takeNames(text.substr(2), plot_.variableNames);
+            return 1;
+        case State::kNames:
+            if (!text.starts_with("#C") && !text.starts_with("#;")) {
+                takeNames(text, plot_.variableNames);
+                return 1;
+            }
+            state_ = State::kData;
+            plot_.dataOffset = lineStart;
+            [[fallthrough]];
+        case State::kData:
+            plot_.points += pointMarks(text);
+            if (text.find("#;") == std::string_view::npos) return 1;
+            if (source_.plots.empty()) copyFacts(ds_, source_, keys_);
+            state_ = State::kClosed;
+            return closeBlock(ds_, source_, keys_, plot_);
+        case State::kClosed:
+            return 1;  // text after a block that starts no other is left
+    }
+    return 1;
+}
+
+int HeaderWalk::ending() const {
+    const std::string label = blockLabel(source_.plots.size());
+    switch (state_) {
+        case State::kStart:
+            return fail(ds_, "no #H line at the start");
+        case State::kHeader:
+        case State::kNames:
+            return fail(ds_, label + " ends in its header");
+        case State::kData:
+            return fail(ds_, label + " ends without #;");
+        case State::kClosed:
+            break;
+    }
+    return 1;
+}
+
+int HeaderWalk::run() {
     Scanner in(ds_->stream, false);
-    State state = State::kStart;
-    std::map<std::string, std::string> keys;
-    SourcePlot plot;
     std::string_view line;
     for (int64_t lineStart = in.tell(); in.line(line); lineStart = in.tell()) {
         const std::string_view text = trim(line);
-        if (text.starts_with("#H") && state != State::kHeader && state != State::kNames) {
-            if (state == State::kData)
-                return fail(blockLabel(source_.plots.size()) + " ends without #;");
-            state = State::kHeader;
-            keys.clear();
-            plot = SourcePlot();
-            plot.variableNames.assign(1, "");
-            takePairs(text.substr(2), keys);
-            continue;
-        }
-        switch (state) {
-            case State::kStart:
-                if (!text.empty()) return fail("no #H line at the start");
-                break;
-            case State::kHeader:
-                if (text.starts_with("#N")) {
-                    state = State::kNames;
-                    takeNames(text.substr(2), plot.variableNames);
-                } else {
-                    takePairs(text, keys);
-                }
-                break;
-            case State::kNames:
-                if (!text.starts_with("#C") && !text.starts_with("#;")) {
-                    takeNames(text, plot.variableNames);
-                    break;
-                }
-                state = State::kData;
-                plot.dataOffset = lineStart;
-                [[fallthrough]];
-            case State::kData:
-                plot.points += pointMarks(text);
-                if (text.find("#;") != std::string_view::npos) {
-                    if (!closeBlock(keys, plot)) return 0;
-                    state = State::kClosed;
-                }
-                break;
-            case State::kClosed:
-                break;  // text after a block that starts no other is left
-        }
-        if (state == State::kClosed && !text.empty() && !text.starts_with("#")) break;
+        if (!step(text, lineStart)) return 0;
+        if (state_ == State::kClosed && !text.empty() && !text.starts_with("#")) break;
     }
-    if (state == State::kStart) return fail("no #H line at the start");
-    if (state == State::kHeader || state == State::kNames)
-        return fail(blockLabel(source_.plots.size()) + " ends in its header");
-    if (state == State::kData) return fail(blockLabel(source_.plots.size()) + " ends without #;");
-    return describe();
+    return ending();
 }
 
-// Blocks of the first block's names become its sweeps; the step is named by
-// SWEEP2PARM, else by the SUBTITLE's "name = value", else numbered.
-int DialectReader::describe() {
-    const SourcePlot& first = source_.plots[0];
-    const auto& firstKeys = blockKeys_[0];
-    std::string paramName = "step";
-    const std::string sweep2 = key(firstKeys, "SWEEP2PARM");
-    double ignored = 0.0;
-    std::string subtitleName;
-    const bool bySubtitle = subtitleParameter(key(firstKeys, "SUBTITLE"), &subtitleName, &ignored);
-    if (!sweep2.empty()) {
-        paramName = sweep2;
-    } else if (bySubtitle) {
-        paramName = subtitleName;
-    }
-    for (size_t b = 0; b < source_.plots.size(); ++b) {
-        SourcePlot& plot = source_.plots[b];
+// Blocks of the main block's names become its sweeps, named by its step.
+int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
+    const SourcePlot& first = source.plots[static_cast<size_t>(main)];
+    const std::string paramName = first.params.empty() ? "step" : first.params[0].first;
+    for (size_t b = 0; b < source.plots.size(); ++b) {
+        const SourcePlot& plot = source.plots[b];
         if (plot.variableNames != first.variableNames || plot.complex != first.complex) continue;
-        double parameter = static_cast<double>(source_.sweeps.size() + 1);
-        std::string_view text;
-        std::string name;
-        if (!sweep2.empty()) {
-            const std::string value = key(blockKeys_[b], "SWEEP2VALUE");
-            text = value;
-            if (!takeNumber(text, &parameter)) parameter = NAN;
-        } else if (bySubtitle &&
-                   !subtitleParameter(key(blockKeys_[b], "SUBTITLE"), &name, &parameter)) {
-            parameter = NAN;
+        double parameter = static_cast<double>(source.sweeps.size() + 1);
+        if (!first.params.empty()) {
+            const bool same = !plot.params.empty() && plot.params[0].first == paramName;
+            parameter = same ? plot.params[0].second : NAN;
         }
-        if (plot.points > static_cast<int64_t>(UINT32_MAX))
-            return fail(blockLabel(b) + ": more points than a sweep holds");
-        plot.firstSweep = static_cast<int32_t>(source_.sweeps.size());
-        source_.sweeps.push_back({static_cast<int32_t>(b), 0, plot.points, parameter});
+        if (plot.points > static_cast<int64_t>(UINT32_MAX)) {
+            source.sweeps.clear();
+            return fail(ds, blockLabel(b) + ": more points than a sweep holds");
+        }
+        source.sweeps.push_back({static_cast<int32_t>(b), 0, plot.points, parameter});
     }
-    const std::string sim = key(firstKeys, "SOURCE");
-    source_.simulator = sim.empty() ? "unknown" : sim;
-    source_.encoding = "text";
-    std::string date = key(firstKeys, "DATE");
-    const std::string time = key(firstKeys, "TIME");
-    if (!time.empty()) date += (date.empty() ? "" : " ") + time;
-    const int room = static_cast<int>(kTitleRoom);
-    std::snprintf(ds_->title, sizeof ds_->title, "%.*s", room, key(firstKeys, "TITLE").c_str());
-    std::snprintf(ds_->date, sizeof ds_->date, "%.*s", room, date.c_str());
-    std::snprintf(ds_->version, sizeof ds_->version, "%.*s", room,
-                  key(firstKeys, "VERSION").c_str());
-    ds_->fileMode = kModeText;
-    // The analysis word ("TR", "Transient Analysis", ...) names the plot for this.
-    SourcePlot& main = source_.plots[0];
-    const std::string name = main.name;
-    main.name = key(firstKeys, "ANALYSIS");
-    const int described = describeSweeps(ds_, source_, 0, paramName);
-    main.name = name;
-    return described != 0 ? 1 : reportFailure(ds_, Failure::kOutOfMemory);
+    source.timeAxis = false;
+    if (!describeSweeps(ds, source, main, paramName))
+        return reportFailure(ds, Failure::kOutOfMemory);
+    return 1;
 }
 
-bool DialectReader::nextToken(Scanner& in, std::string_view& token) {
-    for (;;) {
-        const size_t start = line_.find_first_not_of(" \t\r\f\v");
-        if (start != std::string_view::npos) {
-            const size_t end = std::min(line_.find_first_of(" \t\r\f\v", start), line_.size());
-            token = line_.substr(start, end - start);
-            line_ = line_.substr(end);
-            return true;
-        }
-        if (!in.line(line_)) return false;
-    }
-}
+// Reads the points of each sweep's block into the holders.
+template <typename Values>
+class BlockReader {
+  public:
+    BlockReader(WaveformDataset* ds, const SpiceSource& source, Values* out)
+        : ds_(ds), source_(source), out_(out), in_(ds->stream, false) {}
+    int run();
 
-int DialectReader::readBlock(size_t s, WaveformValues* out) {
-    const SourceSweep& sweep = source_.sweeps[s];
-    const auto b = static_cast<size_t>(sweep.plot);
-    const SourcePlot& plot = source_.plots[b];
-    const std::string label = blockLabel(b);
-    const bool hex = source_.simulator.find("PSpice") != std::string::npos;
-    const size_t nodes = plot.variableNames.size() - 1;
-    Scanner in(ds_->stream, false);
-    if (!in.seek(plot.dataOffset)) return fail(label + ": cannot seek to its points");
-    line_ = {};
+  private:
+    int block(size_t s);
+    int point(size_t s, int64_t p, size_t nodes);
+    int value(size_t s, int64_t p, int64_t k, size_t nodes);
+    int failAt(int64_t p, const std::string& reason) const {
+        return fail(ds_, label_ + ": point " + std::to_string(p + 1) + reason);
+    }
+
+    WaveformDataset* ds_;
+    const SpiceSource& source_;
+    Values* out_;
+    Scanner in_;
+    std::string label_;
+    bool hex_ = false;
+    bool complex_ = false;
+    int64_t base_ = -1;  // indices count from 0 or from 1: the block's first says which
+};
+
+template <typename Values>
+int BlockReader<Values>::value(size_t s, int64_t p, int64_t k, size_t nodes) {
+    const std::string where = ", value " + std::to_string(k + 1);
     std::string_view token;
-    int64_t base = -1;
-    for (int64_t p = 0;; ++p) {
-        if (!nextToken(in, token)) return fail(label + " ends without #;");
-        if (token == "#;") return p == sweep.count ? 1 : fail(label + ": the points changed");
-        if (token != "#C" || p >= sweep.count)
-            return fail(label + ": \"" + std::string(token.substr(0, 40)) +
-                        "\" where a point starts");
-        double x = 0.0;
-        double n = 0.0;
-        std::string_view number;
-        if (!nextToken(in, number) || !takeNumber(number, &x) || !number.empty())
-            return fail(label + ": point " + std::to_string(p + 1) + " has no independent value");
-        if (!nextToken(in, number) || !takeNumber(number, &n) || !number.empty() || n < 0 ||
-            n > static_cast<double>(nodes))
-            return fail(label + ": point " + std::to_string(p + 1) + " has no value count");
-        out->axis[0][s][p] = static_cast<float>(x);
-        for (int64_t k = 0; k < static_cast<int64_t>(n); ++k) {
-            const std::string where =
-                label + ": point " + std::to_string(p + 1) + ", value " + std::to_string(k + 1);
-            if (!nextToken(in, token)) return fail(where + ": the file ends");
-            const size_t colon = token.rfind(':');
-            if (colon == std::string_view::npos) return fail(where + " has no :index");
-            const std::string indexText(token.substr(colon + 1));
-            char* end = nullptr;
-            const long long index = std::strtoll(indexText.c_str(), &end, hex ? 16 : 10);
-            if (indexText.empty() || *end != '\0')
-                return fail(where + ": index \"" += indexText + "\" is no number");
-            // Indices count from 0 or from 1: the block's first says which.
-            if (base < 0) base = index == 0 ? 0 : 1;
-            const long long node = index - base;
-            if (node < 0 || node >= static_cast<long long>(nodes))
-                return fail(where + ": index " += indexText + " names no node");
-            const auto i = static_cast<size_t>(node);
-            if (out->real[i] == nullptr) continue;
-            std::string_view value = token.substr(0, colon);
-            double re = 0.0;
-            double im = 0.0;
-            const size_t slash = plot.complex ? value.find('/') : std::string_view::npos;
-            std::string_view imText =
-                slash == std::string_view::npos ? "0" : value.substr(slash + 1);
-            if (slash != std::string_view::npos) value = value.substr(0, slash);
-            if (!takeNumber(value, &re) || !value.empty() || !takeNumber(imText, &im))
-                return fail(where + ": \"" + std::string(token.substr(0, 40)) + "\" is no value");
-            out->real[i][s][p] = static_cast<float>(re);
-            if (out->imag != nullptr && out->imag[i] != nullptr)
-                out->imag[i][s][p] = static_cast<float>(im);
-        }
-    }
+    if (!in_.token(token)) return failAt(p, where + ": the file ends");
+    const size_t colon = token.rfind(':');
+    if (colon == std::string_view::npos) return failAt(p, where + " has no :index");
+    const std::string indexText(token.substr(colon + 1));
+    char* end = nullptr;
+    const long long index = std::strtoll(indexText.c_str(), &end, hex_ ? 16 : 10);
+    if (indexText.empty() || *end != '\0')
+        return failAt(p, where + ": index \"" + indexText + "\" is no number");
+    if (base_ < 0) base_ = index == 0 ? 0 : 1;
+    const long long node = index - base_;
+    if (node < 0 || node >= static_cast<long long>(nodes))
+        return failAt(p, where + ": index " + indexText + " names no node");
+    const auto i = static_cast<size_t>(node);
+    if (out_->real[i] == nullptr) return 1;
+    std::string_view text = token.substr(0, colon);
+    double re = 0.0;
+    double im = 0.0;
+    const size_t slash = complex_ ? text.find('/') : std::string_view::npos;
+    const std::string_view imText = slash == std::string_view::npos ? "0" : text.substr(slash + 1);
+    if (!wholeNumber(text.substr(0, slash), &re) || !wholeNumber(imText, &im))
+        return failAt(p, where + ": \"" + std::string(token.substr(0, 40)) + "\" is no value");
+    out_->real[i][s][p] = static_cast<ValueOf<Values>>(re);
+    if (out_->imag != nullptr && out_->imag[i] != nullptr)
+        out_->imag[i][s][p] = static_cast<ValueOf<Values>>(im);
+    return 1;
 }
 
-int DialectReader::readData(WaveformValues* out) {
-    if (requireDataSize(ds_) == 0) return 0;
-    if (!allocateSweeps(ds_, source_, out)) return reportFailure(ds_, Failure::kOutOfMemory);
-    // A node that a point leaves out has no value there.
-    for (int32_t i = 0; i < out->signalCount; ++i) {
-        for (size_t s = 0; out->real[i] != nullptr && s < source_.sweeps.size(); ++s) {
-            const auto count = static_cast<size_t>(source_.sweeps[s].count);
-            for (size_t p = 0; p < count; ++p) out->real[i][s][p] = NAN;
-            const bool imaginary = out->imag != nullptr && out->imag[i] != nullptr;
-            for (size_t p = 0; imaginary && p < count; ++p) out->imag[i][s][p] = NAN;
-        }
-    }
-    for (size_t s = 0; s < source_.sweeps.size(); ++s) {
-        if (!readBlock(s, out)) return 0;
+// "x n" after a point's #C, then its n values.
+template <typename Values>
+int BlockReader<Values>::point(size_t s, int64_t p, size_t nodes) {
+    double x = 0.0;
+    double n = 0.0;
+    std::string_view number;
+    if (!in_.token(number) || !wholeNumber(number, &x))
+        return failAt(p, " has no independent value");
+    if (!in_.token(number) || !wholeNumber(number, &n) || !(n >= 0) ||
+        n > static_cast<double>(nodes) || n != std::floor(n))
+        return failAt(p, " has no value count");
+    out_->axis[0][s][p] = static_cast<ValueOf<Values>>(x);
+    for (int64_t k = 0; k < static_cast<int64_t>(n); ++k) {
+        if (!value(s, p, k, nodes)) return 0;
     }
     return 1;
 }
 
-}  // namespace
-
-int readCsdfDialectHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
-    SpiceSource* source = sourceOf(ds);
-    if (source == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
-    DialectReader reader(ds, *source);
-    return reader.readHeader();
+template <typename Values>
+int BlockReader<Values>::block(size_t s) {
+    const SourceSweep& sweep = source_.sweeps[s];
+    const SourcePlot& plot = source_.plots[static_cast<size_t>(sweep.plot)];
+    label_ = blockLabel(static_cast<size_t>(sweep.plot));
+    complex_ = plot.complex;
+    base_ = -1;
+    if (!in_.seek(plot.dataOffset)) return fail(ds_, label_ + ": cannot seek to its points");
+    std::string_view token;
+    for (int64_t p = 0;; ++p) {
+        if (!in_.token(token)) return fail(ds_, label_ + " ends without #;");
+        if (token == "#;") return p == sweep.count ? 1 : fail(ds_, label_ + ": the points changed");
+        if (token != "#C" || p >= sweep.count)
+            return fail(ds_, label_ + ": \"" + std::string(token.substr(0, 40)) +
+                                 "\" where a point starts");
+        if (!point(s, p, plot.variableNames.size() - 1)) return 0;
+    }
 }
 
-int readCsdfDialectData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
-    SpiceSource* source = sourceOf(ds);
+template <typename Values>
+int BlockReader<Values>::run() {
+    if (requireDataSize(ds_) == 0) return 0;
+    if (!allocateSweeps(ds_, source_, out_)) return reportFailure(ds_, Failure::kOutOfMemory);
+    hex_ = source_.simulator == Simulator::kPspice;
+    // A node that a point leaves out has no value there.
+    for (int32_t i = 0; i < out_->signalCount; ++i) {
+        for (size_t s = 0; out_->real[i] != nullptr && s < source_.sweeps.size(); ++s) {
+            const auto count = static_cast<size_t>(source_.sweeps[s].count);
+            std::fill_n(out_->real[i][s], count, NAN);
+            if (out_->imag != nullptr && out_->imag[i] != nullptr)
+                std::fill_n(out_->imag[i][s], count, NAN);
+        }
+    }
+    for (size_t s = 0; s < source_.sweeps.size(); ++s) {
+        if (!block(s)) return 0;
+    }
+    return 1;
+}
+
+template <typename Values>
+int readBlocks(WaveformDataset* ds, Values* out) {
+    const SpiceSource* source = sourceOf(ds);
     if (source == nullptr || source->sweeps.empty()) return reportFailure(ds, Failure::kNoSignals);
-    DialectReader reader(ds, *source);
-    return reader.readData(out);
+    BlockReader<Values> reader(ds, *source, out);
+    return reader.run();
 }
 
-bool looksLikeCsdfDialect(const FormatEntry& /*row*/, const Sniffed& first) {
-    const std::string_view text(first.text);
-    if (text.find("#H") == std::string_view::npos) return false;
-    if (text.find("SOURCE='Xyce'") != std::string_view::npos ||
-        text.find("SOURCE='PSpice'") != std::string_view::npos)
-        return true;
-    // Otherwise the first value of the first point: "#C x n value:index".
-    const size_t mark = text.find("#C");
-    if (mark == std::string_view::npos) return false;
-    std::string_view rest = text.substr(mark + 2);
+// "#C x n value:index" from the first #C on: the dialect's point.
+bool startsDialectPoint(std::string_view rest) {
     for (int word = 0; word < 3; ++word) {
         const size_t start = rest.find_first_not_of(" \t\r\n");
         if (start == std::string_view::npos) return false;
@@ -402,4 +426,64 @@ bool looksLikeCsdfDialect(const FormatEntry& /*row*/, const Sniffed& first) {
         rest = rest.substr(end);
     }
     return false;
+}
+
+// The first point of a header longer than the first bytes: the "#C" line
+// (within a bound of header lines) and the two after it, as values wrap.
+bool firstPointFurther(gzFile stream) {
+    constexpr int kMostHeaderLines = 4096;
+    Scanner in(stream, false);
+    std::string_view line;
+    std::string point;
+    int taken = 0;
+    for (int n = 0; n < kMostHeaderLines + 2 && taken < 3 && in.line(line); ++n) {
+        const std::string_view text = trim(line);
+        if (taken == 0 && (!text.starts_with("#C") || n >= kMostHeaderLines)) continue;
+        point.append(text).append("\n");
+        ++taken;
+    }
+    in.seek(0);
+    return taken > 0 && startsDialectPoint(std::string_view(point).substr(2));
+}
+
+}  // namespace
+
+int readCsdfDialectHeader(WaveformDataset* ds, const FormatEntry& /*row*/) {
+    SpiceSource* source = sourceOf(ds);
+    if (source == nullptr) return reportFailure(ds, Failure::kOutOfMemory);
+    HeaderWalk walk(ds, *source);
+    if (!walk.run()) return 0;
+    source->selected = defaultPlot(*source);
+    return describe(ds, *source, source->selected);
+}
+
+int readCsdfDialectData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& /*row*/) {
+    return readBlocks(ds, out);
+}
+
+int readCsdfDialectData64(WaveformDataset* ds, WaveformValues64* out, const FormatEntry& /*row*/) {
+    return readBlocks(ds, out);
+}
+
+int selectCsdfDialectPlot(WaveformDataset* ds, int32_t plot) {
+    SpiceSource* source = sourceOf(ds);
+    if (source == nullptr) return reportFailure(ds, Failure::kNoSuchPlot, nullptr, plot);
+    if (!startSelection(ds, *source, plot)) return 0;
+    return describe(ds, *source, plot);
+}
+
+bool looksLikeCsdfDialect(const FormatEntry& /*row*/, const Sniffed& first) {
+    const std::string_view text(first.text);
+    const size_t header = text.find("#H");
+    if (header == std::string_view::npos) return false;
+    // SOURCE='Xyce' or 'PSpice' in any letter case.
+    std::string lower;
+    for (char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (lower.find("source='xyce'") != std::string::npos ||
+        lower.find("source='pspice'") != std::string::npos)
+        return true;
+    // Otherwise the first value of the first point: "#C x n value:index".
+    const size_t mark = text.find("#C");
+    if (mark != std::string_view::npos) return startsDialectPoint(text.substr(mark + 2));
+    return first.stream != nullptr && firstPointFurther(first.stream);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "../dataset_tables.h"
 #include "../failure.h"
@@ -48,13 +49,15 @@ T* allocSlots(int32_t slots) {
 
 // Everything one read works with: the column layout of a row, the capacity
 // of the sweep being read, and its destinations.
+template <typename Values>
 struct TableReader {
+    using V = ValueOf<Values>;
     WaveformDataset* ds;
-    WaveformValues* out;
+    Values* out;
     const PostTraits& post;
-    int32_t columns = 0;         // values per row, the independent one included
-    float*** holders = nullptr;  // per column: the slot array it is stored in
-    float** rowDst = nullptr;    // per column: the array of the current sweep
+    int32_t columns = 0;     // values per row, the independent one included
+    V*** holders = nullptr;  // per column: the slot array it is stored in
+    V** rowDst = nullptr;    // per column: the array of the current sweep
     // The stored columns after the independent one, in row order: a
     // selective read decodes only these and steps over the rest.
     int32_t* kept = nullptr;
@@ -114,9 +117,9 @@ struct TableReader {
     // gives every signal its arrays; only complex signals fill them.
     bool allocateSweep(int32_t s) {
         capacity = firstCapacity;
-        size_t bytes = capacity * sizeof(float);
-        auto give = [&](float**& slot) {
-            slot[s] = static_cast<float*>(std::malloc(bytes));
+        size_t bytes = capacity * sizeof(V);
+        auto give = [&](V**& slot) {
+            slot[s] = static_cast<V*>(std::malloc(bytes));
             return slot[s] != nullptr;
         };
         if (!give(out->axis[0])) return false;
@@ -132,12 +135,12 @@ struct TableReader {
     bool grow(size_t needed, int32_t s) {
         size_t grown = capacity;
         while (grown < needed) {
-            if (grown > SIZE_MAX / (4 * sizeof(float))) return false;
+            if (grown > SIZE_MAX / (4 * sizeof(V))) return false;
             grown *= 2;
         }
-        size_t bytes = grown * sizeof(float);
-        auto resize = [&](float** slots) {
-            auto* bigger = static_cast<float*>(std::realloc(slots[s], bytes));
+        size_t bytes = grown * sizeof(V);
+        auto resize = [&](V** slots) {
+            auto* bigger = static_cast<V*>(std::realloc(slots[s], bytes));
             if (bigger == nullptr) return false;
             slots[s] = bigger;
             return true;
@@ -183,39 +186,41 @@ struct TableReader {
     void touchAhead(size_t row) {
         size_t end = row + kTouchRows < capacity ? row + kTouchRows : capacity;
         for (int32_t c = 0; c < columns; ++c) {
-            float* array = rowDst[c];
+            V* array = rowDst[c];
             if (array == nullptr) continue;
-            for (size_t j = row; j < end; j += kFloatsPerPage) array[j] = 0.0f;
+            for (size_t j = row; j < end; j += kFloatsPerPage) array[j] = 0;
         }
         touchedRows = end;
     }
 };
 
-template <typename T, bool Swapped>
-inline float decodeAs(const uint8_t* p) {
+template <typename V, typename T, bool Swapped>
+inline V decodeAs(const uint8_t* p) {
     if constexpr (sizeof(T) == 8) {
-        return static_cast<float>(decodeDouble(p, Swapped));
+        return static_cast<V>(decodeDouble(p, Swapped));
     } else {
         return decodeFloat(p, Swapped);
     }
 }
 
 // Reads the next value in the file's form and version (text fields as atof
-// takes them; binary doubles narrowed); axis tells an independent value,
-// which some versions keep wider. Returns 1, or 0 when it cannot be read.
-int readPostValue(WaveformDataset* ds, const PostTraits& post, bool axis, float* value) {
+// takes them; binary doubles as V takes them: a float narrows each once);
+// axis tells an independent value, which some versions keep wider. Returns
+// 1, or 0 when it cannot be read.
+template <typename V>
+int readPostValue(WaveformDataset* ds, const PostTraits& post, bool axis, V* value) {
     if (isText(ds)) {
         char field[kTextFieldSize];
         const int width = post.textWidth < kTextFieldSize ? post.textWidth : kTextFieldSize - 1;
         if (readNumberField(ds, field, width) == nullptr) return 0;
         field[width] = '\0';
-        *value = static_cast<float>(std::strtod(field, nullptr));
+        *value = static_cast<V>(std::strtod(field, nullptr));
         return 1;
     }
     const bool wide = (axis ? post.axisBytes : post.valueBytes) == 8;
     const char* field = blockFieldInPlace(ds, wide ? 8 : 4);
     if (field == nullptr) return 0;
-    *value = wide ? static_cast<float>(decodeDouble(field, blockSwapped(ds)))
+    *value = wide ? static_cast<V>(decodeDouble(field, blockSwapped(ds)))
                   : decodeFloat(field, blockSwapped(ds));
     return 1;
 }
@@ -225,8 +230,9 @@ int readPostValue(WaveformDataset* ds, const PostTraits& post, bool axis, float*
 // the block end (whose closing word must be read) or straddles two blocks
 // goes through the field reader. Returns the columns filled (all of them
 // unless a value cannot be read).
-template <typename T, bool Swapped>
-int readBinaryRow(TableReader& t, size_t row) {
+template <typename Values, typename T, bool Swapped>
+int readBinaryRow(TableReader<Values>& t, size_t row) {
+    using V = ValueOf<Values>;
     WaveformDataset* ds = t.ds;
     constexpr int32_t width = sizeof(T);
     const bool everyColumn = t.keptCount == t.columns - 1;
@@ -239,14 +245,14 @@ int readBinaryRow(TableReader& t, size_t row) {
             if (n > t.columns - c) n = t.columns - c;
             const uint8_t* p = ds->blockBuffer + ds->blockPosition;
             if (everyColumn) {
-                float** dst = t.rowDst + c;
+                V** dst = t.rowDst + c;
                 for (int32_t j = 0; j < n; ++j)
-                    dst[j][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+                    dst[j][row] = decodeAs<V, T, Swapped>(p + ptrdiff_t{j} * width);
             } else {
                 while (k < t.keptCount && t.kept[k] < c) ++k;
                 for (; k < t.keptCount && t.kept[k] < c + n; ++k) {
                     const int32_t j = t.kept[k] - c;
-                    t.rowDst[t.kept[k]][row] = decodeAs<T, Swapped>(p + ptrdiff_t{j} * width);
+                    t.rowDst[t.kept[k]][row] = decodeAs<V, T, Swapped>(p + ptrdiff_t{j} * width);
                 }
             }
             ds->blockPosition += n * width;
@@ -256,30 +262,33 @@ int readBinaryRow(TableReader& t, size_t row) {
         const char* field = blockFieldInPlace(ds, width);
         if (field == nullptr) return c;
         if (t.rowDst[c] != nullptr)
-            t.rowDst[c][row] = decodeAs<T, Swapped>(reinterpret_cast<const uint8_t*>(field));
+            t.rowDst[c][row] = decodeAs<V, T, Swapped>(reinterpret_cast<const uint8_t*>(field));
         c++;
     }
     return c;
 }
 
-int readTextRow(TableReader& t, size_t row) {
+template <typename Values>
+int readTextRow(TableReader<Values>& t, size_t row) {
     for (int32_t c = 1; c < t.columns; ++c) {
-        float v;
+        ValueOf<Values> v;
         if (!readPostValue(t.ds, t.post, false, &v)) return c;
         if (t.rowDst[c] != nullptr) t.rowDst[c][row] = v;
     }
     return t.columns;
 }
 
-using RowReader = int (*)(TableReader&, size_t);
+template <typename Values>
+using RowReader = int (*)(TableReader<Values>&, size_t);
 
-RowReader chooseRowReader(const WaveformDataset* ds, const PostTraits& post) {
-    if (isText(ds)) return readTextRow;
+template <typename Values>
+RowReader<Values> chooseRowReader(const WaveformDataset* ds, const PostTraits& post) {
+    if (isText(ds)) return readTextRow<Values>;
     bool swapped = blockSwapped(ds);
     if (post.valueBytes == 8) {
-        return swapped ? readBinaryRow<double, true> : readBinaryRow<double, false>;
+        return swapped ? readBinaryRow<Values, double, true> : readBinaryRow<Values, double, false>;
     }
-    return swapped ? readBinaryRow<float, true> : readBinaryRow<float, false>;
+    return swapped ? readBinaryRow<Values, float, true> : readBinaryRow<Values, float, false>;
 }
 
 // First capacity, in values per array. The rule of thumb divides the file
@@ -301,17 +310,18 @@ size_t firstCapacity(const WaveformDataset* ds, int64_t estimate, int32_t column
 // the sweeps grow as sweeps are reached, so a header that promises many
 // sweeps costs nothing until their data arrives. The entries are still empty,
 // so the slot count may be chosen afresh. Returns 1, or 0 out of memory.
-int prepareTables(TableReader& t, int64_t estimate) {
+template <typename Values>
+int prepareTables(TableReader<Values>& t, int64_t estimate) {
+    using V = ValueOf<Values>;
     WaveformDataset* ds = t.ds;
-    WaveformValues* out = t.out;
+    Values* out = t.out;
     t.columns = 1;
     for (int32_t i = 0; i < out->signalCount; ++i) {
         const VariableRecord& v = ds->variables[ds->firstSignalIndex + i];
         t.columns += (out->imag != nullptr && v.kind == kKindComplex) ? 2 : 1;
     }
-    t.holders =
-        static_cast<float***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float**)));
-    t.rowDst = static_cast<float**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(float*)));
+    t.holders = static_cast<V***>(std::malloc(static_cast<size_t>(t.columns) * sizeof(V**)));
+    t.rowDst = static_cast<V**>(std::malloc(static_cast<size_t>(t.columns) * sizeof(V*)));
     t.kept = static_cast<int32_t*>(std::malloc(static_cast<size_t>(t.columns) * sizeof(int32_t)));
     if (t.holders == nullptr || t.rowDst == nullptr || t.kept == nullptr)
         return outOfMemoryMessage(ds);
@@ -326,14 +336,14 @@ int prepareTables(TableReader& t, int64_t estimate) {
     // columns are read past, never stored.
     for (int32_t i = 0; i < out->signalCount; ++i) {
         if (ds->wantedSignals != nullptr && ds->wantedSignals[i] == 0) continue;
-        if ((out->real[i] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
-        if (out->imag != nullptr && (out->imag[i] = allocSlots<float*>(slots)) == nullptr) {
+        if ((out->real[i] = allocSlots<V*>(slots)) == nullptr) return outOfMemoryMessage(ds);
+        if (out->imag != nullptr && (out->imag[i] = allocSlots<V*>(slots)) == nullptr) {
             return outOfMemoryMessage(ds);
         }
     }
-    if ((out->axis[0] = allocSlots<float*>(slots)) == nullptr) return outOfMemoryMessage(ds);
+    if ((out->axis[0] = allocSlots<V*>(slots)) == nullptr) return outOfMemoryMessage(ds);
     if ((out->counts[0] = allocSlots<uint32_t>(slots)) == nullptr) return outOfMemoryMessage(ds);
-    if (ds->sweepParamCount > 0 && (out->sweepValues = allocSlots<float*>(slots)) == nullptr) {
+    if (ds->sweepParamCount > 0 && (out->sweepValues = allocSlots<V*>(slots)) == nullptr) {
         return outOfMemoryMessage(ds);
     }
     return 1;
@@ -342,10 +352,11 @@ int prepareTables(TableReader& t, int64_t estimate) {
 // What reading a sweep's parameter values came to.
 enum class SweepValues { kRead, kFileEnded, kOutOfMemory };
 
-SweepValues readSweepValues(WaveformDataset* ds, const PostTraits& post, WaveformValues* out,
-                            int32_t s) {
+template <typename Values>
+SweepValues readSweepValues(WaveformDataset* ds, const PostTraits& post, Values* out, int32_t s) {
+    using V = ValueOf<Values>;
     out->sweepValues[s] =
-        static_cast<float*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(float)));
+        static_cast<V*>(std::malloc(static_cast<size_t>(ds->sweepParamCount) * sizeof(V)));
     if (out->sweepValues[s] == nullptr) return SweepValues::kOutOfMemory;
     for (int32_t k = 0; k < ds->sweepParamCount; ++k) {
         if (!readPostValue(ds, post, false, &out->sweepValues[s][k]))
@@ -356,7 +367,8 @@ SweepValues readSweepValues(WaveformDataset* ds, const PostTraits& post, Wavefor
 
 // Gives the rows read so far to the stream's sink and empties the piece.
 // Returns false when the sink ends the read.
-bool handOver(TableReader& t, int32_t s) {
+// Only float reads are streamed.
+bool handOver(TableReader<WaveformValues>& t, int32_t s) {
     uint32_t& count = t.out->counts[0][s];
     if (t.stream->sink(t.out, t.stream->context) == 0) t.stream->stopped = true;
     t.rowsHanded += count;
@@ -364,18 +376,30 @@ bool handOver(TableReader& t, int32_t s) {
     return !t.stream->stopped;
 }
 
+template <typename Values>
+bool handPiece(TableReader<Values>& t, int32_t s) {
+    if constexpr (std::is_same_v<Values, WaveformValues>) {
+        return handOver(t, s);
+    } else {
+        return false;  // a double read has no stream
+    }
+}
+
 // The rows of sweep s, up to its end marker or the end of the file. A table
 // without rows keeps its arrays unallocated (NULL, count 0), so a header
 // promising many sweeps over many signals cannot make a short file allocate
 // for tables it does not hold. Returns 1, or 0 out of memory.
-int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
+template <typename Values>
+int readTableRows(TableReader<Values>& t, RowReader<Values> readRow, int32_t s) {
     WaveformDataset* ds = t.ds;
     uint32_t& count = t.out->counts[0][s];
-    float axis;
+    ValueOf<Values> axis;
     int got = readPostValue(ds, t.post, true, &axis);
     while (got) {
-        // A streamed table ends where a kept one would.
-        if (static_cast<double>(axis) > kEndMarker || t.rowsHanded + count == UINT32_MAX) break;
+        // A streamed table ends where a kept one would, and a double read where
+        // a float one does: the marker is tested on the axis value as a float.
+        const auto asFloat = static_cast<double>(static_cast<float>(axis));
+        if (asFloat > kEndMarker || t.rowsHanded + count == UINT32_MAX) break;
         size_t row = count;
         if (t.out->axis[0][s] == nullptr) {
             if (!t.allocateSweep(s)) return outOfMemoryMessage(ds);
@@ -383,7 +407,7 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         }
         if (row + 1 > t.capacity) {
             if (t.stream != nullptr) {
-                if (!handOver(t, s)) break;
+                if (!handPiece(t, s)) break;
                 row = 0;
                 t.pointRowAt(s, row);
                 t.touchedRows = t.capacity;  // paged in by the first piece
@@ -398,7 +422,7 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
         // A row cut short keeps its point; the values not read are set to 0.
         const int32_t filled = readRow(t, row);
         for (int32_t c = filled; c < t.columns; ++c) {
-            if (t.rowDst[c] != nullptr) t.rowDst[c][row] = 0.0f;
+            if (t.rowDst[c] != nullptr) t.rowDst[c][row] = 0;
         }
         if (filled < t.columns) {
             ds->readEnding = kEndingRowCutShort;
@@ -408,13 +432,12 @@ int readTableRows(TableReader& t, RowReader readRow, int32_t s) {
     }
     // The file ended where an independent value or the end marker belongs.
     if (!got && ds->readEnding == kEndingComplete) ds->readEnding = kEndingNoEndMarker;
-    if (t.stream != nullptr && count > 0 && !t.stream->stopped) handOver(t, s);
+    if (t.stream != nullptr && count > 0 && !t.stream->stopped) handPiece(t, s);
     return 1;
 }
 
-}  // namespace
-
-int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row) {
+template <typename Values>
+int readPost(WaveformDataset* ds, Values* out, const FormatEntry& row) {
     if (row.post == nullptr) return reportFailure(ds, Failure::kMalformed);
     if (gzseek(ds->stream, ds->dataOffset, SEEK_SET) < 0)
         return reportFailure(ds, Failure::kMalformed);
@@ -426,10 +449,10 @@ int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& ro
         out->real == nullptr)
         return reportFailure(ds, Failure::kMalformed);
 
-    TableReader t{ds, out, *row.post};
+    TableReader<Values> t{ds, out, *row.post};
     t.stream = static_cast<RowStream*>(ds->rowStream);
     if (!prepareTables(t, estimate)) return 0;
-    RowReader readRow = chooseRowReader(ds, *row.post);
+    RowReader<Values> readRow = chooseRowReader<Values>(ds, *row.post);
     int32_t holderSlots = -1;
     for (int32_t s = 0; s < ds->sweepCount; ++s) {
         int room = t.ensureSlots(s);
@@ -452,4 +475,14 @@ int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& ro
         if (!readTableRows(t, readRow, s)) return 0;
     }
     return 1;
+}
+
+}  // namespace
+
+int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row) {
+    return readPost(ds, out, row);
+}
+
+int readPostData64(WaveformDataset* ds, WaveformValues64* out, const FormatEntry& row) {
+    return readPost(ds, out, row);
 }

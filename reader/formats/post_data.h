@@ -11,5 +11,9 @@
 // has count 0 and no arrays (NULL). Imaginary arrays of real signals exist
 // but are not filled.
 int readPostData(WaveformDataset* ds, WaveformValues* out, const FormatEntry& row);
+// The same into doubles: binary doubles as stored, text fields as strtod
+// reads them. A float read's values are these narrowed, and tables end at
+// the same rows.
+int readPostData64(WaveformDataset* ds, WaveformValues64* out, const FormatEntry& row);
 
 #endif

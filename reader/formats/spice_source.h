@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../format_table.h"
 #include "../wfx.h"
 
 // How one variable's values are stored in a binary plot.
@@ -24,8 +25,9 @@ struct SourcePlot {
     int64_t dataOffset = -1;                             // stream position of the first value
     bool binary = false;
     bool complex = false;
-    bool fastAccess = false;  // binary, variable after variable
-    int32_t firstSweep = -1;  // first sweep read from it, -1 when only listed
+    bool fastAccess = false;                 // binary, variable after variable
+    int32_t firstSweep = -1;                 // first sweep read from it, -1 when not read
+    uint32_t analysis = WFX_ANALYSIS_UNSET;  // AnalysisKind, from its name and axis
 };
 
 // One sweep as the data reader finds it: points [first, first + count) of a plot.
@@ -36,14 +38,35 @@ struct SourceSweep {
     double parameter = 0.0;
 };
 
+// The simulators a file may name; simulatorName gives each its words.
+enum class Simulator : uint8_t { kUnknown, kNgspice, kLtspice, kXyce, kQspice, kPspice };
+
+// "ngspice", "LTspice", "Xyce", "QSPICE", "PSpice" or "unknown".
+const char* simulatorName(Simulator simulator);
+
+// The simulator a text names (any letter case), or kUnknown.
+Simulator simulatorIn(const std::string& text);
+
 struct SpiceSource {
-    std::string simulator = "unknown";
+    Simulator simulator = Simulator::kUnknown;
     std::string encoding;
     std::vector<SourcePlot> plots;
     std::vector<SourceSweep> sweeps;
-    bool timeAxis = false;  // the independent variable is time: its sign is dropped
+    int32_t selected = 0;    // the plot read (wfxSelectPlot), with its sweeps
+    bool timeAxis = false;   // the independent variable is time: its sign is dropped
+    bool pointPlot = false;  // an operating point is read: every variable is a signal
     bool utf16 = false;
 };
+
+// The first plot that is no operating point, or 0: the plot open selects.
+int32_t defaultPlot(const SpiceSource& source);
+
+// Empties what a selection made (the dataset's variables, the sweeps) and
+// checks that plot exists; 1, or 0 after reporting Failure::kNoSuchPlot.
+int startSelection(WaveformDataset* ds, SpiceSource& source, int32_t plot);
+
+// Bits a plot's binary values hold: the StoredBits of both rows.
+int sourceStoredBits(const WaveformDataset* ds, int which);
 
 // The dataset's source facts, made on first use; NULL when out of memory.
 SpiceSource* sourceOf(WaveformDataset* ds);
@@ -54,15 +77,24 @@ void releaseSpiceSource(WaveformDataset* ds);
 
 // Fills the dataset's variables and counts from the read sweeps of plot main:
 // the independent variable and signals, and before them the sweep parameter
-// named paramName when there is more than one sweep. 1, or 0 out of memory.
-int describeSweeps(WaveformDataset* ds, const SpiceSource& source, int32_t main,
+// named paramName when there is more than one sweep. An operating point
+// plot gets a point number for independent variable and every variable as a
+// signal. 1, or 0 out of memory.
+int describeSweeps(WaveformDataset* ds, SpiceSource& source, int32_t main,
                    const std::string& paramName);
 
 // Allocates out's arrays for every sweep of source: the axis and counts, the
 // wanted signals' values (imaginary parts too when the plot is complex and
 // out has their holder), and one sweep value each when there are several,
 // filled from the sweeps' parameters. 1, or 0 out of memory.
-int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, WaveformValues* out);
+// Instantiated for WaveformValues and WaveformValues64.
+template <typename Values>
+int allocateSweeps(WaveformDataset* ds, const SpiceSource& source, Values* out);
+
+// The signal a plot's column v holds, or -1 for the independent variable.
+inline int64_t signalOfColumn(const SpiceSource& source, size_t v) {
+    return static_cast<int64_t>(v) - (source.pointPlot ? 0 : 1);
+}
 
 // The analysis kind a plot name or independent variable suggests.
 uint32_t analysisOf(const std::string& plotName, const std::string& axisType, bool complex);

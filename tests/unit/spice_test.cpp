@@ -208,6 +208,120 @@ TEST_F(SpiceTest, DetectionGzipAndSelectiveRead) {
     }
 }
 
+// Reads the open dataset into doubles: "bits value/axis | t0 t1 ... | values of signal 0".
+std::string readDoubles(WaveformDataset* ds) {
+    WaveformValues64 v{};
+    if (wfxReadSignals64(ds, nullptr, &v) != 1) return std::string("read64: ") + wfxLastReason();
+    std::string text =
+        std::to_string(wfxStoredBits(ds, 0)) + "/" + std::to_string(wfxStoredBits(ds, 1)) + " |";
+    char number[40];
+    for (uint32_t k = 0; k < v.counts[0][0]; ++k) {
+        std::snprintf(number, sizeof number, " %.17g", v.axis[0][0][k]);
+        text += number;
+    }
+    text += " |";
+    for (uint32_t k = 0; v.signalCount > 0 && k < v.counts[0][0]; ++k) {
+        std::snprintf(number, sizeof number, " %.17g", v.real[0][0][k]);
+        text += number;
+    }
+    wfxReleaseValues64(&v);
+    return text;
+}
+
+// Picosecond steps at 1 ms, which a float cannot tell apart, survive every
+// double layout; LTspice's float values are widened. The float read keeps
+// its values: each the double narrowed.
+TEST_F(SpiceTest, DoublesAsStored) {
+    const std::vector<double> fine = {1e-3,         1.0 / 3, 1e-300, 1e-3 + 1e-12, 1e300, 0,
+                                      1e-3 + 2e-12, -1,      0};
+    const std::string times = "64/64 | 0.001 0.001000000001 0.001000000002 | ";
+    const std::string huge = "1.0000000000000001e+300 -1";
+    struct Case {
+        std::string bytes, expected;
+    };
+    const std::vector<Case> cases = {
+        {buildRawFile(file(S::ngspice, true, {tran(fine)})), times + "0.33333333333333331 " + huge},
+        {buildRawFile(file(S::ngspice, false, {tran(fine)})),
+         times + "0.33333333333333331 " + huge},
+        {buildRawFile(file(S::ltspice, true, {tran(fine)})),
+         "32/64" + times.substr(5) + "0.3333333432674408 inf -1"},
+        {buildRawFile(file(S::ltspice, true, {tran(fine, "real double")})),
+         times + "0.33333333333333331 " + huge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        ASSERT_EQ(run(c.bytes, WFX_DETECT_ALL).find("read"), std::string::npos);
+        EXPECT_EQ(readDoubles(ds_), c.expected);
+        for (uint32_t k = 0; k < values_.counts[0][0]; ++k) {
+            WaveformValues64 d{};
+            ASSERT_EQ(wfxReadSignals64(ds_, nullptr, &d), 1);
+            EXPECT_EQ(values_.axis[0][0][k], static_cast<float>(d.axis[0][0][k]));
+            EXPECT_EQ(values_.real[0][0][k], static_cast<float>(d.real[0][0][k]));
+            wfxReleaseValues64(&d);
+        }
+    }
+}
+
+// Every plot of an ngspice batch run, each selected in turn; an operating
+// point reads one point per variable.
+TEST_F(SpiceTest, EveryPlot) {
+    RawPlot op = {"Operating Point", "real", {{"v(1)", "voltage"}, {"i(v1)", "current"}},
+                  {5, -2},           -1,     {}};
+    for (bool binary : {true, false}) {
+        ASSERT_EQ(
+            run(buildRawFile(file(S::ngspice, binary, {op, ac(), tranTwo()})), WFX_DETECT_ALL)[0],
+            'f');
+        std::string got = std::to_string(ds_->analysisKind);
+        for (int32_t p = 0; p < 4; ++p) {
+            WfxPlotFacts facts{};
+            if (wfxSelectPlot(ds_, p) != 1) {
+                got += std::string(" | ") + wfxLastReason();
+                continue;
+            }
+            const int found = wfxPlotFacts(ds_, p, &facts);
+            got += " | " + std::to_string(found) + " " + std::to_string(facts.analysisKind) + " " +
+                   name(0) + " " + std::to_string(ds_->signalCount) + " " + readDoubles(ds_);
+        }
+        EXPECT_EQ(got,
+                  "2 | 1 4 point 2 64/64 | 0 | 5"
+                  " | 1 2 frequency 1 64/64 | 1 10 | 0.5 0.125"
+                  " | 1 1 time 2 64/64 | 0 1.0000000000000001e-09 | 1 2"
+                  " | Error: the file has no plot 3 to select");
+    }
+}
+
+// Value tokens of both text readers: a whole number or a failure naming
+// where; beyond double reads as infinity; a cut last value is no whole file.
+TEST_F(SpiceTest, ValueTokens) {
+    const std::string text = buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})}));
+    const size_t at = text.rfind("0.5");
+    auto with = [&](const std::string& token) { return text.substr(0, at) + token + "\n"; };
+    const std::string csdf = "#H\nSOURCE='Xyce'\nNODES='1' SWEEPVAR='Time'\n#N 'V(1)'\n#C 0 1 ";
+    const std::string bad = "*read 0: Error: SPICE raw file @: plot 1: point 1, V1#branch: \"";
+    const std::string badCsdf = "*read 0: Error: CSDF file @: block 1: point 1, value 1: \"";
+    expectRows(
+        {
+            {with("1.2.3"), bad + "1.2.3\" is no value"},
+            {with("1e"), bad + "1e\" is no value"},
+            {with("0x10"), bad + "0x10\" is no value"},
+            {with("1.5abc"), bad + "1.5abc\" is no value"},
+            {with("+-1"), bad + "+-1\" is no value"},
+            {with("1e309"), "*0=1; 0=inf"},
+            {with("-1e999"), "*0=1; 0=-inf"},
+            {with("1e-999"), "*0=1; 0=0"},
+            {csdf + "1.2.3:1\n#;\n", badCsdf + "1.2.3:1\" is no value"},
+            {csdf + "0x10:1\n#;\n", badCsdf + "0x10:1\" is no value"},
+            {csdf + "1e309:1\n#;\n", "*0=inf"},
+            {csdf + "-1e999:1\n#;\n", "*0=-inf"},
+        },
+        WFX_DETECT_ALL);
+    ASSERT_EQ(run(with("0.5").substr(0, with("0.5").size() - 1), WFX_DETECT_ALL),
+              "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1; 0=0.5");
+    EXPECT_EQ(ds_->readEnding, static_cast<uint32_t>(kEndingValueCut));
+    ASSERT_EQ(run(with("0.5"), WFX_DETECT_ALL).back(), '5');
+    EXPECT_EQ(ds_->readEnding, static_cast<uint32_t>(kEndingComplete));
+}
+
 }  // namespace
 
 namespace {
@@ -247,6 +361,9 @@ TEST_F(SpiceTest, CsdfDialect) {
              "Time:1:9 V(1):1:9 I(V1):8:9 | 0=1 1e-09=2; 0=0.25 1e-09=0.5",
              "17 1 1 1 1|7.6|it's a test|Dec 7, 2026 03:20:59"},
             {pspice, "*1000=3,4"},
+            // PSpice in capitals; a long header puts the first point past the first bytes.
+            {"#H\nSOURCE='PSPICE' " + pspice.substr(pspice.find("VERSION")), "*1000=3,4"},
+            {"#H\n" + std::string(300, ' ') + "\n" + pspice.substr(3), "*1000=3,4"},
             {anonymous, "VIN:3:9 V(a):1:9 | 0.5=7"},
             {steps, "R1:0:9 " + twice},
             {xyceBlock("", "SWEEP2PARM='VIN' SWEEP2VALUE='1.5'\n") +
