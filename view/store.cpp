@@ -31,21 +31,19 @@ std::string unitOf(const std::string& name, uint32_t format, uint32_t typeCode) 
     return "";
 }
 
-// The one place time is widened from the reader's float32 to float64.
-std::shared_ptr<const std::vector<double>> widenTimes(const float* axis, uint32_t n) {
-    return std::make_shared<const std::vector<double>>(axis, axis + n);
-}
-
-float partOf(Part part, float re, float im) {
+// Values come from the reader as doubles (the file's own precision, floats
+// widened), so times keep picoseconds at milliseconds; values are kept as
+// floats, computed parts from the doubles.
+float partOf(Part part, double re, double im) {
     switch (part) {
         case Part::db:
-            return static_cast<float>(20 * std::log10(std::hypot(double{re}, double{im})));
+            return static_cast<float>(20 * std::log10(std::hypot(re, im)));
         case Part::degrees:
-            return static_cast<float>(std::atan2(double{im}, double{re}) * 180 / M_PI);
+            return static_cast<float>(std::atan2(im, re) * 180 / M_PI);
         case Part::imaginary:
-            return im;
+            return static_cast<float>(im);
         default:
-            return re;
+            return static_cast<float>(re);
     }
 }
 
@@ -204,11 +202,11 @@ Curves* Run::curves(int signal, Part part, std::string& reason) {
 bool Run::readSignal(int signal, Part part, Curves& out) {
     std::vector<uint8_t> wanted(static_cast<size_t>(ds_->signalCount), 0);
     wanted[static_cast<size_t>(signal)] = 1;
-    WaveformValues v{};
-    if (!wfxReadSignals(ds_, wanted.data(), &v)) return false;
+    WaveformValues64 v{};
+    if (!wfxReadSignals64(ds_, wanted.data(), &v)) return false;
     ending_ = ds_->readEnding;
     const int32_t sweeps = std::min(v.sweepCount, v.sweepSlots);
-    const size_t h = wfxTimesPerSignal(&v) ? static_cast<size_t>(signal) : 0;
+    const size_t h = v.holderCount > 1 ? static_cast<size_t>(signal) : 0;
     const bool shared = wfxSharedTimes(ds_) != 0;
     if (shared) sharedTimes_.resize(static_cast<size_t>(std::max(sweeps, 0)));
     sweepLabels_.clear();
@@ -218,14 +216,14 @@ bool Run::readSignal(int signal, Part part, Curves& out) {
         if (shared && sharedTimes_[s] && sharedTimes_[s]->size() == n) {
             series.x = sharedTimes_[s];
         } else {
-            series.x = widenTimes(v.axis[h][s], n);
+            series.x = std::make_shared<const std::vector<double>>(v.axis[h][s], v.axis[h][s] + n);
             if (shared) sharedTimes_[s] = series.x;
         }
-        const float* re = v.real[signal][s];
-        const float* im =
+        const double* re = v.real[signal][s];
+        const double* im =
             v.imag != nullptr && v.imag[signal] != nullptr ? v.imag[signal][s] : nullptr;
         series.y.resize(n);
-        for (uint32_t i = 0; i < n; ++i) series.y[i] = partOf(part, re[i], im ? im[i] : 0.0f);
+        for (uint32_t i = 0; i < n; ++i) series.y[i] = partOf(part, re[i], im ? im[i] : 0.0);
         out.sweeps.push_back(std::move(series));
         std::string label;
         for (size_t k = 0; v.sweepValues != nullptr && k < sweepNames_.size(); ++k) {
@@ -233,7 +231,7 @@ bool Run::readSignal(int signal, Part part, Curves& out) {
         }
         sweepLabels_.push_back(label);
     }
-    wfxReleaseValues(&v);
+    wfxReleaseValues64(&v);
     return true;
 }
 

@@ -10,10 +10,19 @@ import subprocess
 import urllib.error
 import urllib.request
 
+import struct
+
 import pytest
 
 VIEW, CONVERTER = os.environ["WAVTREX_VIEW"], os.environ["WAVTREX_BINARY"]
 DEMO_SAMPLE, MAKE_SPIKE = os.environ["DEMO_SAMPLE"], os.environ["MAKE_SPIKE"]
+
+
+# An ngspice binary raw file (float64 times): picosecond steps at 1 ms.
+PICOSECONDS = [(1e-3 + k * 1e-12, k % 2) for k in range(4)]
+RAW_HEAD = (b"Title: ps\nDate: today\nPlotname: Transient Analysis\nFlags: real\n"
+            b"No. Variables: 2\nNo. Points: 4\nCommand: ngspice-36\nVariables:\n"
+            b"\t0\ttime\ttime\n\t1\tv(a)\tvoltage\nBinary:\n")
 
 
 @pytest.fixture(scope="module")
@@ -24,10 +33,11 @@ def server(tmp_path_factory):
     subprocess.run([MAKE_SPIKE, spike, "100000"], check=True)
     broken.write_bytes(b"\x00\x01 not a waveform" * 20)
     subprocess.run([CONVERTER, "demo.tr0"], cwd=folder, check=True, capture_output=True)
-    moving, cut = folder / "moving.tr0", folder / "cut.tr0"
+    moving, cut, raw = folder / "moving.tr0", folder / "cut.tr0", folder / "ps.raw"
     shutil.copy(demo, moving)
     cut.write_bytes(demo.read_bytes()[:-5000])
-    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut],
+    raw.write_bytes(RAW_HEAD + b"".join(struct.pack("<2d", *p) for p in PICOSECONDS))
+    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw],
                                stdout=subprocess.PIPE, text=True)
     url = process.stdout.readline().strip()
     base, token = url.split("/?token=")
@@ -114,6 +124,11 @@ def test_a_file_cut_short_is_marked_once_read(server):
     assert not get(server, "/api/files")[1]["files"][5]["endsEarly"]
     assert get(server, "/api/envelope?file=5&signal=0&columns=5")[0] == 200
     assert get(server, "/api/files")[1]["files"][5]["endsEarly"]
+
+
+def test_float64_times_keep_picoseconds_at_milliseconds(server):
+    sweep = get(server, "/api/envelope?file=6&signal=0&columns=10")[1]["sweeps"][0]
+    assert sweep["raw"] and list(zip(sweep["x"], sweep["y"])) == PICOSECONDS
 
 
 def test_reload_reopens_a_file_that_changed(server):
