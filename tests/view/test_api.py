@@ -25,6 +25,9 @@ RAW_HEAD = (b"Title: ps\nDate: today\nPlotname: Transient Analysis\nFlags: real\
             b"\t0\ttime\ttime\n\t1\tv(a)\tvoltage\nBinary:\n")
 
 
+SAVED_VIEW = '{"panels": [[{"file": 0, "name": "out", "part": "value"}]], "x": [0, 1e-6]}'
+
+
 @pytest.fixture(scope="module")
 def server(tmp_path_factory):
     folder = tmp_path_factory.mktemp("view")
@@ -37,7 +40,10 @@ def server(tmp_path_factory):
     shutil.copy(demo, moving)
     cut.write_bytes(demo.read_bytes()[:-5000])
     raw.write_bytes(RAW_HEAD + b"".join(struct.pack("<2d", *p) for p in PICOSECONDS))
-    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw],
+    saved = folder / "saved.json"
+    saved.write_text(SAVED_VIEW)
+    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw,
+                                "--view", saved, "--signals", "v(out", "i(*"],
                                stdout=subprocess.PIPE, text=True)
     url = process.stdout.readline().strip()
     base, token = url.split("/?token=")
@@ -88,6 +94,11 @@ BAD = [  # query, reason
     ("file=0&signal=0&columns=10&x0=nan&x1=1", "not a number: x0"),
     ("file=0&signal=0&columns=10&part=volume", "unknown part"),
 ]
+
+
+def test_the_page_gets_the_saved_view_and_the_signals_asked_for(server):
+    files = get(server, "/api/files")[1]
+    assert (files["view"], files["signals"]) == (SAVED_VIEW, ["v(out", "i(*"])
 
 
 @pytest.mark.parametrize("query,reason", BAD)
