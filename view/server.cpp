@@ -256,6 +256,10 @@ bool Server::allowed(const std::string& host, const std::string& token,
 }
 
 void Server::routes() {
+    // The page's requests are small and many: no Nagle delay on the replies,
+    // and the browser's few connections are kept.
+    http_->set_tcp_nodelay(true);
+    http_->set_keep_alive_max_count(1000);
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         const std::string token = req.get_param_value("token");
         if (!allowed(req.get_header_value("Host"), token, req.get_header_value("Cookie"))) {

@@ -279,8 +279,7 @@ function setWindow(x0, x1) {
     state.x = [x0, x1];
     shownWindow = [x0, x1];
     for (const p of plots) p.plot.setScale("x", { min: x0, max: x1 });
-    saveState();
-    clearTimeout(pending);
+    clearTimeout(pending);  // the refresh saves the view in the URL: the browser limits how often
     pending = window.setTimeout(refresh, 60);
 }
 
