@@ -29,6 +29,9 @@ let plots = [];
 let refreshes = 0;
 let readouts = 0;
 let unread = true;
+/** @type {{plot: uPlot, from: number} | null} the panel a ctrl+drag pans */
+let panning = null;
+let moved = false;  // the latest press panned
 let pending = 0;
 
 /**
@@ -228,7 +231,6 @@ function zoomToSelection(u) {
 /** Wheel zoom, ctrl+drag pan, click cursors, double click fit. @param {uPlot} u @param {number} index */
 function bindMouse(u, index) {
     const over = u.over;
-    let panFrom = -1, moved = false;
     over.addEventListener("wheel", (e) => {
         e.preventDefault();
         const f = e.deltaY < 0 ? 0.8 : 1.25, w = over.clientWidth, p = e.offsetX;
@@ -238,18 +240,10 @@ function bindMouse(u, index) {
         moved = false;
         if (!e.ctrlKey) return;
         e.stopPropagation();
-        panFrom = e.clientX;
+        panning = { plot: u, from: e.clientX };
     }, true);
-    window.addEventListener("mousemove", (e) => {
-        moved = true;
-        if (panFrom < 0) return;
-        const d = e.clientX - panFrom;
-        panFrom = e.clientX;
-        setWindow(u.posToVal(-d, "x"), u.posToVal(over.clientWidth - d, "x"));
-    });
-    window.addEventListener("mouseup", () => (panFrom = -1));
     over.addEventListener("click", (e) => {
-        if (u.select.width > 0 || (moved && e.detail === 0)) return;
+        if (u.select.width > 0 || moved) return;  // a box zoom or a pan, not a click
         placeCursor(e.shiftKey ? 1 : 0, u.posToVal(e.offsetX, "x"));
     });
     u.root.addEventListener("dblclick", (e) => {
@@ -466,7 +460,20 @@ async function reload() {
     if (changed) await refresh();
 }
 
+/** A ctrl+drag pans the window; the listeners live as long as the page. */
+function bindPanning() {
+    window.addEventListener("mousemove", (e) => {
+        if (!panning) return;
+        moved = true;
+        const u = panning.plot, d = e.clientX - panning.from;
+        panning.from = e.clientX;
+        setWindow(u.posToVal(-d, "x"), u.posToVal(u.over.clientWidth - d, "x"));
+    });
+    window.addEventListener("mouseup", () => (panning = null));
+}
+
 async function start() {
+    bindPanning();
     const { info } = await loadFiles();
     state = firstView(info);
     $("search").oninput = renderSignals;

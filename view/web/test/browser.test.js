@@ -69,6 +69,16 @@ test("the viewer in a browser", { skip, timeout: 60000 }, async () => {
     const [z0, z1] = await view("state().x");
     assert.ok(z1 - z0 < (x1 - x0) / 2 && z0 >= x0, `zoomed into ${z0}..${z1}`);
 
+    await page.keyboard.down("Control");  // ctrl+drag pans: the same width, earlier times
+    await page.mouse.move(box.x + box.width * 0.5, box.y + 20);
+    await page.mouse.down();
+    await page.mouse.move(box.x + box.width * 0.6, box.y + 20, { steps: 4 });
+    await page.mouse.up();
+    await page.keyboard.up("Control");
+    await drawn();
+    const [p0, p1] = await view("state().x");
+    assert.ok(p0 < z0 && Math.abs(p1 - p0 - (z1 - z0)) < 1e-9 * (z1 - z0), `panned to ${p0}..${p1}`);
+
     await page.mouse.click(box.x + box.width * 0.3, box.y + box.height / 2);
     await page.keyboard.down("Shift");
     await page.mouse.click(box.x + box.width * 0.7, box.y + box.height / 2);
