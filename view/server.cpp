@@ -202,9 +202,16 @@ Server::Server(Options options, std::string token)
     : options_(std::move(options)),
       token_(std::move(token)),
       http_(std::make_unique<httplib::Server>()) {
+    // A file of several plots (SPICE raw, CSDF) is one run per plot.
     for (const std::string& file : options_.files) {
-        runs_.push_back(std::make_unique<Run>(file));
-        runs_.back()->open();
+        auto run = std::make_unique<Run>(file);
+        run->open();
+        const int plots = run->plotCount();
+        if (plots < 2) runs_.push_back(std::move(run));
+        for (int p = 0; plots > 1 && p < plots; ++p) {
+            runs_.push_back(std::make_unique<Run>(file, p));
+            runs_.back()->open();
+        }
     }
     if (!options_.viewFile.empty()) {
         std::ifstream in(options_.viewFile);

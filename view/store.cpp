@@ -104,6 +104,25 @@ std::string Run::stamp() const {
     return text;
 }
 
+// Makes the run's plot the one the dataset describes and reads.
+bool Run::selectPlot() {
+    WfxPlotFacts plot{};
+    plotName_.clear();
+    if (plot_ < 0) return true;
+    if (!wfxSelectPlot(ds_, plot_) || !wfxPlotFacts(ds_, plot_, &plot)) {
+        reason_ = wfxLastReason();
+        if (reason_.empty()) reason_ = "no such plot";
+        return false;
+    }
+    plotName_ = plot.name != nullptr ? plot.name : "";
+    return true;
+}
+
+int Run::plotCount() const {
+    WfxSourceFacts facts{};
+    return ds_ != nullptr && wfxSourceFacts(ds_, &facts) ? facts.plotCount : 0;
+}
+
 bool Run::changed() const {
     return stamp() != stamp_;
 }
@@ -130,6 +149,7 @@ bool Run::open() {
         if (reason_.empty()) reason_ = "cannot open";
         return false;
     }
+    if (!selectPlot()) return false;
     const char* format = wfxFormatName(ds_->dataFormat);
     format_ = format != nullptr ? format : "";
     const char* analysis = wfxWords(kWordsAnalysis, ds_->analysisKind);
@@ -259,8 +279,9 @@ std::string Run::describe(int index) const {
                     ", \"generation\": " + std::to_string(generation_);
     if (!reason_.empty()) return j + ", \"reason\": " + jsonString(reason_) + "}";
     const char* ending = wfxWords(kWordsReadEnding, ending_);
-    j += ", \"format\": " + jsonString(format_) + ", \"analysis\": " + jsonString(analysis_) +
-         ", \"axis\": " + jsonString(axisName_) + ", \"axisUnit\": " + jsonString(axisUnit_) +
+    j += ", \"plot\": " + jsonString(plotName_) + ", \"format\": " + jsonString(format_) +
+         ", \"analysis\": " + jsonString(analysis_) + ", \"axis\": " + jsonString(axisName_) +
+         ", \"axisUnit\": " + jsonString(axisUnit_) +
          ", \"stepped\": " + (stepped_ ? "true" : "false") +
          ", \"ending\": " + jsonString(ending != nullptr ? ending : "") +
          ", \"endsEarly\": " + (ending_ != kEndingComplete ? "true" : "false") + ", \"sweeps\": [";

@@ -36,7 +36,8 @@ struct Curves {
 
 class Run {
   public:
-    explicit Run(std::string path) : path_(std::move(path)) {}
+    // plot >= 0 reads that plot of a SPICE raw or CSDF file of several.
+    explicit Run(std::string path, int plot = -1) : path_(std::move(path)), plot_(plot) {}
     ~Run();
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
@@ -44,6 +45,8 @@ class Run {
     // (Re)opens the headers, forgetting every value read; false keeps the
     // reader's reason in reason().
     bool open();
+    // Plots of an open SPICE raw or CSDF file, else 0.
+    int plotCount() const;
     // True when the file (or folder) changed since it was opened.
     bool changed() const;
     // The curves of a signal, read on first use; nullptr with a reason.
@@ -57,11 +60,13 @@ class Run {
 
   private:
     bool openFolder();
+    bool selectPlot();
     bool readSignal(int signal, Part part, Curves& out);
     bool readCurveFile(int signal, Curves& out);
     std::string stamp() const;
 
-    std::string path_, reason_, format_, analysis_, axisName_, axisUnit_, stamp_;
+    std::string path_, reason_, format_, analysis_, axisName_, axisUnit_, stamp_, plotName_;
+    int plot_ = -1;
     WaveformDataset* ds_ = nullptr;
     bool folder_ = false, stepped_ = false;
     uint32_t ending_ = kEndingComplete;

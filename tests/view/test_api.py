@@ -18,7 +18,8 @@ VIEW, CONVERTER = os.environ["WAVTREX_VIEW"], os.environ["WAVTREX_BINARY"]
 DEMO_SAMPLE, MAKE_SPIKE = os.environ["DEMO_SAMPLE"], os.environ["MAKE_SPIKE"]
 
 
-# An ngspice binary raw file (float64 times): picosecond steps at 1 ms.
+# An ngspice binary raw file (float64 times): picosecond steps at 1 ms, then
+# an operating point plot.
 PICOSECONDS = [(1e-3 + k * 1e-12, k % 2) for k in range(4)]
 RAW_HEAD = (b"Title: ps\nDate: today\nPlotname: Transient Analysis\nFlags: real\n"
             b"No. Variables: 2\nNo. Points: 4\nCommand: ngspice-36\nVariables:\n"
@@ -39,7 +40,9 @@ def server(tmp_path_factory):
     moving, cut, raw = folder / "moving.tr0", folder / "cut.tr0", folder / "ps.raw"
     shutil.copy(demo, moving)
     cut.write_bytes(demo.read_bytes()[:-5000])
-    raw.write_bytes(RAW_HEAD + b"".join(struct.pack("<2d", *p) for p in PICOSECONDS))
+    raw.write_bytes(RAW_HEAD + b"".join(struct.pack("<2d", *p) for p in PICOSECONDS)
+                    + RAW_HEAD.replace(b"Transient Analysis", b"Operating Point").replace(
+                        b"No. Points: 4", b"No. Points: 1") + struct.pack("<2d", 0, 0.5))
     saved = folder / "saved.json"
     saved.write_text(SAVED_VIEW)
     process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw,
@@ -140,6 +143,13 @@ def test_a_file_cut_short_is_marked_once_read(server):
 def test_float64_times_keep_picoseconds_at_milliseconds(server):
     sweep = get(server, "/api/envelope?file=6&signal=0&columns=10")[1]["sweeps"][0]
     assert sweep["raw"] and list(zip(sweep["x"], sweep["y"])) == PICOSECONDS
+
+
+def test_each_plot_of_a_raw_file_is_a_run(server):
+    files = get(server, "/api/files")[1]["files"]
+    assert [f["plot"] for f in files[6:8]] == ["Transient Analysis", "Operating Point"]
+    assert files[7]["analysis"] == "operating point"
+    assert get(server, "/api/envelope?file=7&signal=0&columns=5")[0] == 200
 
 
 def test_reload_reopens_a_file_that_changed(server):

@@ -9,7 +9,7 @@ import { decodeState, delta, encodeState, engineering, envelopePoints, findNames
 /** @typedef {{name: string, unit: string, complex: boolean}} SignalInfo */
 /**
  * @typedef {{index: number, path: string, generation: number, reason?: string, format?: string,
- *   analysis?: string, axis?: string, axisUnit?: string, stepped?: boolean, ending?: string,
+ *   analysis?: string, plot?: string, axis?: string, axisUnit?: string, stepped?: boolean, ending?: string,
  *   endsEarly?: boolean, sweeps?: string[], signals?: SignalInfo[]}} FileInfo
  */
 /** @typedef {{shown: Shown, sweep: number}} Curve */
@@ -88,7 +88,7 @@ function renderFiles() {
                 div.className = "failed";
                 div.textContent = `[${f.index}] ${name}: ${f.reason}`;
             } else {
-                div.textContent = `[${f.index}] ${name} (${f.format}, ${f.analysis})`;
+                div.textContent = `[${f.index}] ${name}${f.plot ? `: ${f.plot}` : ""} (${f.format}, ${f.analysis})`;
                 if (f.endsEarly) {
                     const early = document.createElement("span");
                     early.className = "early";
