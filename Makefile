@@ -1,6 +1,7 @@
 # One entry point for people and CI.
 #   make demo   build and convert the bundled sample
 #   make plot   the demo, then a PNG of its curves (demo/rc_ladder.png)
+#   make view   build wavtrex-view and open the demo's sample in the browser
 #   make python the Python module, importable from build/python
 #   make check  the quick loop: the plain build, its unit, golden, Python and
 #               documentation example tests (no install tests, sanitizers, Wine,
@@ -31,13 +32,18 @@ PYTHON_DEPS := $(BUILD_DEPS) pybind11-dev python3-dev python3-numpy
 # python3-distributed.
 TEST_DEPS := $(PYTHON_DEPS) libgtest-dev clang-tidy clang-format python3-pytest python3-pandas \
   python3-xarray python3-venv python3-setuptools python3-pybind11 python3-dask python3-distributed \
-  python3-sphinx pkg-config
+  python3-sphinx pkgconf
+# The viewer: cpp-httplib (found through pkg-config), Chromium for its
+# browser test, and Node with npm, from Debian only where no node is installed
+# (a Node from elsewhere brings its own npm, which Debian's would clash with).
+VIEW_DEPS := $(BUILD_DEPS) libcpp-httplib-dev pkgconf $(if $(shell command -v npm),,nodejs npm)
+TEST_DEPS += $(VIEW_DEPS) chromium
 DEPS := $(BUILD_DEPS)
 # The interpreter the Python module is built for and tested with: Debian's,
 # which the python3-* packages serve.
 PYTHON ?= /usr/bin/python3
 BUILD_OPTIONS = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_WERROR=ON -DWAVTREX_TESTS=ON \
-  -DWAVTREX_PYTHON=ON -DPython_EXECUTABLE=$(PYTHON)
+  -DWAVTREX_PYTHON=ON -DPython_EXECUTABLE=$(PYTHON) -DWAVTREX_VIEW=ON
 # A build folder made by the demo, the module or the install leaves out what
 # they do not use; make test turns it on again.
 FIRST_OPTIONS = $(if $(wildcard build/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DWAVTREX_TESTS=OFF)
@@ -46,10 +52,11 @@ FUZZ_SECONDS ?= 300
 WINDOWS_DEPS := cmake make g++-mingw-w64-x86-64 libz-mingw-w64-dev
 WINE_DEPS := wine wine64
 PREFIX ?= /usr/local
-TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+TIDY = git ls-files 'reader/*.cpp' 'tool/*.cpp' 'info/*.cpp' 'view/*.cpp' | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 STAGE = sh .ci/stage.sh
 
-.PHONY: all deps build python demo plot check test docs bench prove-format fuzz coverage windows test-windows format \
+.PHONY: all deps build python demo plot view check test docs bench prove-format fuzz coverage windows \
+  test-windows format \
   format-check lint tidy clean install
 
 all: build
@@ -97,6 +104,14 @@ plot: demo
 	@gnuplot -e "folder='build/demo-run/rc_ladder'" demo/plot.gp > demo/rc_ladder.png
 	@echo "Wrote demo/rc_ladder.png"
 
+# The viewer on the demo's sample, in the desktop's browser; Ctrl-C ends it.
+view:
+	@$(MAKE) --no-print-directory deps DEPS="$(VIEW_DEPS)"
+	@cmake -S . -B build $(FIRST_OPTIONS) -DWAVTREX_VIEW=ON >/dev/null
+	@cmake --build build -j $(JOBS) --target wavtrex-view demo_sample -- --no-print-directory
+	@build/demo_sample build/rc_ladder.tr0
+	build/view/wavtrex-view build/rc_ladder.tr0 --open
+
 # One line per stage with its time; a stage's output only when it fails.
 check:
 	@$(MAKE) --no-print-directory deps DEPS="$(TEST_DEPS)"
@@ -133,8 +148,9 @@ install:
 	@cmake --install build --prefix "$(PREFIX)"
 
 bench:
-	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) python3-xarray python3-dask python3-distributed"
-	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) >/dev/null
+	@$(MAKE) --no-print-directory deps DEPS="$(PYTHON_DEPS) $(VIEW_DEPS) chromium python3-xarray python3-dask python3-distributed"
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DWAVTREX_TESTS=OFF $(PYTHON_OPTIONS) \
+	  -DWAVTREX_VIEW=ON >/dev/null
 	cmake --build build-release -j $(JOBS)
 	@PYTHON=$(PYTHON) sh bench/run.sh build-release
 

@@ -17,4 +17,18 @@ if [ -d "$build/python/wavtrex" ]; then
     "$python" "$(dirname "$0")/many_bench.py" "$build" || exit 1
 fi
 "$build/bench/spice_bench" || exit 1
+# The viewer (built with WAVTREX_VIEW): a wide file stands for the 4 GB one
+# at 1/50 of its size (opening reads headers only; the first signal is timed
+# against a selective read of the same file), a spike in 10^7 points, and
+# the page's pan in headless Chromium over 8 signals of 10^6 points.
+if [ -x "$build/bench/view_bench" ]; then
+    files=$(mktemp -d "${TMPDIR:-/tmp}/wavtrex_view_bench.XXXXXX") || exit 1
+    trap 'rm -f "$file"; rm -rf "$files"' EXIT
+    "$build/bench/make_spike" "$files/wide.tr0" 20000 1000 &&
+        "$build/bench/make_spike" "$files/spike.tr0" 10000000 1 &&
+        "$build/bench/view_bench" "$files/wide.tr0" "$files/spike.tr0" || exit 1
+    rm -f "$files/wide.tr0" "$files/spike.tr0"
+    "$build/bench/make_spike" "$files/eight.tr0" 1000000 8 &&
+        node "$(dirname "$0")/view_frames.mjs" "$build/view/wavtrex-view" "$files/eight.tr0" || exit 1
+fi
 exit 0

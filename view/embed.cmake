@@ -1,0 +1,28 @@
+# Writes OUTPUT, a C++ file holding each of FILES (url=path pairs, '|'
+# separated) as a byte array and the table view::kAssets of them, so the
+# installed program carries its page.
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "#include \"server.h\"\n\nnamespace {\n")
+set(table "")
+set(n 0)
+foreach(pair ${FILES})
+  string(REGEX REPLACE "=.*" "" url "${pair}")
+  string(REGEX REPLACE "^[^=]*=" "" path "${pair}")
+  file(READ "${path}" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(LENGTH "${hex}" length)
+  math(EXPR size "${length} / 2")
+  if(url MATCHES "\\.js$")
+    set(type "text/javascript")
+  elseif(url MATCHES "\\.css$")
+    set(type "text/css")
+  else()
+    set(type "text/html; charset=utf-8")
+  endif()
+  string(APPEND body "const unsigned char asset${n}[] = {${bytes}0};\n")
+  string(APPEND table "    {\"${url}\", \"${type}\", asset${n}, ${size}},\n")
+  math(EXPR n "${n} + 1")
+endforeach()
+string(APPEND body "}  // namespace\n\nnamespace view {\nconst Asset kAssets[] = {\n${table}};\n"
+       "const unsigned long kAssetCount = ${n};\n}  // namespace view\n")
+file(WRITE "${OUTPUT}" "${body}")
