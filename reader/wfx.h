@@ -404,13 +404,14 @@ WFX_API int wfxPlotFacts(const WaveformDataset* ds, int32_t plot, WfxPlotFacts* 
 /* Makes plot number plot (from 0, as wfxPlotFacts counts) the one read. The
  * dataset's header fields (signalCount, the variables and their names,
  * analysisKind, the sweeps) then describe it, and reads return its values,
- * with the plots of the same variables as its sweeps. An operating point plot
- * reads as one point: every variable is a signal, and the independent
- * variable is a point number "point" of value 0. Open selects the first plot
- * that is no operating point. Returns 1, or 0 with a reason (wfxLastReason):
- * for no such plot or a format without plots the selection stays; for a
- * plot that cannot be described (a stepped plot whose values cannot be read)
- * the dataset describes none, and reads fail until another is selected. */
+ * with the plots of the same variables and analysis as its sweeps. An
+ * operating point plot reads as one point: every variable is a signal, and
+ * the independent variable is a point number "point" of value 0. Open
+ * selects the first plot that is no operating point. Returns 1, or 0 with a
+ * reason (wfxLastReason): for no such plot or a format without plots the
+ * selection stays; for a plot that cannot be described (a stepped plot whose
+ * values cannot be read) the dataset describes none, and reads fail until
+ * another is selected. */
 WFX_API int wfxSelectPlot(WaveformDataset* ds, int32_t plot);
 
 #ifdef __cplusplus

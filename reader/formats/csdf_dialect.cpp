@@ -270,13 +270,13 @@ int HeaderWalk::run() {
     return ending();
 }
 
-// Blocks of the main block's names become its sweeps, named by its step.
+// Blocks of the main block's names and analysis become its sweeps, named by its step.
 int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
     const SourcePlot& first = source.plots[static_cast<size_t>(main)];
     const std::string paramName = first.params.empty() ? "step" : first.params[0].first;
     for (size_t b = 0; b < source.plots.size(); ++b) {
         const SourcePlot& plot = source.plots[b];
-        if (plot.variableNames != first.variableNames || plot.complex != first.complex) continue;
+        if (!sameVariables(first, plot)) continue;
         double parameter = static_cast<double>(source.sweeps.size() + 1);
         if (!first.params.empty()) {
             const bool same = !plot.params.empty() && plot.params[0].first == paramName;

@@ -407,10 +407,6 @@ void splitSteps(SpiceSource& source, int32_t p, const std::vector<double>& axis)
     if (axis.empty()) source.sweeps.push_back(sweep);
 }
 
-bool sameVariables(const SourcePlot& a, const SourcePlot& b) {
-    return a.complex == b.complex && a.variableNames == b.variableNames;
-}
-
 // The name of a .param whose value differs between the first two sweeps'
 // plots, each sweep's parameter set to its value; "step" when none does.
 std::string namedParameter(SpiceSource& source) {

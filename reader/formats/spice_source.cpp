@@ -61,6 +61,10 @@ Simulator simulatorIn(const std::string& text) {
     return Simulator::kUnknown;
 }
 
+bool sameVariables(const SourcePlot& a, const SourcePlot& b) {
+    return a.analysis == b.analysis && a.complex == b.complex && a.variableNames == b.variableNames;
+}
+
 int32_t defaultPlot(const SpiceSource& source) {
     for (size_t p = 0; p < source.plots.size(); ++p) {
         if (source.plots[p].analysis != kAnalysisOperatingPoint) return static_cast<int32_t>(p);

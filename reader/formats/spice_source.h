@@ -58,6 +58,11 @@ struct SpiceSource {
     bool utf16 = false;
 };
 
+// Whether plot b is a sweep of plot a: the same variables, real or complex
+// alike, of the same analysis (an operating point naming a transient's
+// variables is none).
+bool sameVariables(const SourcePlot& a, const SourcePlot& b);
+
 // The first plot that is no operating point, or 0: the plot open selects.
 int32_t defaultPlot(const SpiceSource& source);
 

@@ -233,30 +233,42 @@ TEST_F(SpiceTest, DoublesAsStored) {
 }
 
 // Every plot of an ngspice batch run, each selected in turn; an operating
-// point reads one point per variable.
+// point reads one point per variable, and is no sweep of a transient whose
+// variables it names.
 TEST_F(SpiceTest, EveryPlot) {
     RawPlot op = {"Operating Point", "real", {{"v(1)", "voltage"}, {"i(v1)", "current"}},
                   {5, -2},           -1,     {}};
-    for (bool binary : {true, false}) {
-        ASSERT_EQ(
-            run(buildRawFile(file(S::ngspice, binary, {op, ac(), tranTwo()})), WFX_DETECT_ALL)[0],
-            'f');
-        std::string got = std::to_string(ds_->analysisKind);
-        for (int32_t p = 0; p < 4; ++p) {
-            WfxPlotFacts facts{};
-            if (wfxSelectPlot(ds_, p) != 1) {
-                got += std::string(" | ") + wfxLastReason();
-                continue;
+    const RawPlot opOfTran = {"Operating Point", "real", kTran, {7, 5, -2}, -1, {}};
+    const std::string tranPlot = " | 1 1 time 2 64/64 | 0 1.0000000000000001e-09 | 1 2";
+    const std::string opPlot = " | 1 4 point 3 64/64 | 0 | 7";
+    const std::vector<std::pair<std::vector<RawPlot>, std::string>> cases = {
+        {{op, ac(), tranTwo()},
+         "2 | 1 4 point 2 64/64 | 0 | 5 | 1 2 frequency 1 64/64 | 1 10 | 0.5 0.125" + tranPlot +
+             " | Error: the file has no plot 3 to select"},
+        {{opOfTran, tranTwo()},
+         "1" + opPlot + tranPlot + " | Error: the file has no plot 2 to select"},
+        {{tranTwo(), opOfTran},
+         "1" + tranPlot + opPlot + " | Error: the file has no plot 2 to select"},
+    };
+    for (const auto& [plots, expected] : cases) {
+        for (bool binary : {true, false}) {
+            SCOPED_TRACE(expected);
+            run(buildRawFile(file(S::ngspice, binary, plots)), WFX_DETECT_ALL);
+            ASSERT_NE(ds_, nullptr);
+            std::string got = std::to_string(ds_->analysisKind);
+            for (int32_t p = 0; p <= static_cast<int32_t>(plots.size()); ++p) {
+                WfxPlotFacts facts{};
+                if (wfxSelectPlot(ds_, p) != 1) {
+                    got += std::string(" | ") + wfxLastReason();
+                    continue;
+                }
+                const int found = wfxPlotFacts(ds_, p, &facts);
+                got += " | " + std::to_string(found) + " " + std::to_string(facts.analysisKind) +
+                       " " + name(0) + " " + std::to_string(ds_->signalCount) + " " +
+                       readDoubles(ds_);
             }
-            const int found = wfxPlotFacts(ds_, p, &facts);
-            got += " | " + std::to_string(found) + " " + std::to_string(facts.analysisKind) + " " +
-                   name(0) + " " + std::to_string(ds_->signalCount) + " " + readDoubles(ds_);
+            EXPECT_EQ(got, expected);
         }
-        EXPECT_EQ(got,
-                  "2 | 1 4 point 2 64/64 | 0 | 5"
-                  " | 1 2 frequency 1 64/64 | 1 10 | 0.5 0.125"
-                  " | 1 1 time 2 64/64 | 0 1.0000000000000001e-09 | 1 2"
-                  " | Error: the file has no plot 3 to select");
     }
 }
 
