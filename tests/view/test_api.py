@@ -149,7 +149,7 @@ def test_each_plot_of_a_raw_file_is_a_run(server):
     files = get(server, "/api/files")[1]["files"]
     assert [f["plot"] for f in files[6:8]] == ["Transient Analysis", "Operating Point"]
     assert files[7]["analysis"] == "operating point"
-    assert get(server, "/api/envelope?file=7&signal=0&columns=5")[0] == 200
+    assert rows(server, 7, "0,1") == [("time", 0, 0), ("v(a)", 0, 0.5)]
 
 
 def test_reload_reopens_a_file_that_changed(server):
