@@ -53,7 +53,9 @@ class CMakeBuild(build_ext):
         module = glob.glob(os.path.join(BUILD, "python", "wavtrex", "_core*"))[0]
         os.makedirs(os.path.dirname(self.get_ext_fullpath(ext.name)), exist_ok=True)
         shutil.copy2(module, self.get_ext_fullpath(ext.name))
-        programs = [os.path.join(BUILD, p) for p in targets[1:]]
+        # The viewer is built in its own folder, the others at the top.
+        programs = [os.path.join(BUILD, "view" if p == "wavtrex-view" else "", p)
+                    for p in targets[1:]]
         self.distribution.data_files.append(("bin", programs))
 
     @staticmethod

@@ -78,7 +78,7 @@ constexpr FormatEntry refusedRow(uint32_t code, const char* name, Detector detec
             .release = nullptr};
 }
 
-// The SPICE raw and CSDF dialect rows: beyond the specified codes, their
+// The SPICE raw and CSDF dialect rows (codes 16 on): their
 // detectors run only for WFX_DETECT_ALL, and before the others. Their header
 // readers settle binary or text, and the file says what it stores.
 constexpr FormatEntry sourceRow(uint32_t code, const char* name, Detector detect,

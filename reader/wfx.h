@@ -311,8 +311,8 @@ typedef struct WaveformValues64 {
  * of 2001 and 2013 ones), text values parsed as written (raw ASCII, both
  * CSDF forms, HSPICE text), and stored floats widened (the others). So a
  * float64 time axis keeps steps that a float cannot tell apart. wanted may be
- * NULL. Returns 1, or 0 as wfxRead does. wfxRead's floats are not these
- * values narrowed: they stay as the converter has always read them. */
+ * NULL. Returns 1, or 0 as wfxRead does. wfxRead's floats are these values
+ * narrowed, each one once. */
 WFX_API int wfxReadSignals64(WaveformDataset* ds, const uint8_t* wanted, WaveformValues64* out);
 
 /* Releases every array in *values and clears it. */

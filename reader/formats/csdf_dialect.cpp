@@ -27,8 +27,6 @@ using scan::Scanner;
 using scan::trim;
 using scan::wholeNumber;
 
-constexpr size_t kTitleRoom = 99;  // title, version, date: 100 bytes with the NUL
-
 bool isKeyChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
@@ -174,10 +172,9 @@ void copyFacts(WaveformDataset* ds, SpiceSource& source, const Keys& keys) {
     std::string date = key(keys, "DATE");
     const std::string time = key(keys, "TIME");
     if (!time.empty()) date += (date.empty() ? "" : " ") + time;
-    const int room = static_cast<int>(kTitleRoom);
-    std::snprintf(ds->title, sizeof ds->title, "%.*s", room, key(keys, "TITLE").c_str());
-    std::snprintf(ds->date, sizeof ds->date, "%.*s", room, date.c_str());
-    std::snprintf(ds->version, sizeof ds->version, "%.*s", room, key(keys, "VERSION").c_str());
+    std::snprintf(ds->title, sizeof ds->title, "%s", key(keys, "TITLE").c_str());
+    std::snprintf(ds->date, sizeof ds->date, "%s", date.c_str());
+    std::snprintf(ds->version, sizeof ds->version, "%s", key(keys, "VERSION").c_str());
     ds->fileMode = kModeText;
 }
 

@@ -31,7 +31,6 @@ using scan::trim;
 
 constexpr bool kHostSwapped = std::endian::native == std::endian::big;
 constexpr int64_t kMostVariables = 1 << 24;
-constexpr size_t kTitleRoom = 99;                // title, version, date: 100 bytes with the NUL
 constexpr size_t kChunkBytes = size_t{1} << 20;  // a stepped axis is read this much at a time
 
 bool isHeaderStart(std::string_view line) {
@@ -470,11 +469,10 @@ int describe(WaveformDataset* ds, SpiceSource& source, int32_t main) {
 }
 
 void copyFacts(WaveformDataset* ds, const HeaderFacts& facts) {
-    const int room = static_cast<int>(kTitleRoom);
-    std::snprintf(ds->title, sizeof ds->title, "%.*s", room, facts.title.c_str());
-    std::snprintf(ds->date, sizeof ds->date, "%.*s", room, facts.date.c_str());
+    std::snprintf(ds->title, sizeof ds->title, "%s", facts.title.c_str());
+    std::snprintf(ds->date, sizeof ds->date, "%s", facts.date.c_str());
     const std::string& version = facts.version.empty() ? facts.command : facts.version;
-    std::snprintf(ds->version, sizeof ds->version, "%.*s", room, version.c_str());
+    std::snprintf(ds->version, sizeof ds->version, "%s", version.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // SPICE raw reader, values: see spice_raw.h. One decoder serves float and
-// double holders; a float holder gets each stored double narrowed once, as
-// the value it has always read.
+// double holders; a float holder gets each stored double narrowed once.
 #include <algorithm>
 #include <bit>
 #include <cmath>
