@@ -36,6 +36,28 @@ struct SeparatorSet {
     bool has(int c) const { return c >= 0 && member[c]; }
 };
 
+// Reads past separators, counting the newlines among them; returns the first
+// other character, or -1 at the end.
+int skipSeparators(gzFile stream, const SeparatorSet& set, uint32_t* lines) {
+    int c;
+    while (set.has(c = readTokenChar(stream))) {
+        if (c == '\n') ++*lines;
+    }
+    return c;
+}
+
+// Appends c to the token text, doubling its room when full.
+void appendTokenChar(int32_t* length, int c) {
+    if (*length >= token.capacity) {
+        int32_t grown = token.capacity * 2;
+        auto* bigger = static_cast<char*>(std::realloc(token.text, static_cast<size_t>(grown) + 1));
+        if (bigger == nullptr) fatalError("not enough memory");
+        token.text = bigger;
+        token.capacity = grown;
+    }
+    token.text[(*length)++] = static_cast<char>(c);
+}
+
 }  // namespace
 
 char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
@@ -49,10 +71,7 @@ char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
     }
     const SeparatorSet set(separators);
 
-    int c;
-    while (set.has(c = readTokenChar(stream))) {
-        if (c == '\n') lines++;
-    }
+    int c = skipSeparators(stream, set, &lines);
     if (c == -1) {
         if (lineCount != nullptr) *lineCount = lines;
         return nullptr;
@@ -69,23 +88,13 @@ char* nextToken(gzFile stream, const char* separators, uint32_t* lineCount) {
         }
         if (c == -1) break;
         if (set.has(c)) {
-            while (set.has(c = readTokenChar(stream))) {
-                if (c == '\n') lines++;
-            }
+            c = skipSeparators(stream, set, &lines);
             if (c != -1) gzungetc(c, stream);
             if (length > 0) break;
             if (c == -1) break;
             continue;
         }
-        if (length >= token.capacity) {
-            int32_t grown = token.capacity * 2;
-            auto* bigger =
-                static_cast<char*>(std::realloc(token.text, static_cast<size_t>(grown) + 1));
-            if (bigger == nullptr) fatalError("not enough memory");
-            token.text = bigger;
-            token.capacity = grown;
-        }
-        token.text[length++] = static_cast<char>(c);
+        appendTokenChar(&length, c);
     }
     token.text[length] = '\0';
     if (lineCount != nullptr) *lineCount = lines;

@@ -267,6 +267,13 @@ void Server::routes() {
     // and the browser's few connections are kept.
     http_->set_tcp_nodelay(true);
     http_->set_keep_alive_max_count(1000);
+    guardRoutes();
+    pageRoutes();
+    curveRoutes();
+}
+
+// Every request passes the Host and token check first.
+void Server::guardRoutes() {
     http_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         const std::string token = req.get_param_value("token");
         if (!allowed(req.get_header_value("Host"), token, req.get_header_value("Cookie"))) {
@@ -279,6 +286,10 @@ void Server::routes() {
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
+}
+
+// The embedded page, the files' descriptions and the reload.
+void Server::pageRoutes() {
     for (unsigned long i = 0; i < kAssetCount; ++i) {
         const Asset& a = kAssets[i];
         http_->Get(a.path, [&a](const httplib::Request&, httplib::Response& res) {
@@ -300,6 +311,10 @@ void Server::routes() {
     http_->Post("/api/reload", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content("{\"reopened\": " + reopenChanged() + "}", "application/json");
     });
+}
+
+// The answers about one file's curves, addressed by its place on the command line.
+void Server::curveRoutes() {
     auto curvesRoute = [this](const char* path, auto answer) {
         http_->Get(path, [this, answer](const httplib::Request& req, httplib::Response& res) {
             try {

@@ -48,6 +48,9 @@ class Server {
 
   private:
     void routes();
+    void guardRoutes();
+    void pageRoutes();
+    void curveRoutes();
     bool allowed(const std::string& host, const std::string& token,
                  const std::string& cookie) const;
 

@@ -131,6 +131,23 @@ int32_t csdfNodeCount(const char* value) {
     return static_cast<int32_t>(count);
 }
 
+// VERSION, TITLE and DATE of one key line; 0 when a key fails.
+int csdfTakeTextKeys(WaveformDataset* ds, char* line, char* value) {
+    KeyResult result = csdfTakeKey(ds, line, "VERSION", true, value);
+    if (result == KeyResult::kFailed) return 0;
+    if (result == KeyResult::kTaken) csdfCopyText(ds->version, kVersionLength + 1, value);
+
+    result = csdfTakeKey(ds, line, "TITLE", true, value);
+    if (result == KeyResult::kFailed) return 0;
+    // A title or date too long for its 100 bytes keeps its first 99 characters.
+    if (result == KeyResult::kTaken) csdfCopyText(ds->title, sizeof ds->title, value);
+
+    result = csdfTakeKey(ds, line, "DATE", true, value);
+    if (result == KeyResult::kFailed) return 0;
+    if (result == KeyResult::kTaken) csdfCopyText(ds->date, sizeof ds->date, value);
+    return 1;
+}
+
 // The key lines, up to and including the line holding NODES.
 int readCsdfHeaderKeys(WaveformDataset* ds, CsdfHeaderState* state) {
     char line[kLineSize];
@@ -140,19 +157,9 @@ int readCsdfHeaderKeys(WaveformDataset* ds, CsdfHeaderState* state) {
         // The file ending before NODES leaves the header incomplete.
         if (!csdfReadLine(ds, line)) return csdfIncomplete(ds);
         std::memcpy(copy, line, std::strlen(line) + 1);
-        KeyResult result = csdfTakeKey(ds, line, "VERSION", true, value);
-        if (result == KeyResult::kFailed) return 0;
-        if (result == KeyResult::kTaken) csdfCopyText(ds->version, kVersionLength + 1, value);
+        if (!csdfTakeTextKeys(ds, line, value)) return 0;
 
-        result = csdfTakeKey(ds, line, "TITLE", true, value);
-        if (result == KeyResult::kFailed) return 0;
-        // A title or date too long for its 100 bytes keeps its first 99 characters.
-        if (result == KeyResult::kTaken) csdfCopyText(ds->title, sizeof ds->title, value);
-
-        result = csdfTakeKey(ds, line, "DATE", true, value);
-        if (result == KeyResult::kFailed) return 0;
-        if (result == KeyResult::kTaken) csdfCopyText(ds->date, sizeof ds->date, value);
-
+        KeyResult result;
         // ANALYSIS and XBEGIN are looked for in the copy, which only they cut.
         result = csdfTakeKey(ds, copy, "ANALYSIS", true, value);
         if (result == KeyResult::kFailed) return 0;
