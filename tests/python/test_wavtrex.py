@@ -10,6 +10,7 @@ import numpy as np
 import pytest
 
 import wavtrex
+from csdf_writer import csdf
 
 CORPUS = os.environ["WAVTREX_CORPUS"]
 # open holds the post files whole (post's seeds start with a mode byte);
@@ -32,11 +33,8 @@ def curve_lines(sweeps, name):
 @pytest.fixture(scope="module")
 def long_csdf(tmp_path_factory):
     """More curve text than the converter's write buffer holds."""
-    path = tmp_path_factory.mktemp("long") / "long.csdf"
-    rows = "".join(f"#C {p}e-9 2 \n{p % 977 / 7} -{p} \n" for p in range(70000))
-    path.write_text("#H \nSOURCE='t' VERSION='1' \nANALYSIS='TR' \nSWEEPVAR='TIME' \n"
-                    "NODES='2' \n#N 'a' 'b' \n" + rows + "#; \n")
-    return str(path)
+    p = np.arange(70000)
+    return csdf(tmp_path_factory.mktemp("long") / "long.csdf", p * 1e-9, [[p % 977 / 7], [-p]])
 
 
 @pytest.mark.parametrize("path", FILES + ["long"],
@@ -256,7 +254,7 @@ def test_memory_is_the_float_data(tmp_path):
 
 def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
     """The later curve replaces the earlier one, even while that is being written."""
-    curves = [("a", "x.cur"), ("b", "./x.cur"), ("b", "b.cur")]
+    curves = [("v(a)", "x.cur"), ("v(b)", "./x.cur"), ("v(b)", "b.cur")]
     (tmp_path / "r.tcc").write_text(f'<CurveExtraction FileName="{long_csdf}">\n' + "".join(
         f'<Curve Node="{n}" CurveFileName="{f}"/>\n' for n, f in curves))
     for _ in range(10):
