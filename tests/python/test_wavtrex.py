@@ -327,16 +327,11 @@ def test_every_plot_reads(tmp_path):
         wavtrex.Plot(0, "Operating Point", "operating point", 2, 1, ()),
         wavtrex.Plot(1, "AC Analysis", "AC", 2, 2, (0,)),
         wavtrex.Plot(2, "Transient Analysis", "transient", 2, 100, ())])
-    for plot, (name, flags, variables, rows) in enumerate(PLOTS):
-        with wavtrex.open(path, plot=plot) as wf:
-            sweep = wf.read()[0]
-        columns = np.array(rows).T
-        if plot == 0:  # every variable is a signal, at one point
-            assert wf.signals == [v for v, _ in variables]
-        else:
-            np.testing.assert_array_equal(sweep.independent, columns[0].real)
-            columns = columns[1:]
-        for column, name in zip(columns, wf.signals):
-            np.testing.assert_array_equal(sweep[name], column)
+    for plot, (_, _, variables, rows) in enumerate(PLOTS):  # an operating point has no axis
+        sweep, names = wavtrex.read(path, plot=plot)[0], [v for v, _ in variables]
+        assert list(sweep.values) == names[plot > 0:]
+        got = [sweep[n] for n in names[plot > 0:]]
+        for values, column in zip(got if plot == 0 else [sweep.independent] + got, np.array(rows).T):
+            np.testing.assert_array_equal(values, column)
     with pytest.raises(ValueError, match="three.raw"):
         wavtrex.open(path, plot=3)
