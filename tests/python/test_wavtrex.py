@@ -10,6 +10,7 @@ import numpy as np
 import pytest
 
 import wavtrex
+from csdf_writer import csdf
 
 CORPUS = os.environ["WAVTREX_CORPUS"]
 # open holds the post files whole (post's seeds start with a mode byte);
@@ -32,11 +33,8 @@ def curve_lines(sweeps, name):
 @pytest.fixture(scope="module")
 def long_csdf(tmp_path_factory):
     """More curve text than the converter's write buffer holds."""
-    path = tmp_path_factory.mktemp("long") / "long.csdf"
-    rows = "".join(f"#C {p}e-9 2 \n{p % 977 / 7} -{p} \n" for p in range(70000))
-    path.write_text("#H \nSOURCE='t' VERSION='1' \nANALYSIS='TR' \nSWEEPVAR='TIME' \n"
-                    "NODES='2' \n#N 'a' 'b' \n" + rows + "#; \n")
-    return str(path)
+    p = np.arange(70000)
+    return csdf(tmp_path_factory.mktemp("long") / "long.csdf", p * 1e-9, [[p % 977 / 7], [-p]])
 
 
 @pytest.mark.parametrize("path", FILES + ["long"],
@@ -256,7 +254,7 @@ def test_memory_is_the_float_data(tmp_path):
 
 def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
     """The later curve replaces the earlier one, even while that is being written."""
-    curves = [("a", "x.cur"), ("b", "./x.cur"), ("b", "b.cur")]
+    curves = [("v(a)", "x.cur"), ("v(b)", "./x.cur"), ("v(b)", "b.cur")]
     (tmp_path / "r.tcc").write_text(f'<CurveExtraction FileName="{long_csdf}">\n' + "".join(
         f'<Curve Node="{n}" CurveFileName="{f}"/>\n' for n, f in curves))
     for _ in range(10):
@@ -329,16 +327,11 @@ def test_every_plot_reads(tmp_path):
         wavtrex.Plot(0, "Operating Point", "operating point", 2, 1, ()),
         wavtrex.Plot(1, "AC Analysis", "AC", 2, 2, (0,)),
         wavtrex.Plot(2, "Transient Analysis", "transient", 2, 100, ())])
-    for plot, (name, flags, variables, rows) in enumerate(PLOTS):
-        with wavtrex.open(path, plot=plot) as wf:
-            sweep = wf.read()[0]
-        columns = np.array(rows).T
-        if plot == 0:  # every variable is a signal, at one point
-            assert wf.signals == [v for v, _ in variables]
-        else:
-            np.testing.assert_array_equal(sweep.independent, columns[0].real)
-            columns = columns[1:]
-        for column, name in zip(columns, wf.signals):
-            np.testing.assert_array_equal(sweep[name], column)
+    for plot, (_, _, variables, rows) in enumerate(PLOTS):  # an operating point has no axis
+        sweep, names = wavtrex.read(path, plot=plot)[0], [v for v, _ in variables]
+        assert list(sweep.values) == names[plot > 0:]
+        got = [sweep[n] for n in names[plot > 0:]]
+        for values, column in zip(got if plot == 0 else [sweep.independent] + got, np.array(rows).T):
+            np.testing.assert_array_equal(values, column)
     with pytest.raises(ValueError, match="three.raw"):
         wavtrex.open(path, plot=3)

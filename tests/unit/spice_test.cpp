@@ -30,6 +30,10 @@ RawFile file(S simulator, bool binary, std::vector<RawPlot> plots, bool command 
     return f;
 }
 
+std::string raw(S simulator, bool binary, std::vector<RawPlot> plots, bool command = true) {
+    return buildRawFile(file(simulator, binary, std::move(plots), command));
+}
+
 RawPlot tran(std::vector<double> values, std::string flags = "real") {
     return {"Transient Analysis", std::move(flags), kTran, std::move(values), -1, {}};
 }
@@ -55,7 +59,7 @@ TEST_F(SpiceTest, SimulatorLayouts) {
     RawFile steppedText = stepped;
     steppedText.binary = false;
     const std::string steps = " | 0=1 1=2 / 0=3 1=4; 0=1 1=2 / 0=3 1=4";
-    std::string tabbed = buildRawFile(file(S::ltspice, false, {ac()}));
+    std::string tabbed = raw(S::ltspice, false, {ac()});
     tabbed.insert(tabbed.find(',') + 1, "\t");
     RawPlot odd = tran({0, 1, 2, 3});
     odd.variables = {{"time", "time"},
@@ -63,43 +67,36 @@ TEST_F(SpiceTest, SimulatorLayouts) {
                      {"@q_q_h[gmi]", "current"},
                      {"100", "voltage"}};
     const std::string stepVars = "step:0:9 time:1:9 v(1):1:9 V1#branch:8:9";
-    expectRows(
-        {
-            {buildRawFile(file(S::ngspice, true, {tranTwo()})), kTranRead,
-             "16 2 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-             "binary real|Transient Analysis 3 2 0"},
-            {buildRawFile(file(S::ngspice, false, {tranTwo()})), kTranRead,
-             "16 1 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-             "ASCII real|Transient Analysis 3 2 0"},
-            {buildRawFile(file(S::ngspice, true, {ac()})), kAcRead},
-            {buildRawFile(file(S::ngspice, false, {ac()})), kAcRead},
-            {buildRawFile(file(S::xyce, true, {tranTwo()}, false)), kTranRead},
-            {buildRawFile(file(S::xyce, false, {ac()}, false)), kAcRead},
-            {buildRawFile(file(S::qspice, true, {tranTwo()})), kTranRead},
-            {buildRawFile(file(S::qspice, true, {ac()})), kAcRead},
-            // Without a Command line the data size tells QSPICE's real axis.
-            {buildRawFile(file(S::qspice, true, {ac()}, false)), kAcRead},
-            {buildRawFile(file(S::ltspice, true, {tranTwo()})), kTranRead},
-            {buildRawFile(file(S::ltspice, true, {tranTwo()}, false)), kTranRead},
-            {buildRawFile(file(S::ltspice, true, {tranTwo("real forward double")})), kTranRead},
-            {buildRawFile(file(S::ltspice, true, {tranTwo("real fastaccess")})), kTranRead},
-            {buildRawFile(file(S::ltspice, true, {tranTwo("real forward log nocompression")})),
-             kTranRead},
-            {buildRawFile(file(S::ltspice, true, {ac()})), kAcRead},
-            {buildRawFile(file(S::ltspice, false, {tranTwo()})), kTranRead},
-            {buildRawFile(file(S::ltspice, false, {ac()})), kAcRead},
-            // One LTspice file has a TAB after its first value's comma.
-            {tabbed, kAcRead},
-            {buildRawFile(file(S::ngspice, false, {tranTwo("real reverse linear")})), kTranRead},
-            {buildRawFile(file(S::xyce, true, {odd})),
-             "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
-            {buildRawFile(stepped), stepVars + steps,
-             "16 2 1 2 2|LTspice XVII|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 "
-             "2|LTspice binary, UTF-16 header real forward stepped|Transient Analysis 3 4 0"},
-            {buildRawFile(steppedFast), stepVars + steps},
-            {buildRawFile(steppedText), stepVars + steps},
-        },
-        WFX_DETECT_ALL);
+    std::vector<Row> rows = {
+        {raw(S::ngspice, true, {tranTwo()}), kTranRead,
+         "16 2 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
+         "binary real|Transient Analysis 3 2 0"},
+        {raw(S::ngspice, false, {tranTwo()}), kTranRead,
+         "16 1 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
+         "ASCII real|Transient Analysis 3 2 0"},
+        // One LTspice file has a TAB after its first value's comma.
+        {tabbed, kAcRead},
+        {raw(S::ngspice, false, {tranTwo("real reverse linear")}), kTranRead},
+        {raw(S::xyce, true, {odd}),
+         "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
+        {buildRawFile(stepped), stepVars + steps,
+         "16 2 1 2 2|LTspice XVII|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 "
+         "2|LTspice binary, UTF-16 header real forward stepped|Transient Analysis 3 4 0"},
+        {buildRawFile(steppedFast), stepVars + steps},
+        {buildRawFile(steppedText), stepVars + steps},
+    };
+    // Binary or text, transient or AC, with or without a Command line: without
+    // one the data size tells QSPICE's real axis.
+    for (S sim : {S::ngspice, S::xyce, S::qspice, S::ltspice}) {
+        for (int k = 0; k < 8; ++k) {
+            rows.push_back({raw(sim, (k & 1) != 0, {(k & 2) != 0 ? ac() : tranTwo()}, (k & 4) != 0),
+                            (k & 2) != 0 ? kAcRead : kTranRead});
+        }
+    }
+    for (const char* flags :
+         {"real forward double", "real fastaccess", "real forward log nocompression"})
+        rows.push_back({raw(S::ltspice, true, {tranTwo(flags)}), kTranRead});
+    expectRows(rows, WFX_DETECT_ALL);
 }
 
 TEST_F(SpiceTest, PlotsAndTrailingText) {
@@ -117,15 +114,15 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
     expectRows(
         {
             // Xyce .STEP: an operating point before each AC plot; the AC plots are the sweeps.
-            {buildRawFile(file(S::xyce, true, {op, ac(), op, ac()})),
+            {raw(S::xyce, true, {op, ac(), op, ac()}),
              "step:0:9 frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2 / 1=0.5,-0.25 "
              "10=0.125,2",
              "16 2 2 2 2|Xyce 7.6|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 2|Xyce "
              "binary complex|Operating Point 2 1 -1, AC Analysis 2 2 0, Operating Point 2 1 -1, "
              "AC Analysis 2 2 1"},
-            {buildRawFile(file(S::xyce, false, {op, ac(), op, ac()})), "*/ 1=0.5,-0.25 10=0.125,2"},
+            {raw(S::xyce, false, {op, ac(), op, ac()}), "*/ 1=0.5,-0.25 10=0.125,2"},
             // Plots of other variables are only listed.
-            {buildRawFile(file(S::ngspice, true, {tranTwo(), ac()})), kTranRead},
+            {raw(S::ngspice, true, {tranTwo(), ac()}), kTranRead},
             {buildRawFile(named),
              "rload:0:9 time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 / 0=3; 0=2 / 0=4",
              "16 2 1 2 2|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 100 "
@@ -140,7 +137,7 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
 }
 
 TEST_F(SpiceTest, DamagedHeadersAndData) {
-    const std::string good = buildRawFile(file(S::ngspice, true, {tranTwo()}));
+    const std::string good = raw(S::ngspice, true, {tranTwo()});
     auto replaced = [&](const std::string& from, const std::string& to) {
         std::string bytes = good;
         bytes.replace(bytes.find(from), from.size(), to);
@@ -163,11 +160,11 @@ TEST_F(SpiceTest, DamagedHeadersAndData) {
             {good.substr(0, good.size() - 1), reason + "plot 1: the file ends before its 2 points"},
             {good + "Plotname: more\n", reason + "plot 2: the header ends before its Binary: or "
                                                  "Values: line"},
-            {buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})})) + "x", "*0=1; 0=0.5"},
+            {raw(S::ngspice, false, {tran({0, 1, 0.5})}) + "x", "*0=1; 0=0.5"},
             {replaced("Title:", "Tidle:"), "open 7: Error:  Unknown file format!!"},
         },
         WFX_DETECT_ALL);
-    std::string text = buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})}));
+    std::string text = raw(S::ngspice, false, {tran({0, 1, 0.5})});
     text.replace(text.rfind("0.5"), 3, "half");
     expectRows({{text,
                  "*read 0: Error: SPICE raw file @: plot 1: point 1, V1#branch: \"half\" "
@@ -210,13 +207,11 @@ TEST_F(SpiceTest, DoublesAsStored) {
         std::string bytes, expected;
     };
     const std::vector<Case> cases = {
-        {buildRawFile(file(S::ngspice, true, {tran(fine)})), times + "0.33333333333333331 " + huge},
-        {buildRawFile(file(S::ngspice, false, {tran(fine)})),
-         times + "0.33333333333333331 " + huge},
-        {buildRawFile(file(S::ltspice, true, {tran(fine)})),
+        {raw(S::ngspice, true, {tran(fine)}), times + "0.33333333333333331 " + huge},
+        {raw(S::ngspice, false, {tran(fine)}), times + "0.33333333333333331 " + huge},
+        {raw(S::ltspice, true, {tran(fine)}),
          "32/64" + times.substr(5) + "0.3333333432674408 inf -1"},
-        {buildRawFile(file(S::ltspice, true, {tran(fine, "real double")})),
-         times + "0.33333333333333331 " + huge},
+        {raw(S::ltspice, true, {tran(fine, "real double")}), times + "0.33333333333333331 " + huge},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -253,7 +248,7 @@ TEST_F(SpiceTest, EveryPlot) {
     for (const auto& [plots, expected] : cases) {
         for (bool binary : {true, false}) {
             SCOPED_TRACE(expected);
-            run(buildRawFile(file(S::ngspice, binary, plots)), WFX_DETECT_ALL);
+            run(raw(S::ngspice, binary, plots), WFX_DETECT_ALL);
             ASSERT_NE(ds_, nullptr);
             std::string got = std::to_string(ds_->analysisKind);
             for (int32_t p = 0; p <= static_cast<int32_t>(plots.size()); ++p) {
@@ -275,7 +270,7 @@ TEST_F(SpiceTest, EveryPlot) {
 // Value tokens of both text readers: a whole number or a failure naming
 // where; beyond double reads as infinity; a cut last value is no whole file.
 TEST_F(SpiceTest, ValueTokens) {
-    const std::string text = buildRawFile(file(S::ngspice, false, {tran({0, 1, 0.5})}));
+    const std::string text = raw(S::ngspice, false, {tran({0, 1, 0.5})});
     const size_t at = text.rfind("0.5");
     auto with = [&](const std::string& token) { return text.substr(0, at) + token + "\n"; };
     const std::string csdf = "#H\nSOURCE='Xyce'\nNODES='1' SWEEPVAR='Time'\n#N 'V(1)'\n#C 0 1 ";
