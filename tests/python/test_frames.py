@@ -11,7 +11,8 @@ import pandas as pd
 import pytest
 
 import wavtrex
-from csdf_writer import csdf
+from test_wavtrex import PLOTS
+from wave_files import csdf, write_raw
 
 CORPUS = os.environ["WAVTREX_CORPUS"]
 FILES = sorted(glob.glob(os.path.join(CORPUS, "[ocft]*", "*")))
@@ -92,7 +93,6 @@ V, A, S = ({"units": u, "type": "real", "kind": k} for u, k in
     ("dc", None, "i(v1)", ("v1",), {**A, "long_name": "i(v1)"}),
 ])
 def test_units_and_names_line_up(tmp_path, uneven, source, plot, name, dims, attrs):
-    from test_wavtrex import PLOTS, write_raw
     if source == "raw":
         path = write_raw(tmp_path / "three.raw", PLOTS)
     elif source == "dc":

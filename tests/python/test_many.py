@@ -16,7 +16,7 @@ import pytest
 from distributed import Client, LocalCluster
 
 import wavtrex
-from csdf_writer import csdf
+from wave_files import csdf
 
 CONVERTER = os.environ["WAVTREX_BINARY"]
 INFO = os.environ["WAVTREX_INFO"]
@@ -97,14 +97,9 @@ def test_damaged_files_raise_or_are_skipped(tmp_path):
     assert ds["v(a)"].mean("run").values.tolist() == [1, 1]
 
 
-class Terminal(io.StringIO):
-    def isatty(self):
-        return True
-
-
 def test_progress_counts_the_files_read(tmp_path, monkeypatch):
     paths = [csdf(tmp_path / f"p{i}.csdf", [0, 1], [[[i, i]]], names=["v"]) for i in range(5)]
-    monkeypatch.setattr(sys, "stderr", Terminal())
+    monkeypatch.setattr(sys, "stderr", type("Terminal", (io.StringIO,), {"isatty": lambda _: True})())
     with wavtrex.progress():
         ds = wavtrex.open_many(paths, "v", files_per_chunk=2)
         assert ds["v"].mean("run").compute(scheduler="threads").values.tolist() == [2, 2]

@@ -7,7 +7,7 @@ import textwrap
 
 import pytest
 
-from test_wavtrex import write_post
+from wave_files import write_post
 
 
 def python(script, *args, stdin=None):

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import wavtrex
-from csdf_writer import csdf
+from wave_files import csdf, write_post, write_raw
 
 CORPUS = os.environ["WAVTREX_CORPUS"]
 # open holds the post files whole (post's seeds start with a mode byte);
@@ -146,6 +146,10 @@ def test_complex_sweeps_and_header():
     ("post", lambda p: wavtrex.open(p).stream(print, rows="2"), TypeError, None, None),
     ("post", lambda p: wavtrex.open(p).stream(print, rows=0), ValueError, None, None),
     ("post", lambda p: wavtrex.open(p).stream(print, rows=-2**70), ValueError, None, None),
+    ("post", lambda p: wavtrex.open(p).read(signals=["no such signal"]), KeyError, None, None),
+    # The header outlives close; the values do not.
+    ("post", lambda p: (wf := wavtrex.open(p)).close() or wf.signals and wf.read(), ValueError,
+     None, None),
 ])
 def test_open_errors(tmp_path, content, fmt, exception, status, message):
     """fmt is the format open is given, or a call to make with the path."""
@@ -165,19 +169,12 @@ def test_open_errors(tmp_path, content, fmt, exception, status, message):
         assert str(raised.value) == f"{path}: {message.format(path)}"
 
 
-def test_read_errors():
+def test_a_measurement_table_has_no_values():
     table = glob.glob(os.path.join(CORPUS, "measure_table", "*"))[0]
     wf = wavtrex.open(table, format="measurement table")
     assert (wf.format, wf.analysis) == (4, "measurement table")
     with pytest.raises(wavtrex.Error, match="^.*: measurement table: this format has a header only$"):
         wf.read()
-    wf = wavtrex.open(FILES[0])
-    with pytest.raises(KeyError):
-        wf.read(signals=["no such signal"])
-    wf.close()
-    with pytest.raises(ValueError):
-        wf.read()
-    assert wf.signals  # the header outlives close
 
 
 @pytest.mark.parametrize("form,cut,complete,ending", [
@@ -221,19 +218,6 @@ def test_threads_read_files_at_once(tmp_path, long_csdf):
         assert list(pool.map(outcome, paths)) == [outcome(p) for p in paths]
 
 
-def write_post(path, signals, points):
-    """A binary 9601 post file: little-endian, word-framed, transient node voltages."""
-    header = (f"{signals + 1:04d}00000000    9601    " + " " * 160 + "   0" + " " * 76 +
-              "       1" * (signals + 1) + "TIME " + "".join(f"v(n{i}) " for i in range(signals)) +
-              "$&%#    ").encode()
-    rows = np.tile(np.arange(signals + 1, dtype="<f4"), (points, 1))
-    rows[:, 0] = np.arange(points) * 1e-9
-    data = np.append(rows, np.float32(1e30)).tobytes()  # the end marker closes the table
-    with open(path, "wb") as f:
-        for block in [header] + [data[k:k + 4000] for k in range(0, len(data), 4000)]:
-            f.write(np.array([4, 0, 4, len(block)], "<i4").tobytes() + block +
-                    np.int32(len(block)).tobytes())
-
 
 def test_memory_is_the_float_data(tmp_path):
     """A read holds the file's floats once: no copy, no widening, no growth slack."""
@@ -261,24 +245,6 @@ def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
         subprocess.run([os.environ["WAVTREX_BINARY"], "r.tcc"], cwd=tmp_path, check=True)
         assert (tmp_path / "long/x.cur").read_bytes() == (tmp_path / "long/b.cur").read_bytes()
 
-
-def write_raw(path, plots, simulator="ngspice"):
-    """A binary raw file as ngspice or LTspice (UTF-16 header, float32 values
-    beside float64 time) writes it; plots are (name, flags, variables as
-    (name, type) pairs, rows of values)."""
-    out = b""
-    for name, flags, variables, rows in plots:
-        head = (f"Title: t\nDate: today\nPlotname: {name}\nFlags: {flags}\nNo. Variables: "
-                f"{len(variables)}\nNo. Points: {len(rows)}\nCommand: {simulator}\nVariables:\n" +
-                "".join(f"\t{k}\t{v}\t{t}\n" for k, (v, t) in enumerate(variables)) + "Binary:\n")
-        if simulator == "LTspice":
-            columns = [("t", "<f8")] + [(v, "<f4") for v, _ in variables[1:]]
-            data = np.array([tuple(r) for r in rows], dtype=columns).tobytes()
-        else:
-            data = np.array(rows, "<c16" if "complex" in flags else "<f8").tobytes()
-        out += head.encode("utf-16-le" if simulator == "LTspice" else "ascii") + data
-    path.write_bytes(out)
-    return str(path)
 
 
 PS = [1e-3 + k * 1e-12 for k in range(100)]  # a float32 tells none of these apart
