@@ -70,19 +70,12 @@ for case in "$@"; do
     fi
     (cd "$case" && find expect -type f 2>/dev/null; echo stdout; echo stderr) | while IFS= read -r f; do
         mkdir -p "$(dirname "$scratch/want/$f")"
-        sed "s|@WAVTREX@|$binary|g" "$case/$f" >"$scratch/want/$f.raw"
-        if [ -n "$GOLDEN_TRANSFORM" ]; then
-            GOLDEN_FILE=${f#expect/} sh -c "$GOLDEN_TRANSFORM" \
-                <"$scratch/want/$f.raw" >"$scratch/want/$f"
-        else
-            cp "$scratch/want/$f.raw" "$scratch/want/$f"
-        fi
-        rm "$scratch/want/$f.raw"
+        sed "s|@WAVTREX@|$binary|g" "$case/$f" |
+            GOLDEN_FILE=${f#expect/} sh -c "${GOLDEN_TRANSFORM:-cat}" >"$scratch/want/$f"
     done
     mkdir -p "$scratch/want/expect"
     cp "$case/status" "$scratch/want/status"
-    mv "$scratch/work" "$scratch/got" && mkdir -p "$scratch/have"
-    mv "$scratch/got" "$scratch/have/expect"
+    mkdir "$scratch/have" && mv "$scratch/work" "$scratch/have/expect"
     for f in stdout stderr status; do mv "$scratch/$f" "$scratch/have/$f"; done
     if ! diff -r "$scratch/want" "$scratch/have" >"$scratch/diff"; then
         echo "FAILED: $case"
