@@ -30,6 +30,7 @@ using writers::PostVersion;
 constexpr PostForm kText = PostForm::text;
 constexpr PostForm kWords = PostForm::wordFramed;
 constexpr PostVersion k9601 = PostVersion::v9601;
+constexpr PostVersion k2001 = PostVersion::v2001;
 
 using PostTest = testkit::ReaderFixture;
 
@@ -43,24 +44,26 @@ TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
         int mains, probes, blockSize;
         Twist twist;
         int tables, rows, rowsRead;  // more than one table: swept, each but the last empty
-    } const cases[] = {
-        {"main count with a high part", k9601, kWords, 9999, 0, 4000, kPlain, 1, 2, 2},
-        {"count escape, high part ignored", k9601, kWords, 9999, 0, 4000, kEscape, 1, 2, 2},
+    };
+    constexpr int kFull = WFX_BLOCK_SIZE;
+    const Case cases[] = {
+        // clang-format off
+        {"main count with a high part",      k9601, kWords, 9999, 0, 4000, kPlain, 1, 2, 2},
+        {"count escape, high part ignored",  k9601, kWords, 9999, 0, 4000, kEscape, 1, 2, 2},
         {"text main count with a high part", k9601, kText, 9999, 0, 4000, kPlain, 1, 2, 2},
-        {"probe count with a high part", PostVersion::v2001, kText, 0, 10005, 4000, kPlain, 1, 2,
-         2},
-        {"only the independent variable", k9601, kWords, 0, 0, 4000, kPlain, 1, 3, 3},
-        {"data blocks filling the buffer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE, kPlain, 1, 500,
-         500},
-        {"data blocks one byte longer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE + 1, kPlain, 1, 500, 0},
-        {"empty tables over few signals", k9601, kWords, 3, 0, 4000, kPlain, 9999, 2, 2},
+        {"probe count with a high part",     k2001, kText, 0, 10005, 4000, kPlain, 1, 2, 2},
+        {"only the independent variable",    k9601, kWords, 0, 0, 4000, kPlain, 1, 3, 3},
+        {"data blocks filling the buffer",   k9601, kWords, 4, 0, kFull, kPlain, 1, 500, 500},
+        {"data blocks one byte longer",      k9601, kWords, 4, 0, kFull + 1, kPlain, 1, 500, 0},
+        {"empty tables over few signals",    k9601, kWords, 3, 0, 4000, kPlain, 9999, 2, 2},
         // The sweep slots alone would take far more memory than the file could fill.
-        {"empty tables over many signals", k9601, kWords, 3000, 0, 4000, kPlain, 9999, 2, -1},
-        {"big-endian float rows", k9601, kWords, 2, 0, 28, kBigEndian, 1, 9, 9},
-        {"CR LF text", k9601, kText, 12, 0, 4000, kCrLf, 1, 2, 2},
+        {"empty tables over many signals",   k9601, kWords, 3000, 0, 4000, kPlain, 9999, 2, -1},
+        {"big-endian float rows",            k9601, kWords, 2, 0, 28, kBigEndian, 1, 9, 9},
+        {"CR LF text",                       k9601, kText, 12, 0, 4000, kCrLf, 1, 2, 2},
         // The last row ends its block, whose closing word is cut off with the
         // end marker's block: that row's last value is lost with the word.
-        {"last closing word cut", k9601, kWords, 2, 0, 3996, kLastWordCut, 1, 333, 333},
+        {"last closing word cut",            k9601, kWords, 2, 0, 3996, kLastWordCut, 1, 333, 333},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -110,12 +113,12 @@ TEST_F(PostTest, ValuesAsStored) {
     const std::string fine = " | 0.001 0.001000000001 | ";
     // clang-format off
     const std::tuple<PostVersion, PostForm, std::string> cases[] = {
-        {PostVersion::v2001, kWords,              "64/64" + fine + "0.33333333333333331 2"},
-        {PostVersion::v2001, PostForm::byteFramed, "64/64" + fine + "0.33333333333333331 2"},
+        {k2001, kWords,              "64/64" + fine + "0.33333333333333331 2"},
+        {k2001, PostForm::byteFramed, "64/64" + fine + "0.33333333333333331 2"},
         {PostVersion::v2013, kWords,              "32/64" + fine + "0.3333333432674408 2"},
         {k9601,              kWords, "32/32 | 0.0010000000474974513 0.0010000000474974513 | "
                                      "0.3333333432674408 2"},
-        {PostVersion::v2001, kText,  "64/64 | 0.001 0.001 | 0.3333333 2"},
+        {k2001, kText,  "64/64 | 0.001 0.001 | 0.3333333 2"},
     };
     // clang-format on
     for (const auto& [version, form, expected] : cases) {
@@ -161,7 +164,7 @@ TEST_F(PostTest, DamagedHeaders) {
         {k9601, kWords, 16 + 0, nullptr, "00000000", false, malformed, 0},
         {k9601, kWords, 16 + 0, nullptr, "0000-001", false, malformed, 0},
         {k9601, kWords, 16 + 0, nullptr, "\xFF\xFF\xFF\xFF", false, malformed, 0},
-        {PostVersion::v2001, kWords, 16 + 16, nullptr, "9999", false, malformed, 0},
+        {k2001, kWords, 16 + 16, nullptr, "9999", false, malformed, 0},
         {k9601, kWords, 12, nullptr, "\xFF\xFF\xFF\x7F", false, malformed, 0},
         // The terminator wrong, the file cut inside the header.
         {k9601, kWords, 0, "$&%#", "$&%-", false, malformed, 0},
