@@ -50,6 +50,7 @@ RawPlot ac() {
 
 const std::string kTranRead = "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 1e-09=2; 0=0.25 1e-09=0.5";
 const std::string kAcRead = "frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2";
+const std::string kRun = "|wavtrex test circuit|Mon Dec  7 03:20:59 2026|";  // writer's default
 
 TEST_F(SpiceTest, SimulatorLayouts) {
     RawFile stepped = file(S::ltspice, true,
@@ -69,19 +70,18 @@ TEST_F(SpiceTest, SimulatorLayouts) {
     const std::string stepVars = "step:0:9 time:1:9 v(1):1:9 V1#branch:8:9";
     std::vector<Row> rows = {
         {raw(S::ngspice, true, {tranTwo()}), kTranRead,
-         "16 2 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-         "binary real|Transient Analysis 3 2 0"},
+         "16 2 1 1 1|ngspice-36" + kRun + "ngspice binary real|Transient Analysis 3 2 0"},
         {raw(S::ngspice, false, {tranTwo()}), kTranRead,
-         "16 1 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-         "ASCII real|Transient Analysis 3 2 0"},
+         "16 1 1 1 1|ngspice-36" + kRun + "ngspice ASCII real|Transient Analysis 3 2 0"},
         // One LTspice file has a TAB after its first value's comma.
         {tabbed, kAcRead},
         {raw(S::ngspice, false, {tranTwo("real reverse linear")}), kTranRead},
         {raw(S::xyce, true, {odd}),
          "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
         {buildRawFile(stepped), stepVars + steps,
-         "16 2 1 2 2|LTspice XVII|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 "
-         "2|LTspice binary, UTF-16 header real forward stepped|Transient Analysis 3 4 0"},
+         "16 2 1 2 2|LTspice XVII" + kRun +
+             "sweeps 1 2|LTspice binary, UTF-16 header real "
+             "forward stepped|Transient Analysis 3 4 0"},
         {buildRawFile(steppedFast), stepVars + steps},
         {buildRawFile(steppedText), stepVars + steps},
     };
@@ -117,16 +117,17 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
             {raw(S::xyce, true, {op, ac(), op, ac()}),
              "step:0:9 frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2 / 1=0.5,-0.25 "
              "10=0.125,2",
-             "16 2 2 2 2|Xyce 7.6|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 2|Xyce "
-             "binary complex|Operating Point 2 1 -1, AC Analysis 2 2 0, Operating Point 2 1 -1, "
-             "AC Analysis 2 2 1"},
+             "16 2 2 2 2|Xyce 7.6" + kRun +
+                 "sweeps 1 2|Xyce binary complex|Operating Point 2 1 -1, "
+                 "AC Analysis 2 2 0, Operating Point 2 1 -1, AC Analysis 2 2 1"},
             {raw(S::xyce, false, {op, ac(), op, ac()}), "*/ 1=0.5,-0.25 10=0.125,2"},
             // Plots of other variables are only listed.
             {raw(S::ngspice, true, {tranTwo(), ac()}), kTranRead},
             {buildRawFile(named),
              "rload:0:9 time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 / 0=3; 0=2 / 0=4",
-             "16 2 1 2 2|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 100 "
-             "2200|ngspice binary real|Transient Analysis 3 1 0, Transient Analysis 3 1 1"},
+             "16 2 1 2 2|ngspice-36" + kRun +
+                 "sweeps 100 2200|ngspice binary real|"
+                 "Transient Analysis 3 1 0, Transient Analysis 3 1 1"},
             {buildRawFile(trailing), kTranRead},
             {buildRawFile(extra), "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1; 0=0.25"},
             {buildRawFile(cutText),
@@ -183,20 +184,17 @@ TEST_F(SpiceTest, DoublesAsStored) {
                                       1e-3 + 2e-12, -1,      0};
     const std::string times = "64/64 | 0.001 0.001000000001 0.001000000002 | ";
     const std::string huge = "1.0000000000000001e+300 -1";
-    struct Case {
-        std::string bytes, expected;
-    };
-    const std::vector<Case> cases = {
+    const std::pair<std::string, std::string> cases[] = {
         {raw(S::ngspice, true, {tran(fine)}), times + "0.33333333333333331 " + huge},
         {raw(S::ngspice, false, {tran(fine)}), times + "0.33333333333333331 " + huge},
         {raw(S::ltspice, true, {tran(fine)}),
          "32/64" + times.substr(5) + "0.3333333432674408 inf -1"},
         {raw(S::ltspice, true, {tran(fine, "real double")}), times + "0.33333333333333331 " + huge},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected);
-        ASSERT_EQ(run(c.bytes, WFX_DETECT_ALL).find("read"), std::string::npos);
-        EXPECT_EQ(readDoubles(), c.expected);
+    for (const auto& [bytes, expected] : cases) {
+        SCOPED_TRACE(expected);
+        ASSERT_EQ(run(bytes, WFX_DETECT_ALL).find("read"), std::string::npos);
+        EXPECT_EQ(readDoubles(), expected);
     }
 }
 
