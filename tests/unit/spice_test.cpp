@@ -145,20 +145,20 @@ TEST_F(SpiceTest, DamagedHeadersAndData) {
         return bytes;
     };
     const std::string reason = "open 2: Error: SPICE raw file @: ";
+    const std::string plot1 = reason + "plot 1: ";
     expectRows(
         {
-            {replaced("No. Points:", "No. Pts:"), reason + "plot 1: no No. Points line"},
-            {replaced("No. Variables: 3", "No. Variables: x"),
-             reason + "plot 1: No. Variables is \"x\""},
+            {replaced("No. Points:", "No. Pts:"), plot1 + "no No. Points line"},
+            {replaced("No. Variables: 3", "No. Variables: x"), plot1 + "No. Variables is \"x\""},
             {replaced("No. Variables: 3", "No. Variables: 4"),
-             reason + "plot 1: 3 variable lines for No. Variables 4"},
+             plot1 + "3 variable lines for No. Variables 4"},
             {replaced("\t2\tV1#branch", "\t7\tV1#branch"),
              reason + "variable line 2 is not \"index name type\""},
             {replaced("Flags: real\n", "Flags real\n"),
-             reason + "plot 1: header line \"Flags real\" is no \"Key: value\" line"},
+             plot1 + "header line \"Flags real\" is no \"Key: value\" line"},
             {good.substr(0, good.find("Binary:")),
-             reason + "plot 1: the header ends before its Binary: or Values: line"},
-            {good.substr(0, good.size() - 1), reason + "plot 1: the file ends before its 2 points"},
+             plot1 + "the header ends before its Binary: or Values: line"},
+            {good.substr(0, good.size() - 1), plot1 + "the file ends before its 2 points"},
             {good + "Plotname: more\n", reason + "plot 2: the header ends before its Binary: or "
                                                  "Values: line"},
             {raw(S::ngspice, false, {tran({0, 1, 0.5})}) + "x", "*0=1; 0=0.5"},
@@ -288,6 +288,7 @@ TEST_F(SpiceTest, CsdfDialect) {
     const std::string anonymous =
         "#H\nTITLE='x' ANALYSIS='DC' NODES='1' SWEEPVAR='VIN'\n#N 'V(a)'\n#C 0.5 1 7:0\n#;\n";
     const std::string reason = "open 2: Error: CSDF file @: ";
+    const std::string point2 = "*read 0: Error: CSDF file @: block 1: point 2";
     const std::string steps = xyceBlock("Step 1: R1 = 100") + xyceBlock("Step 2: R1 = 200");
     const std::string block = xyceBlock("");
     const std::string twice =
@@ -318,14 +319,11 @@ TEST_F(SpiceTest, CsdfDialect) {
             {block.substr(0, block.size() - 3), reason + "block 1 ends without #;"},
             {block.substr(0, block.find("#N")), reason + "block 1 ends in its header"},
             {replaced("NODES='2'", "NODES='3'"), reason + "block 1: NODES='3' but 2 names"},
-            {replaced("5.000e-01:2", "5.000e-01:3"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2: index 3 names no node"},
-            {replaced("5.000e-01:2", "half:2"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2: \"half:2\" is no value"},
-            {replaced("5.000e-01:2", "5.000e-01"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2 has no :index"},
+            {replaced("5.000e-01:2", "5.000e-01:3"), point2 + ", value 2: index 3 names no node"},
+            {replaced("5.000e-01:2", "half:2"), point2 + ", value 2: \"half:2\" is no value"},
+            {replaced("5.000e-01:2", "5.000e-01"), point2 + ", value 2 has no :index"},
             {replaced("#C 1.00000000e-09 2", "#C 1.00000000e-09 9"),
-             "*read 0: Error: CSDF file @: block 1: point 2 has no value count"},
+             point2 + " has no value count"},
         },
         WFX_DETECT_ALL);
     // The specified detection still hands the file to the CSDF reader, which refuses it.
