@@ -53,12 +53,7 @@ const std::string kAcRead = "frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2"
 const std::string kRun = "|wavtrex test circuit|Mon Dec  7 03:20:59 2026|";  // writer's default
 
 TEST_F(SpiceTest, SimulatorLayouts) {
-    RawFile stepped = file(S::ltspice, true,
-                           {tran({0, 1, 1, 1, 2, 2, 0, 3, 3, 1, 4, 4}, "real forward stepped")});
-    RawFile steppedFast = stepped;
-    steppedFast.plots[0].flags = "real stepped fastaccess";
-    RawFile steppedText = stepped;
-    steppedText.binary = false;
+    const std::vector<double> stepped = {0, 1, 1, 1, 2, 2, 0, 3, 3, 1, 4, 4};
     const std::string steps = " | 0=1 1=2 / 0=3 1=4; 0=1 1=2 / 0=3 1=4";
     std::string tabbed = raw(S::ltspice, false, {ac()});
     tabbed.insert(tabbed.find(',') + 1, "\t");
@@ -78,12 +73,12 @@ TEST_F(SpiceTest, SimulatorLayouts) {
         {raw(S::ngspice, false, {tranTwo("real reverse linear")}), kTranRead},
         {raw(S::xyce, true, {odd}),
          "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
-        {buildRawFile(stepped), stepVars + steps,
+        {raw(S::ltspice, true, {tran(stepped, "real forward stepped")}), stepVars + steps,
          "16 2 1 2 2|LTspice XVII" + kRun +
              "sweeps 1 2|LTspice binary, UTF-16 header real "
              "forward stepped|Transient Analysis 3 4 0"},
-        {buildRawFile(steppedFast), stepVars + steps},
-        {buildRawFile(steppedText), stepVars + steps},
+        {raw(S::ltspice, true, {tran(stepped, "real stepped fastaccess")}), stepVars + steps},
+        {raw(S::ltspice, false, {tran(stepped, "real forward stepped")}), stepVars + steps},
     };
     // Binary or text, transient or AC, with or without a Command line: without
     // one the data size tells QSPICE's real axis.
