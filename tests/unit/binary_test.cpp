@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,7 @@ using writers::PostVersion;
 constexpr PostForm kText = PostForm::text;
 constexpr PostForm kWords = PostForm::wordFramed;
 constexpr PostVersion k9601 = PostVersion::v9601;
+constexpr PostVersion k2001 = PostVersion::v2001;
 
 using PostTest = testkit::ReaderFixture;
 
@@ -42,24 +44,26 @@ TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
         int mains, probes, blockSize;
         Twist twist;
         int tables, rows, rowsRead;  // more than one table: swept, each but the last empty
-    } const cases[] = {
-        {"main count with a high part", k9601, kWords, 9999, 0, 4000, kPlain, 1, 2, 2},
-        {"count escape, high part ignored", k9601, kWords, 9999, 0, 4000, kEscape, 1, 2, 2},
+    };
+    constexpr int kFull = WFX_BLOCK_SIZE;
+    const Case cases[] = {
+        // clang-format off
+        {"main count with a high part",      k9601, kWords, 9999, 0, 4000, kPlain, 1, 2, 2},
+        {"count escape, high part ignored",  k9601, kWords, 9999, 0, 4000, kEscape, 1, 2, 2},
         {"text main count with a high part", k9601, kText, 9999, 0, 4000, kPlain, 1, 2, 2},
-        {"probe count with a high part", PostVersion::v2001, kText, 0, 10005, 4000, kPlain, 1, 2,
-         2},
-        {"only the independent variable", k9601, kWords, 0, 0, 4000, kPlain, 1, 3, 3},
-        {"data blocks filling the buffer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE, kPlain, 1, 500,
-         500},
-        {"data blocks one byte longer", k9601, kWords, 4, 0, WFX_BLOCK_SIZE + 1, kPlain, 1, 500, 0},
-        {"empty tables over few signals", k9601, kWords, 3, 0, 4000, kPlain, 9999, 2, 2},
+        {"probe count with a high part",     k2001, kText, 0, 10005, 4000, kPlain, 1, 2, 2},
+        {"only the independent variable",    k9601, kWords, 0, 0, 4000, kPlain, 1, 3, 3},
+        {"data blocks filling the buffer",   k9601, kWords, 4, 0, kFull, kPlain, 1, 500, 500},
+        {"data blocks one byte longer",      k9601, kWords, 4, 0, kFull + 1, kPlain, 1, 500, 0},
+        {"empty tables over few signals",    k9601, kWords, 3, 0, 4000, kPlain, 9999, 2, 2},
         // The sweep slots alone would take far more memory than the file could fill.
-        {"empty tables over many signals", k9601, kWords, 3000, 0, 4000, kPlain, 9999, 2, -1},
-        {"big-endian float rows", k9601, kWords, 2, 0, 28, kBigEndian, 1, 9, 9},
-        {"CR LF text", k9601, kText, 12, 0, 4000, kCrLf, 1, 2, 2},
+        {"empty tables over many signals",   k9601, kWords, 3000, 0, 4000, kPlain, 9999, 2, -1},
+        {"big-endian float rows",            k9601, kWords, 2, 0, 28, kBigEndian, 1, 9, 9},
+        {"CR LF text",                       k9601, kText, 12, 0, 4000, kCrLf, 1, 2, 2},
         // The last row ends its block, whose closing word is cut off with the
         // end marker's block: that row's last value is lost with the word.
-        {"last closing word cut", k9601, kWords, 2, 0, 3996, kLastWordCut, 1, 333, 333},
+        {"last closing word cut",            k9601, kWords, 2, 0, 3996, kLastWordCut, 1, 333, 333},
+        // clang-format on
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -102,44 +106,29 @@ TEST_F(PostTest, CountsAndBlocksAtTheirLimits) {
     }
 }
 
-// Each version and form read into doubles: what it stores, the first two
-// times (a picosecond apart at 1 ms) and the first value as read; the float
-// read holds each of them narrowed.
+// Each version and form read into doubles: what it stores, the times (a
+// picosecond apart at 1 ms) and the values as read; the float read holds each
+// of them narrowed.
 TEST_F(PostTest, ValuesAsStored) {
-    struct Case {
-        PostVersion version;
-        PostForm form;
-        const char* expected;
-    } const cases[] = {
-        {PostVersion::v2001, kWords, "64/64 0.001 0.001000000001 0.33333333333333331"},
-        {PostVersion::v2001, PostForm::byteFramed,
-         "64/64 0.001 0.001000000001 0.33333333333333331"},
-        {PostVersion::v2013, kWords, "32/64 0.001 0.001000000001 0.3333333432674408"},
-        {k9601, kWords, "32/32 0.0010000000474974513 0.0010000000474974513 0.3333333432674408"},
-        {PostVersion::v2001, kText, "64/64 0.001 0.001 0.3333333"},
+    const std::string fine = " | 0.001 0.001000000001 | ";
+    // clang-format off
+    const std::tuple<PostVersion, PostForm, std::string> cases[] = {
+        {k2001, kWords,              "64/64" + fine + "0.33333333333333331 2"},
+        {k2001, PostForm::byteFramed, "64/64" + fine + "0.33333333333333331 2"},
+        {PostVersion::v2013, kWords,              "32/64" + fine + "0.3333333432674408 2"},
+        {k9601,              kWords, "32/32 | 0.0010000000474974513 0.0010000000474974513 | "
+                                     "0.3333333432674408 2"},
+        {k2001, kText,  "64/64 | 0.001 0.001 | 0.3333333 2"},
     };
-    for (const Case& c : cases) {
+    // clang-format on
+    for (const auto& [version, form, expected] : cases) {
         PostFile f;
-        f.version = c.version;
-        f.form = c.form;
+        f.version = version;
+        f.form = form;
         f.signals = {{"v(1)"}};
         f.tables = {{{}, {1e-3, 1.0 / 3, 1e-3 + 1e-12, 2}}};
-        const std::string path = (dir_ / "wave.tr0").string();
-        writers::writeBytes(path, writers::buildPostFile(f), false);
-        ASSERT_EQ(open(path), static_cast<uint32_t>(kOpenOk)) << message();
-        ASSERT_EQ(read(), 1);
-        WaveformValues64 wide{};
-        ASSERT_EQ(wfxReadSignals64(ds_, nullptr, &wide), 1);
-        char got[120];
-        std::snprintf(got, sizeof got, "%d/%d %.17g %.17g %.17g", wfxStoredBits(ds_, 0),
-                      wfxStoredBits(ds_, 1), wide.axis[0][0][0], wide.axis[0][0][1],
-                      wide.real[0][0][0]);
-        EXPECT_EQ(std::string(got), c.expected);
-        for (int k = 0; k < 2; ++k) {
-            EXPECT_EQ(values_.axis[0][0][k], static_cast<float>(wide.axis[0][0][k]));
-            EXPECT_EQ(values_.real[0][0][k], static_cast<float>(wide.real[0][0][k]));
-        }
-        wfxReleaseValues64(&wide);
+        ASSERT_EQ(run(writers::buildPostFile(f)).find("read"), std::string::npos);
+        EXPECT_EQ(readDoubles(), expected);
     }
 }
 
@@ -175,7 +164,7 @@ TEST_F(PostTest, DamagedHeaders) {
         {k9601, kWords, 16 + 0, nullptr, "00000000", false, malformed, 0},
         {k9601, kWords, 16 + 0, nullptr, "0000-001", false, malformed, 0},
         {k9601, kWords, 16 + 0, nullptr, "\xFF\xFF\xFF\xFF", false, malformed, 0},
-        {PostVersion::v2001, kWords, 16 + 16, nullptr, "9999", false, malformed, 0},
+        {k2001, kWords, 16 + 16, nullptr, "9999", false, malformed, 0},
         {k9601, kWords, 12, nullptr, "\xFF\xFF\xFF\x7F", false, malformed, 0},
         // The terminator wrong, the file cut inside the header.
         {k9601, kWords, 0, "$&%#", "$&%-", false, malformed, 0},

@@ -96,6 +96,31 @@ class ReaderFixture : public testing::Test {
         return text + more.str();
     }
 
+    // The open dataset read into doubles: "bits value/axis | t0 t1 ... | values
+    // of signal 0". Checks on the way that each value of the float read() made
+    // first is the double narrowed.
+    std::string readDoubles() {
+        WaveformValues64 v{};
+        if (wfxReadSignals64(ds_, nullptr, &v) != 1)
+            return std::string("read64: ") + wfxLastReason();
+        std::string text = std::to_string(wfxStoredBits(ds_, 0)) + "/" +
+                           std::to_string(wfxStoredBits(ds_, 1)) + " |";
+        char number[40];
+        for (uint32_t k = 0; k < v.counts[0][0]; ++k) {
+            std::snprintf(number, sizeof number, " %.17g", v.axis[0][0][k]);
+            text += number;
+            EXPECT_EQ(values_.axis[0][0][k], static_cast<float>(v.axis[0][0][k]));
+        }
+        text += " |";
+        for (uint32_t k = 0; v.signalCount > 0 && k < v.counts[0][0]; ++k) {
+            std::snprintf(number, sizeof number, " %.17g", v.real[0][0][k]);
+            text += number;
+            EXPECT_EQ(values_.real[0][0][k], static_cast<float>(v.real[0][0][k]));
+        }
+        wfxReleaseValues64(&v);
+        return text;
+    }
+
     // Writes bytes, opens and reads them: "open <status>: <message>", or every
     // variable as "name:typeCode:kind", then " | read <lastError>: <message>"
     // or " | <curves>". The file's path reads "@".

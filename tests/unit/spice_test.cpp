@@ -50,14 +50,10 @@ RawPlot ac() {
 
 const std::string kTranRead = "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 1e-09=2; 0=0.25 1e-09=0.5";
 const std::string kAcRead = "frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2";
+const std::string kRun = "|wavtrex test circuit|Mon Dec  7 03:20:59 2026|";  // writer's default
 
 TEST_F(SpiceTest, SimulatorLayouts) {
-    RawFile stepped = file(S::ltspice, true,
-                           {tran({0, 1, 1, 1, 2, 2, 0, 3, 3, 1, 4, 4}, "real forward stepped")});
-    RawFile steppedFast = stepped;
-    steppedFast.plots[0].flags = "real stepped fastaccess";
-    RawFile steppedText = stepped;
-    steppedText.binary = false;
+    const std::vector<double> stepped = {0, 1, 1, 1, 2, 2, 0, 3, 3, 1, 4, 4};
     const std::string steps = " | 0=1 1=2 / 0=3 1=4; 0=1 1=2 / 0=3 1=4";
     std::string tabbed = raw(S::ltspice, false, {ac()});
     tabbed.insert(tabbed.find(',') + 1, "\t");
@@ -69,21 +65,20 @@ TEST_F(SpiceTest, SimulatorLayouts) {
     const std::string stepVars = "step:0:9 time:1:9 v(1):1:9 V1#branch:8:9";
     std::vector<Row> rows = {
         {raw(S::ngspice, true, {tranTwo()}), kTranRead,
-         "16 2 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-         "binary real|Transient Analysis 3 2 0"},
+         "16 2 1 1 1|ngspice-36" + kRun + "ngspice binary real|Transient Analysis 3 2 0"},
         {raw(S::ngspice, false, {tranTwo()}), kTranRead,
-         "16 1 1 1 1|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|ngspice "
-         "ASCII real|Transient Analysis 3 2 0"},
+         "16 1 1 1 1|ngspice-36" + kRun + "ngspice ASCII real|Transient Analysis 3 2 0"},
         // One LTspice file has a TAB after its first value's comma.
         {tabbed, kAcRead},
         {raw(S::ngspice, false, {tranTwo("real reverse linear")}), kTranRead},
         {raw(S::xyce, true, {odd}),
          "time:1:9 d_{V(2)}/d_R2:R_adj:78:9 @q_q_h[gmi]:8:9 100:1:9 | 0=1; 0=2; 0=3"},
-        {buildRawFile(stepped), stepVars + steps,
-         "16 2 1 2 2|LTspice XVII|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 "
-         "2|LTspice binary, UTF-16 header real forward stepped|Transient Analysis 3 4 0"},
-        {buildRawFile(steppedFast), stepVars + steps},
-        {buildRawFile(steppedText), stepVars + steps},
+        {raw(S::ltspice, true, {tran(stepped, "real forward stepped")}), stepVars + steps,
+         "16 2 1 2 2|LTspice XVII" + kRun +
+             "sweeps 1 2|LTspice binary, UTF-16 header real "
+             "forward stepped|Transient Analysis 3 4 0"},
+        {raw(S::ltspice, true, {tran(stepped, "real stepped fastaccess")}), stepVars + steps},
+        {raw(S::ltspice, false, {tran(stepped, "real forward stepped")}), stepVars + steps},
     };
     // Binary or text, transient or AC, with or without a Command line: without
     // one the data size tells QSPICE's real axis.
@@ -117,16 +112,17 @@ TEST_F(SpiceTest, PlotsAndTrailingText) {
             {raw(S::xyce, true, {op, ac(), op, ac()}),
              "step:0:9 frequency:2:9 {V(2)}:1:10 | 1=0.5,-0.25 10=0.125,2 / 1=0.5,-0.25 "
              "10=0.125,2",
-             "16 2 2 2 2|Xyce 7.6|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 1 2|Xyce "
-             "binary complex|Operating Point 2 1 -1, AC Analysis 2 2 0, Operating Point 2 1 -1, "
-             "AC Analysis 2 2 1"},
+             "16 2 2 2 2|Xyce 7.6" + kRun +
+                 "sweeps 1 2|Xyce binary complex|Operating Point 2 1 -1, "
+                 "AC Analysis 2 2 0, Operating Point 2 1 -1, AC Analysis 2 2 1"},
             {raw(S::xyce, false, {op, ac(), op, ac()}), "*/ 1=0.5,-0.25 10=0.125,2"},
             // Plots of other variables are only listed.
             {raw(S::ngspice, true, {tranTwo(), ac()}), kTranRead},
             {buildRawFile(named),
              "rload:0:9 time:1:9 v(1):1:9 V1#branch:8:9 | 0=1 / 0=3; 0=2 / 0=4",
-             "16 2 1 2 2|ngspice-36|wavtrex test circuit|Mon Dec  7 03:20:59 2026|sweeps 100 "
-             "2200|ngspice binary real|Transient Analysis 3 1 0, Transient Analysis 3 1 1"},
+             "16 2 1 2 2|ngspice-36" + kRun +
+                 "sweeps 100 2200|ngspice binary real|"
+                 "Transient Analysis 3 1 0, Transient Analysis 3 1 1"},
             {buildRawFile(trailing), kTranRead},
             {buildRawFile(extra), "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1; 0=0.25"},
             {buildRawFile(cutText),
@@ -144,20 +140,20 @@ TEST_F(SpiceTest, DamagedHeadersAndData) {
         return bytes;
     };
     const std::string reason = "open 2: Error: SPICE raw file @: ";
+    const std::string plot1 = reason + "plot 1: ";
     expectRows(
         {
-            {replaced("No. Points:", "No. Pts:"), reason + "plot 1: no No. Points line"},
-            {replaced("No. Variables: 3", "No. Variables: x"),
-             reason + "plot 1: No. Variables is \"x\""},
+            {replaced("No. Points:", "No. Pts:"), plot1 + "no No. Points line"},
+            {replaced("No. Variables: 3", "No. Variables: x"), plot1 + "No. Variables is \"x\""},
             {replaced("No. Variables: 3", "No. Variables: 4"),
-             reason + "plot 1: 3 variable lines for No. Variables 4"},
+             plot1 + "3 variable lines for No. Variables 4"},
             {replaced("\t2\tV1#branch", "\t7\tV1#branch"),
              reason + "variable line 2 is not \"index name type\""},
             {replaced("Flags: real\n", "Flags real\n"),
-             reason + "plot 1: header line \"Flags real\" is no \"Key: value\" line"},
+             plot1 + "header line \"Flags real\" is no \"Key: value\" line"},
             {good.substr(0, good.find("Binary:")),
-             reason + "plot 1: the header ends before its Binary: or Values: line"},
-            {good.substr(0, good.size() - 1), reason + "plot 1: the file ends before its 2 points"},
+             plot1 + "the header ends before its Binary: or Values: line"},
+            {good.substr(0, good.size() - 1), plot1 + "the file ends before its 2 points"},
             {good + "Plotname: more\n", reason + "plot 2: the header ends before its Binary: or "
                                                  "Values: line"},
             {raw(S::ngspice, false, {tran({0, 1, 0.5})}) + "x", "*0=1; 0=0.5"},
@@ -175,26 +171,6 @@ TEST_F(SpiceTest, DamagedHeadersAndData) {
     expectRows({{good, "open 7: Error:  Unknown file format!!"}});
 }
 
-// Reads the open dataset into doubles: "bits value/axis | t0 t1 ... | values of signal 0".
-std::string readDoubles(WaveformDataset* ds) {
-    WaveformValues64 v{};
-    if (wfxReadSignals64(ds, nullptr, &v) != 1) return std::string("read64: ") + wfxLastReason();
-    std::string text =
-        std::to_string(wfxStoredBits(ds, 0)) + "/" + std::to_string(wfxStoredBits(ds, 1)) + " |";
-    char number[40];
-    for (uint32_t k = 0; k < v.counts[0][0]; ++k) {
-        std::snprintf(number, sizeof number, " %.17g", v.axis[0][0][k]);
-        text += number;
-    }
-    text += " |";
-    for (uint32_t k = 0; v.signalCount > 0 && k < v.counts[0][0]; ++k) {
-        std::snprintf(number, sizeof number, " %.17g", v.real[0][0][k]);
-        text += number;
-    }
-    wfxReleaseValues64(&v);
-    return text;
-}
-
 // Picosecond steps at 1 ms, which a float cannot tell apart, survive every
 // double layout; LTspice's float values are widened. The float read keeps
 // its values: each the double narrowed.
@@ -203,27 +179,17 @@ TEST_F(SpiceTest, DoublesAsStored) {
                                       1e-3 + 2e-12, -1,      0};
     const std::string times = "64/64 | 0.001 0.001000000001 0.001000000002 | ";
     const std::string huge = "1.0000000000000001e+300 -1";
-    struct Case {
-        std::string bytes, expected;
-    };
-    const std::vector<Case> cases = {
+    const std::pair<std::string, std::string> cases[] = {
         {raw(S::ngspice, true, {tran(fine)}), times + "0.33333333333333331 " + huge},
         {raw(S::ngspice, false, {tran(fine)}), times + "0.33333333333333331 " + huge},
         {raw(S::ltspice, true, {tran(fine)}),
          "32/64" + times.substr(5) + "0.3333333432674408 inf -1"},
         {raw(S::ltspice, true, {tran(fine, "real double")}), times + "0.33333333333333331 " + huge},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.expected);
-        ASSERT_EQ(run(c.bytes, WFX_DETECT_ALL).find("read"), std::string::npos);
-        EXPECT_EQ(readDoubles(ds_), c.expected);
-        for (uint32_t k = 0; k < values_.counts[0][0]; ++k) {
-            WaveformValues64 d{};
-            ASSERT_EQ(wfxReadSignals64(ds_, nullptr, &d), 1);
-            EXPECT_EQ(values_.axis[0][0][k], static_cast<float>(d.axis[0][0][k]));
-            EXPECT_EQ(values_.real[0][0][k], static_cast<float>(d.real[0][0][k]));
-            wfxReleaseValues64(&d);
-        }
+    for (const auto& [bytes, expected] : cases) {
+        SCOPED_TRACE(expected);
+        ASSERT_EQ(run(bytes, WFX_DETECT_ALL).find("read"), std::string::npos);
+        EXPECT_EQ(readDoubles(), expected);
     }
 }
 
@@ -258,9 +224,9 @@ TEST_F(SpiceTest, EveryPlot) {
                     continue;
                 }
                 const int found = wfxPlotFacts(ds_, p, &facts);
+                ASSERT_EQ(read(), 1);
                 got += " | " + std::to_string(found) + " " + std::to_string(facts.analysisKind) +
-                       " " + name(0) + " " + std::to_string(ds_->signalCount) + " " +
-                       readDoubles(ds_);
+                       " " + name(0) + " " + std::to_string(ds_->signalCount) + " " + readDoubles();
             }
             EXPECT_EQ(got, expected);
         }
@@ -276,24 +242,17 @@ TEST_F(SpiceTest, ValueTokens) {
     const std::string csdf = "#H\nSOURCE='Xyce'\nNODES='1' SWEEPVAR='Time'\n#N 'V(1)'\n#C 0 1 ";
     const std::string bad = "*read 0: Error: SPICE raw file @: plot 1: point 1, V1#branch: \"";
     const std::string badCsdf = "*read 0: Error: CSDF file @: block 1: point 1, value 1: \"";
-    expectRows(
-        {
-            {with("1.2.3"), bad + "1.2.3\" is no value"},
-            {with("1e"), bad + "1e\" is no value"},
-            {with("0x10"), bad + "0x10\" is no value"},
-            {with("1.5abc"), bad + "1.5abc\" is no value"},
-            {with("+-1"), bad + "+-1\" is no value"},
-            {with("1e309"), "*0=1; 0=inf"},
-            {with("-1e999"), "*0=1; 0=-inf"},
-            {with("1e-999"), "*0=1; 0=0"},
-            {csdf + "1.2.3:1\n#;\n", badCsdf + "1.2.3:1\" is no value"},
-            {csdf + "0x10:1\n#;\n", badCsdf + "0x10:1\" is no value"},
-            {csdf + "1e:1\n#;\n", badCsdf + "1e:1\" is no value"},
-            {csdf + "1.5abc:1\n#;\n", badCsdf + "1.5abc:1\" is no value"},
-            {csdf + "1e309:1\n#;\n", "*0=inf"},
-            {csdf + "-1e999:1\n#;\n", "*0=-inf"},
-        },
-        WFX_DETECT_ALL);
+    std::vector<Row> rows = {
+        {with("1e309"), "*0=1; 0=inf"},       {with("-1e999"), "*0=1; 0=-inf"},
+        {with("1e-999"), "*0=1; 0=0"},        {csdf + "1e309:1\n#;\n", "*0=inf"},
+        {csdf + "-1e999:1\n#;\n", "*0=-inf"},
+    };
+    for (const std::string token : {"1.2.3", "1e", "0x10", "1.5abc", "+-1"}) {
+        rows.push_back({with(token), bad + token + "\" is no value"});
+        if (token != "+-1")
+            rows.push_back({csdf + token + ":1\n#;\n", badCsdf + token + ":1\" is no value"});
+    }
+    expectRows(rows, WFX_DETECT_ALL);
     ASSERT_EQ(run(with("0.5").substr(0, with("0.5").size() - 1), WFX_DETECT_ALL),
               "time:1:9 v(1):1:9 V1#branch:8:9 | 0=1; 0=0.5");
     EXPECT_EQ(ds_->readEnding, static_cast<uint32_t>(kEndingValueCut));
@@ -324,6 +283,7 @@ TEST_F(SpiceTest, CsdfDialect) {
     const std::string anonymous =
         "#H\nTITLE='x' ANALYSIS='DC' NODES='1' SWEEPVAR='VIN'\n#N 'V(a)'\n#C 0.5 1 7:0\n#;\n";
     const std::string reason = "open 2: Error: CSDF file @: ";
+    const std::string point2 = "*read 0: Error: CSDF file @: block 1: point 2";
     const std::string steps = xyceBlock("Step 1: R1 = 100") + xyceBlock("Step 2: R1 = 200");
     const std::string block = xyceBlock("");
     const std::string twice =
@@ -354,14 +314,11 @@ TEST_F(SpiceTest, CsdfDialect) {
             {block.substr(0, block.size() - 3), reason + "block 1 ends without #;"},
             {block.substr(0, block.find("#N")), reason + "block 1 ends in its header"},
             {replaced("NODES='2'", "NODES='3'"), reason + "block 1: NODES='3' but 2 names"},
-            {replaced("5.000e-01:2", "5.000e-01:3"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2: index 3 names no node"},
-            {replaced("5.000e-01:2", "half:2"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2: \"half:2\" is no value"},
-            {replaced("5.000e-01:2", "5.000e-01"),
-             "*read 0: Error: CSDF file @: block 1: point 2, value 2 has no :index"},
+            {replaced("5.000e-01:2", "5.000e-01:3"), point2 + ", value 2: index 3 names no node"},
+            {replaced("5.000e-01:2", "half:2"), point2 + ", value 2: \"half:2\" is no value"},
+            {replaced("5.000e-01:2", "5.000e-01"), point2 + ", value 2 has no :index"},
             {replaced("#C 1.00000000e-09 2", "#C 1.00000000e-09 9"),
-             "*read 0: Error: CSDF file @: block 1: point 2 has no value count"},
+             point2 + " has no value count"},
         },
         WFX_DETECT_ALL);
     // The specified detection still hands the file to the CSDF reader, which refuses it.
