@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -144,13 +145,15 @@ bool sameStreamed(WaveformDataset* ds, const WaveformValues& all) {
     return ok;
 }
 
-// True when arrays f[i][s] hold d[i][s] narrowed, bit for bit, for n values.
+// True when arrays f[i][s] hold d[i][s] narrowed, bit for bit, for n values;
+// a NaN only as a NaN, since widening a stored signalling NaN quiets it.
 bool narrowed(float*** f, double*** d, int32_t i, int32_t s, uint32_t n) {
     const float* a = arrayAt(f, i, s);
     const double* b = d != nullptr && d[i] != nullptr ? d[i][s] : nullptr;
     if (a == nullptr || b == nullptr) return a == nullptr && b == nullptr;
     for (uint32_t k = 0; k < n; ++k) {
         const float x = static_cast<float>(b[k]);
+        if (std::isnan(x) && std::isnan(a[k])) continue;
         if (std::memcmp(&x, &a[k], sizeof x) != 0) return false;
     }
     return true;

@@ -323,7 +323,11 @@ std::string jsonSource(const FileFacts& f) {
     std::string j = ",\n   \"simulator\": " + jsonString(*f.simulator) +
                     ", \"encoding\": " + jsonString(*f.encoding) +
                     ", \"flags\": " + jsonString(*f.flags) + ", \"plots\": [";
-    for (size_t p = 0; p < f.plots.size(); ++p) j += (p ? "," : "") + jsonPlot(f.plots[p], p);
+    // Appended piece by piece: GCC 12 -Wrestrict misfires on literal + temporary.
+    for (size_t p = 0; p < f.plots.size(); ++p) {
+        if (p > 0) j += ",";
+        j += jsonPlot(f.plots[p], p);
+    }
     return j + "]";
 }
 
