@@ -1,8 +1,8 @@
 #include "fuzz_input.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
