@@ -20,6 +20,7 @@
 #include "failure.h"
 #include "format_table.h"
 #include "formats/block_layer.h"
+#include "value_holders.h"
 
 namespace {
 
@@ -250,18 +251,6 @@ int wfxRead(WaveformDataset* ds, WaveformValues* out) {
     return 1;
 }
 
-namespace {
-
-// Frees entry i of a holder set, every sweep slot of it.
-void releaseEntry(float*** set, int32_t i, int32_t slots) {
-    if (set == nullptr || set[i] == nullptr) return;
-    for (int32_t s = 0; s < slots; ++s) std::free(set[i][s]);
-    std::free(set[i]);
-    set[i] = nullptr;
-}
-
-}  // namespace
-
 int wfxReadSignals(WaveformDataset* ds, const uint8_t* wanted, WaveformValues* out) {
     if (ds == nullptr || out == nullptr) return reportFailure(nullptr, Failure::kNullDataset);
     ds->wantedSignals = wanted;
@@ -304,25 +293,7 @@ int wfxStreamSignals(WaveformDataset* ds, const uint8_t* wanted, uint32_t rowsPe
 }
 
 void wfxReleaseValues(WaveformValues* values) {
-    if (values == nullptr) return;
-    // Data readers may leave any entry NULL; every sweep slot is freed.
-    auto releaseSet = [&](float*** set, int32_t entries) {
-        if (set == nullptr) return;
-        for (int32_t i = 0; i < entries; ++i) releaseEntry(set, i, values->sweepSlots);
-        std::free(set);
-    };
-    releaseSet(values->real, values->signalCount);
-    releaseSet(values->imag, values->signalCount);
-    releaseSet(values->axis, values->holderCount);
-    if (values->counts != nullptr) {
-        for (int32_t i = 0; i < values->holderCount; ++i) std::free(values->counts[i]);
-        std::free(values->counts);
-    }
-    if (values->sweepValues != nullptr) {
-        for (int32_t s = 0; s < values->sweepSlots; ++s) std::free(values->sweepValues[s]);
-        std::free(values->sweepValues);
-    }
-    std::memset(values, 0, sizeof *values);
+    releaseHolders(values);
 }
 
 int wfxClose(WaveformDataset* ds) {

@@ -9,6 +9,7 @@
 
 #include "failure.h"
 #include "format_table.h"
+#include "value_holders.h"
 #include "wfx.h"
 
 namespace {
@@ -17,14 +18,6 @@ template <typename T>
 T* allocEntries(int32_t count) {
     const size_t n = count > 0 ? static_cast<size_t>(count) : 1;
     return static_cast<T*>(std::calloc(n, sizeof(T)));
-}
-
-// Frees entry i of a holder set, every sweep slot of it.
-void releaseEntry(double*** set, int32_t i, int32_t slots) {
-    if (set == nullptr || set[i] == nullptr) return;
-    for (int32_t s = 0; s < slots; ++s) std::free(set[i][s]);
-    std::free(set[i]);
-    set[i] = nullptr;
 }
 
 // The holder tables of a read in the row's shape, as wfxRead makes them.
@@ -151,24 +144,7 @@ int wfxReadSignals64(WaveformDataset* ds, const uint8_t* wanted, WaveformValues6
 }
 
 void wfxReleaseValues64(WaveformValues64* values) {
-    if (values == nullptr) return;
-    auto releaseSet = [&](double*** set, int32_t entries) {
-        if (set == nullptr) return;
-        for (int32_t i = 0; i < entries; ++i) releaseEntry(set, i, values->sweepSlots);
-        std::free(set);
-    };
-    releaseSet(values->real, values->signalCount);
-    releaseSet(values->imag, values->signalCount);
-    releaseSet(values->axis, values->holderCount);
-    if (values->counts != nullptr) {
-        for (int32_t i = 0; i < values->holderCount; ++i) std::free(values->counts[i]);
-        std::free(values->counts);
-    }
-    if (values->sweepValues != nullptr) {
-        for (int32_t s = 0; s < values->sweepSlots; ++s) std::free(values->sweepValues[s]);
-        std::free(values->sweepValues);
-    }
-    std::memset(values, 0, sizeof *values);
+    releaseHolders(values);
 }
 
 int wfxStoredBits(const WaveformDataset* ds, int which) {
