@@ -40,10 +40,11 @@ std::string writeInput(const uint8_t* data, size_t size) {
     return path;
 }
 
-uint32_t countAt(const WaveformValues& v, int32_t h, int32_t s) {
+// The float and the double read hold their counts alike.
+template <typename Values>
+uint32_t countAt(const Values& v, int32_t h, int32_t s) {
     return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
 }
-uint32_t countAt(const WaveformValues64& v, int32_t h, int32_t s);
 float* const* row(float*** arrays, int32_t i) {
     return arrays != nullptr ? arrays[i] : nullptr;
 }
@@ -183,10 +184,6 @@ bool sameAsDoubles(WaveformDataset* ds, const WaveformValues& all) {
     }
     wfxReleaseValues64(&wide);
     return ok;
-}
-
-uint32_t countAt(const WaveformValues64& v, int32_t h, int32_t s) {
-    return v.counts != nullptr && v.counts[h] != nullptr ? v.counts[h][s] : 0;
 }
 
 // Selects each plot of a file that has plots, and reads it both ways.

@@ -218,7 +218,6 @@ def test_threads_read_files_at_once(tmp_path, long_csdf):
         assert list(pool.map(outcome, paths)) == [outcome(p) for p in paths]
 
 
-
 def test_memory_is_the_float_data(tmp_path):
     """A read holds the file's floats once: no copy, no widening, no growth slack."""
     def resident_bytes():
@@ -244,7 +243,6 @@ def test_a_file_named_twice_holds_the_later_curve(tmp_path, long_csdf):
     for _ in range(10):
         subprocess.run([os.environ["WAVTREX_BINARY"], "r.tcc"], cwd=tmp_path, check=True)
         assert (tmp_path / "long/x.cur").read_bytes() == (tmp_path / "long/b.cur").read_bytes()
-
 
 
 PS = [1e-3 + k * 1e-12 for k in range(100)]  # a float32 tells none of these apart
