@@ -1,11 +1,14 @@
 // Writes the seed corpus of every fuzz target: one folder per target under
-// the folder named on the command line, each file one small valid (or nearly
-// valid) waveform file, plus gzip-compressed copies of some of them. Binary
-// formats come from the project's test-file writers.
+// the folder named first on the command line, each file one small valid (or
+// nearly valid) waveform file, plus gzip-compressed copies of some of them.
+// Binary formats come from the project's test-file writers; text formats are
+// the files of the folder named second (fuzz/seeds: CSDF, measurement tables,
+// Xyce and PSpice CSDF), read as they are.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -42,48 +45,6 @@ Bytes postFile(writers::PostFile f, bool edge = false) {
         f.tables.back().values.resize(f.tables.back().values.size() - 2);
     }
     return writers::buildPostFile(f);
-}
-
-// CSDF files and measurement tables are written here as text.
-// Lines end in a blank before the line break: the readers split tokens at
-// blanks only, so a bare line break would glue two items together.
-
-std::string number(double value) {  // 9 significant digits: floats read back exactly
-    char text[40];
-    std::snprintf(text, sizeof text, "%.9g", value);
-    return text;
-}
-
-// One section ("#H" ... "#;") per sweep, of three points.
-Bytes csdfFile(bool complex, int sweeps) {
-    Bytes out;
-    for (int s = 0; s < sweeps; ++s) {
-        out +=
-            "#H\nSOURCE='wavtrex' VERSION='2001.2' \nTITLE='* generated circuit' \n"
-            "DATE='12/06/2026 10:00:00' \nANALYSIS='" +
-            Bytes(complex ? "AC' SERIALNO='1' \nSWEEPVAR='HERTZ' XBEGIN='1000' XEND='3000' \n"
-                          : "TR' SERIALNO='1' \nSWEEPVAR='TIME' XBEGIN='0' XEND='2e-09' \n") +
-            "COMPLEXVALUES='" + (complex ? "YES" : "NO") +
-            "' \nNODES='3' \n#N 'v(in)' 'v(out)' 'i(vdd)' \n";
-        for (int r = 0; r < 3; ++r) {
-            out += "#C " + number(complex ? 1e3 * (r + 1) : r * 1e-9) + " 3 \n";
-            const double real[] = {0.5 + r, 1.5 + r + s, 1e-3 * r}, imag[] = {-0.1 * r, 0.2, 0};
-            for (int i = 0; i < 3; ++i)
-                out += number(real[i]) + (complex ? "/" + number(imag[i]) : "") + " ";
-            out += "\n";
-        }
-        out += "#;\n";
-    }
-    return out;
-}
-
-// Names all on one line, or two to a line; $OPTION when asked.
-Bytes measureTable(bool option, bool twoPerLine) {
-    return "$DATA1 SOURCE='wavtrex' VERSION='2013.03' PARAM_COUNT=0\n" +
-           Bytes(option ? "$OPTION DELIMITER=' '\n" : "") + ".TITLE 'generated measurements'\n" +
-           (twoPerLine ? "index delay \npower temper# \nalter# \n"
-                       : "index delay power temper# alter# \n") +
-           "1 2.1e-09 0.003 25 1 \n2 2.2e-09 0.0031 25 2 \n";
 }
 
 Bytes framedEvent(bool big, size_t blockSize) {
@@ -184,36 +145,19 @@ Bytes batchRaw(bool binary) {
     return writers::buildRawFile(f);
 }
 
-// Xyce and PSpice CSDF: two blocks of two points, PSpice's values wrapped
-// one to a line.
-Bytes csdfDialect(bool pspice, bool complex) {
-    Bytes out;
-    for (int s = 0; s < 2; ++s) {
-        out += "#H\nSOURCE='" + Bytes(pspice ? "PSpice" : "Xyce") +
-               "' VERSION='1'\nTITLE='it's generated' SUBTITLE='Step " + std::to_string(s + 1) +
-               ": R1 = " + std::to_string(100 * (s + 1)) + "'\nANALYSIS='" +
-               (complex ? "AC" : "Transient Analysis") + "' COMPLEXVALUES='" +
-               (complex ? "YES" : "NO") + "' NODES='2'\nSWEEPVAR='" +
-               (complex ? "Frequency" : "Time") + "'\n#N\n'V(a)' 'I(V1)'\n";
-        for (int p = 0; p < 2; ++p) {
-            out += "#C " + number(p * 1e-9) + " 2\n";
-            for (int i = 0; i < 2; ++i) {
-                out += number(0.5 * p + i + s) + (complex ? "/" + number(-0.5 * i) : "") + ":" +
-                       std::to_string(i + 1) + (i == 0 && !pspice ? " " : "\n");
-            }
-        }
-        out += "#;\n";
-    }
-    return out;
-}
-
 // The seed files of every fuzz target; the open target gets each format's
 // first files too.
-std::map<std::string, std::vector<Bytes>> buildCorpus() {
+std::map<std::string, std::vector<Bytes>> buildCorpus(const std::filesystem::path& text) {
     std::map<std::string, std::vector<Bytes>> c;
     auto add = [&c](const char* target, const Bytes& file, bool open) {
         c[target].push_back(file);
         if (open) c["open"].push_back(file);
+    };
+    auto textSeed = [&text](const char* target, const char* name) {
+        Bytes bytes = writers::readBytes(text / target / name);
+        if (bytes.empty())
+            throw std::runtime_error("no text seed " + (text / target / name).string());
+        return bytes;
     };
     // Post files: the first byte of a post_fuzzer input picks the version
     // (0 9601, 1 9007, 2 2001, 3 2013) with the mode left to detection.
@@ -257,14 +201,14 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
     split.dataInNewBlock = false;
     c["post"].push_back(Bytes(1, 0) + postFile(split));
     c["open"].push_back(postFile(split));
-    for (int sections : {1, 3}) {
-        for (bool complex : {false, true}) add("csdf", csdfFile(complex, sections), true);
-    }
-    add("csdf", writers::gzipBytes(csdfFile(false, 2)), false);
-    for (bool twoPerLine : {false, true})
-        add("measure_table", measureTable(false, twoPerLine), false);
-    add("measure_table", measureTable(true, false), false);
-    add("measure_table", writers::gzipBytes(measureTable(true, false)), false);
+    // CSDF: one section or three, real or complex; measurement tables: the
+    // names on one line or two to a line, an $OPTION line.
+    for (const char* name : {"transient.csdf", "ac.csdf", "transient-3.csdf", "ac-3.csdf"})
+        add("csdf", textSeed("csdf", name), true);
+    add("csdf", writers::gzipBytes(textSeed("csdf", "transient-2.csdf")), false);
+    for (const char* name : {"one-line.mt0", "two-per-line.mt0", "option.mt0"})
+        add("measure_table", textSeed("measure_table", name), false);
+    add("measure_table", writers::gzipBytes(textSeed("measure_table", "option.mt0")), false);
     for (bool big : {false, true}) {
         for (size_t blockSize : {4096, 23}) add("framed_event", framedEvent(big, blockSize), true);
     }
@@ -285,21 +229,21 @@ std::map<std::string, std::vector<Bytes>> buildCorpus() {
         add("spice_raw", rawFile(S::ltspice, true, flags), false);
     add("spice_raw", writers::gzipBytes(rawFile(S::ngspice, true, "real")), false);
     for (bool binary : {true, false}) add("spice_raw", batchRaw(binary), false);
-    for (bool pspice : {false, true}) {
-        for (bool complex : {false, true}) add("csdf_dialect", csdfDialect(pspice, complex), false);
-    }
-    add("csdf_dialect", writers::gzipBytes(csdfDialect(false, false)), false);
+    // Xyce and PSpice CSDF: two blocks of two points, PSpice's values one to a line.
+    for (const char* name : {"xyce.csd", "xyce-ac.csd", "pspice.csd", "pspice-ac.csd"})
+        add("csdf_dialect", textSeed("csdf_dialect", name), false);
+    add("csdf_dialect", writers::gzipBytes(textSeed("csdf_dialect", "xyce.csd")), false);
     return c;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_seeds <corpus folder>\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_seeds <corpus folder> <text seed folder>\n");
         return 2;
     }
-    for (const auto& [target, files] : buildCorpus()) {
+    for (const auto& [target, files] : buildCorpus(argv[2])) {
         std::filesystem::path folder = std::filesystem::path(argv[1]) / target;
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
