@@ -72,8 +72,6 @@ def test_uneven_sweeps_pad_with_nan(uneven):
     assert df.index.names == ["sweep", "OUTERSWEEP", "TIME"] and list(df["v(out2)"]) == [3, 6, 9]
 
 
-DC = ("#H \nSOURCE='t' VERSION='1' \nANALYSIS='DC' \nSWEEPVAR='V1' \nNODES='1' \n#N 'i(v1)' \n"
-      "#C 0 1 \n-1e-3 \n#C 1 1 \n-2e-3 \n#; \n")
 V, A, S = ({"units": u, "type": "real", "kind": k} for u, k in
            (("V", "voltage"), ("A", "current"), ("s", "time")))
 
@@ -96,8 +94,7 @@ def test_units_and_names_line_up(tmp_path, uneven, source, plot, name, dims, att
     if source == "raw":
         path = write_raw(tmp_path / "three.raw", PLOTS)
     elif source == "dc":
-        path = tmp_path / "dc.csdf"
-        path.write_text(DC)
+        path = os.path.join(os.path.dirname(__file__), "dc.csdf")  # a DC sweep of V1
     ds = wavtrex.to_xarray(uneven if source == "uneven" else path, plot=plot)
     assert (ds[name].dims, ds[name].attrs) == (dims, attrs)
 
