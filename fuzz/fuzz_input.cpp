@@ -1,13 +1,13 @@
 #include "fuzz_input.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
 #include "wfx.h"
 
 namespace fuzzing {
@@ -15,28 +15,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of this process's own, in memory under /dev/shm when there is one
-// (no disk traffic per input); removed at exit.
-struct ScratchFolder {
-    std::string path =
-        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-        "wavtrex-fuzz-XXXXXX";
-    ScratchFolder() {
-        if (mkdtemp(path.data()) == nullptr) std::abort();
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        fs::remove_all(path, error);
-    }
-};
-
+// Each input goes to a folder of this process's own, in memory under
+// /dev/shm when there is one (no disk traffic per input); removed at exit.
 std::string writeInput(const uint8_t* data, size_t size) {
-    static ScratchFolder scratch;
+    static const writers::ScratchDir scratch(
+        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path());
     const bool gzip = size >= 2 && data[0] == 0x1f && data[1] == 0x8b;
-    const std::string path = scratch.path + (gzip ? "/input.gz" : "/input.w");
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr || (size > 0 && std::fwrite(data, 1, size, out) != size)) std::abort();
-    std::fclose(out);
+    const std::string path = (scratch / (gzip ? "input.gz" : "input.w")).string();
+    // Throws, and so ends the run, when it cannot.
+    writers::writeBytes(path, std::string(reinterpret_cast<const char*>(data), size), false);
     return path;
 }
 

@@ -164,7 +164,8 @@ def test_open_errors(tmp_path, content, fmt, exception, status, message):
         fmt(str(path)) if callable(fmt) else wavtrex.open(str(path), format=fmt)
     if status is not None:
         assert isinstance(raised.value, OSError)
-        assert raised.value.status == raised.value.errno == status
+        assert (raised.value.status, raised.value.errno, raised.value.filename) == (
+            status, status, str(path))
     if message is not None:
         assert str(raised.value) == f"{path}: {message.format(path)}"
 

@@ -41,8 +41,8 @@ std::string readBytes(const std::filesystem::path& path) {
     return bytes.str();
 }
 
-ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "wavtrex-test-XXXXXX").string();
+ScratchDir::ScratchDir(const std::filesystem::path& base) {
+    std::string pattern = (base / "wavtrex-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create " + pattern);
     path = pattern;
 }

@@ -16,9 +16,10 @@ std::string gzipBytes(const std::string& bytes);
 
 std::string readBytes(const std::filesystem::path& path);
 
-// A fresh folder under the system temp folder, removed on destruction.
+// A fresh folder under base, by default the system temp folder; removed on
+// destruction.
 struct ScratchDir {
-    ScratchDir();
+    explicit ScratchDir(const std::filesystem::path& base = std::filesystem::temp_directory_path());
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     std::filesystem::path operator/(const std::string& name) const { return path / name; }
