@@ -53,18 +53,18 @@ HANGS = {
         asker.join()
         assert answers == {True}
         """,
-    "stream and streamable in the callback": """
+    "stream, streamable and close in the callback": """
         import sys, wavtrex
         wf, refused = wavtrex.open(sys.argv[1]), []
         def piece(sweep):
-            for inner in (lambda: wf.stream(print), lambda: wf.streamable):
+            for inner in (lambda: wf.stream(print), lambda: wf.streamable, wf.close):
                 try:
                     inner()
                 except ValueError:
                     refused.append(inner)
             return False
         wf.stream(piece)
-        assert len(refused) == 2
+        assert len(refused) == 3
         """,
     # Pieces of 10**9 rows would need gigabytes for a file of 200.
     "rows beyond the file": """
