@@ -33,6 +33,7 @@ let unread = true;
 let panning = null;
 let moved = false;  // the latest press panned
 let pending = 0;
+let moving = false;  // the window moved since the last refresh: y ranges held
 
 /**
  * @param {string} path
@@ -182,7 +183,9 @@ function plotOptions(curves, index) {
     return {
         width: Math.max(300, $("panels").clientWidth - 4),
         height: 220,
-        scales: { x: { time: false, distr: logAxis() ? 3 : 1 } },
+        // While the window moves the y range holds, so a frame only redraws
+        // the curves and the x axis; the refresh that follows fits y again.
+        scales: { x: { time: false, distr: logAxis() ? 3 : 1 }, y: { auto: () => !moving } },
         cursor: { drag: { x: true, y: false, setScale: false } },
         series: [
             { label: files.find((f) => f.axis)?.axis || "x", value: (_u, v) => engineering(v, xUnit) },
@@ -272,6 +275,7 @@ function setWindow(x0, x1) {
     if (!(x1 > x0)) return;
     state.x = [x0, x1];
     shownWindow = [x0, x1];
+    moving = true;
     for (const p of plots) p.plot.setScale("x", { min: x0, max: x1 });
     clearTimeout(pending);  // the refresh saves the view in the URL: the browser limits how often
     pending = window.setTimeout(refresh, 60);
@@ -285,6 +289,7 @@ function fit() {
 /** Fetches every panel's curves for the window and draws them. */
 async function refresh() {
     const serial = ++refreshes;
+    clearTimeout(pending);  // this refresh does what a pending one would
     saveState();
     const window = state.x || (await fullWindow()) || [0, 1];
     const columns = Math.min(20000, Math.max(100, Math.round($("panels").clientWidth)));
@@ -296,6 +301,7 @@ async function refresh() {
         await loadFiles();
     }
     shownWindow = window;
+    moving = false;
     const holder = $("panels");
     results.forEach(({ curves, data }, i) => {
         const key = curves.map((c) => labelOf(c.shown, c.sweep)).join("\n");
