@@ -2,7 +2,7 @@
 // window, two cursors and the exports. Every curve is drawn from the
 // server's envelope of the window at one column per pixel.
 import uPlot from "uplot";
-import { decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "./logic.js";
+import { COMPLEX_PARTS, complexForm, decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "./logic.js";
 
 /** @typedef {import("./logic.js").Shown} Shown */
 /** @typedef {import("./logic.js").ViewState} ViewState */
@@ -121,15 +121,22 @@ function renderSignals() {
 }
 
 /**
- * Adds a signal to a panel; a complex one as magnitude there and phase in a new panel.
+ * Adds a signal to a panel; a complex one as magnitude (or real part) there
+ * and phase (or imaginary part) in a new panel.
  * @param {number} file @param {string} name @param {number} panel
  */
 function addSignal(file, name, panel) {
     const f = files[file];
     const complex = (f.signals || []).some((s) => s.name === name && s.complex);
-    state.panels[panel].push({ file, name, part: complex ? "db" : "value" });
-    if (complex) state.panels.push([{ file, name, part: "degrees" }]);
+    const parts = COMPLEX_PARTS[state.complex ?? "polar"];
+    state.panels[panel].push({ file, name, part: complex ? parts[0] : "value" });
+    if (complex) state.panels.push([{ file, name, part: parts[1] }]);
     refresh();
+}
+
+/** The button that switches complex signals between dB and phase, and real and imaginary. */
+function showComplexForm() {
+    $("complex").textContent = state.complex === "cartesian" ? "AC: re, im" : "AC: dB, phase";
 }
 
 /** The window of every shown curve together. */
@@ -454,8 +461,9 @@ function firstView(/** @type {any} */ info) {
     const view = { panels: [[]], x: null, cursors: [null, null] };
     for (const i of picked) {
         const complex = ok.signals[i].complex;
-        view.panels[0].push({ file: ok.index, name: names[i], part: complex ? "db" : "value" });
-        if (complex) (view.panels[1] ??= []).push({ file: ok.index, name: names[i], part: "degrees" });
+        const [first, second] = COMPLEX_PARTS.polar;
+        view.panels[0].push({ file: ok.index, name: names[i], part: complex ? first : "value" });
+        if (complex) (view.panels[1] ??= []).push({ file: ok.index, name: names[i], part: second });
     }
     return view;
 }
@@ -489,6 +497,12 @@ async function start() {
         refresh();
     };
     $("reload").onclick = reload;
+    showComplexForm();
+    $("complex").onclick = () => {
+        state = complexForm(state, state.complex === "cartesian" ? "polar" : "cartesian");
+        showComplexForm();
+        refresh();
+    };
     $("png").onclick = exportPng;
     $("csv").onclick = async () => download("wavtrex-view.csv", new Blob([await csvText()], { type: "text/csv" }));
     $("json").onclick = () => download("wavtrex-view.json", new Blob([JSON.stringify({ files: files.map((f) => f.path), ...state }, null, 1)], { type: "application/json" }));

@@ -3,7 +3,11 @@
 // No DOM here, so node --test runs it as it is.
 
 /** @typedef {{file: number, name: string, part: string}} Shown */
-/** @typedef {{panels: Shown[][], x: [number, number] | null, cursors: (number | null)[]}} ViewState */
+/** @typedef {"polar" | "cartesian"} ComplexForm */
+/**
+ * @typedef {{panels: Shown[][], x: [number, number] | null, cursors: (number | null)[],
+ *   complex?: ComplexForm}} ViewState
+ */
 /** @typedef {{x: number[], y: (number | null)[]}} Points */
 /**
  * @typedef {{raw: true, x: number[], y: (number | null)[]} |
@@ -93,10 +97,27 @@ export function decodeState(hash) {
     try {
         const s = JSON.parse(decodeURIComponent(hash.replace(/^#/, "")));
         if (!s || !Array.isArray(s.panels)) return null;
-        return { panels: s.panels, x: Array.isArray(s.x) ? s.x : null, cursors: s.cursors || [null, null] };
+        const complex = s.complex === "cartesian" ? "cartesian" : "polar";
+        return { panels: s.panels, x: Array.isArray(s.x) ? s.x : null, cursors: s.cursors || [null, null], complex };
     } catch {
         return null;
     }
+}
+
+/** The parts a complex (AC) signal shows: magnitude in dB and phase, or real and imaginary. */
+export const COMPLEX_PARTS = { polar: ["db", "degrees"], cartesian: ["real", "imaginary"] };
+
+/**
+ * The view with every shown complex part in the given form (dB and phase
+ * become real and imaginary, or back).
+ * @param {ViewState} state
+ * @param {ComplexForm} form
+ * @returns {ViewState}
+ */
+export function complexForm(state, form) {
+    const to = COMPLEX_PARTS[form], from = COMPLEX_PARTS[form === "polar" ? "cartesian" : "polar"];
+    const part = (/** @type {string} */ p) => (from.includes(p) ? to[from.indexOf(p)] : p);
+    return { ...state, complex: form, panels: state.panels.map((panel) => panel.map((s) => ({ ...s, part: part(s.part) }))) };
 }
 
 /**

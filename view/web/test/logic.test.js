@@ -1,7 +1,7 @@
 // The page's pure logic, as tables.
 import assert from "node:assert/strict";
 import { test } from "node:test";
-import { decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "../logic.js";
+import { complexForm, decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "../logic.js";
 
 test("engineering units", () => {
     const cases = [
@@ -32,8 +32,11 @@ test("forgiving names", () => {
 });
 
 test("the view survives the URL fragment", () => {
-    const state = { panels: [[{ file: 0, name: "v(a b)#", part: "db" }], []], x: [1e-12, 2.5e-3], cursors: [null, 3e-6] };
+    const state = { panels: [[{ file: 0, name: "v(a b)#", part: "db" }], []], x: [1e-12, 2.5e-3], cursors: [null, 3e-6], complex: "polar" };
     assert.deepEqual(decodeState(encodeState(state)), state);
+    const cartesian = complexForm(state, "cartesian");
+    assert.deepEqual([cartesian.complex, cartesian.panels[0][0].part, decodeState(encodeState(cartesian))], ["cartesian", "real", cartesian]);
+    assert.deepEqual(complexForm(complexForm({ ...state, panels: [[{ file: 1, name: "x", part: "degrees" }]] }, "cartesian"), "polar").panels[0][0].part, "degrees");
     for (const garbage of ["", "#", "#%7B", "#[]", "#null"]) assert.equal(decodeState(garbage), null, garbage);
 });
 
