@@ -21,7 +21,7 @@ const PART_NAMES = /** @type {Record<string, string>} */ ({ value: "", db: " dB"
 /** @type {FileInfo[]} */
 let files = [];
 /** @type {ViewState} */
-let state = { panels: [[]], x: null, cursors: [null, null] };
+let state = { panels: [[]], x: null, cursors: [null, null], complex: "polar" };
 /** @type {[number, number]} the window drawn last */
 let shownWindow = [0, 1];
 /** @type {{plot: uPlot, key: string, curves: Curve[]}[]} */
@@ -128,7 +128,7 @@ function renderSignals() {
 function addSignal(file, name, panel) {
     const f = files[file];
     const complex = (f.signals || []).some((s) => s.name === name && s.complex);
-    const parts = COMPLEX_PARTS[state.complex ?? "polar"];
+    const parts = COMPLEX_PARTS[state.complex];
     state.panels[panel].push({ file, name, part: complex ? parts[0] : "value" });
     if (complex) state.panels.push([{ file, name, part: parts[1] }]);
     refresh();
@@ -458,7 +458,7 @@ function firstView(/** @type {any} */ info) {
     const names = ok.signals.map((s) => s.name);
     const picked = info.signals.length ? info.signals.flatMap((/** @type {string} */ p) => findNames(names, p)) : [0];
     /** @type {ViewState} */
-    const view = { panels: [[]], x: null, cursors: [null, null] };
+    const view = { panels: [[]], x: null, cursors: [null, null], complex: "polar" };
     for (const i of picked) {
         const complex = ok.signals[i].complex;
         const [first, second] = COMPLEX_PARTS.polar;

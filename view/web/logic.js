@@ -6,7 +6,7 @@
 /** @typedef {"polar" | "cartesian"} ComplexForm */
 /**
  * @typedef {{panels: Shown[][], x: [number, number] | null, cursors: (number | null)[],
- *   complex?: ComplexForm}} ViewState
+ *   complex: ComplexForm}} ViewState
  */
 /** @typedef {{x: number[], y: (number | null)[]}} Points */
 /**

@@ -77,7 +77,7 @@ test("the viewer in a browser", { skip, timeout: 60000 }, async () => {
     await page.keyboard.up("Control");
     await drawn();
     const [p0, p1] = await view("state().x");
-    assert.ok(p0 < z0 && Math.abs(p1 - p0 - (z1 - z0)) < 1e-9 * (z1 - z0), `panned to ${p0}..${p1}`);
+    assert.ok(p0 < z0 && Math.abs(p1 - p0 - (z1 - z0)) < 1e-9 * (z1 - z0), `panned to ${p0}..${p1} from ${z0}..${z1}`);
 
     await page.mouse.click(box.x + box.width * 0.3, box.y + box.height / 2);
     await page.keyboard.down("Shift");
