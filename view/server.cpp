@@ -318,13 +318,40 @@ void Server::pageRoutes() {
     });
 }
 
+// A run by its place on the command line.
+Run& Server::runOf(const httplib::Request& req) {
+    return *runs_.at(
+        static_cast<size_t>(integer(req, "file", 0, static_cast<long>(runs_.size()) - 1)));
+}
+
+// Several curves over one window in one answer, so a redraw of every panel
+// is one round trip: "curves" lists file.signal.part items.
+std::string Server::envelopesJson(const httplib::Request& req) {
+    std::string j = "{\"envelopes\":[";
+    std::stringstream items(param(req, "curves"));
+    for (std::string item; std::getline(items, item, ',');) {
+        httplib::Request one;
+        one.params = req.params;
+        std::stringstream fields(item);
+        for (const char* name : {"file", "signal", "part"}) {
+            std::string value;
+            std::getline(fields, value, '.');
+            one.params.erase(name);
+            one.params.emplace(name, value);
+        }
+        Run& run = runOf(one);
+        const std::lock_guard<std::mutex> hold(run.lock);
+        j += (j.back() == '[' ? "" : ",") + envelopeJson(one, curvesOf(one, run, partParam(one)));
+    }
+    return j + "]}";
+}
+
 // The answers about one file's curves, addressed by its place on the command line.
 void Server::curveRoutes() {
     auto curvesRoute = [this](const char* path, auto answer) {
         http_->Get(path, [this, answer](const httplib::Request& req, httplib::Response& res) {
             try {
-                Run& run = *runs_.at(static_cast<size_t>(
-                    integer(req, "file", 0, static_cast<long>(runs_.size()) - 1)));
+                Run& run = runOf(req);
                 const std::lock_guard<std::mutex> hold(run.lock);
                 answer(req, res, run, partParam(req));
             } catch (const BadRequest& bad) {
@@ -335,6 +362,13 @@ void Server::curveRoutes() {
     curvesRoute("/api/envelope", [](const httplib::Request& req, httplib::Response& res, Run& run,
                                     Part part) {
         res.set_content(envelopeJson(req, curvesOf(req, run, part)), "application/json");
+    });
+    http_->Get("/api/envelopes", [this](const httplib::Request& req, httplib::Response& res) {
+        try {
+            res.set_content(envelopesJson(req), "application/json");
+        } catch (const BadRequest& bad) {
+            fail(res, 400, bad.reason);
+        }
     });
     curvesRoute("/api/value",
                 [](const httplib::Request& req, httplib::Response& res, Run& run, Part part) {

@@ -128,6 +128,12 @@ def test_values_equal_the_converters_curves_and_a_broken_file_stays_apart(server
         assert a == b and x == pytest.approx(cx, rel=1e-6) and v == pytest.approx(cv, rel=1e-5, abs=1e-12)
 
 
+def test_one_request_answers_for_several_curves(server):
+    batch = get(server, "/api/envelopes?curves=0.1.value,6.0.value&columns=7&x0=0&x1=2e-3")[1]["envelopes"]
+    assert batch == [get(server, f"/api/envelope?file={f}&signal={s}&columns=7&x0=0&x1=2e-3")[1] for f, s in [(0, 1), (6, 0)]]
+    assert get(server, "/api/envelopes?curves=0.1.value,0.99.value&columns=7")[:2] == (400, {"error": "unknown signal"})
+
+
 def test_a_file_cut_short_is_marked_once_read(server):
     assert not get(server, "/api/files")[1]["files"][5]["endsEarly"]
     assert get(server, "/api/envelope?file=5&signal=0&columns=5")[0] == 200

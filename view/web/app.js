@@ -139,13 +139,27 @@ function showComplexForm() {
     $("complex").textContent = state.complex === "cartesian" ? "AC: re, im" : "AC: dB, phase";
 }
 
+/** @typedef {{x0: number, x1: number, sweeps: import("./logic.js").SweepEnvelope[]}} CurveEnvelope */
+
+/**
+ * The envelopes of the shown curves over one window (or each over its own
+ * extent), in one request.
+ * @param {Shown[]} shown @param {Record<string, string | number>} params
+ * @returns {Promise<(CurveEnvelope | null)[]>} null for a signal its file lacks
+ */
+async function envelopes(shown, params) {
+    const known = shown.filter((s) => signalIndex(s) >= 0);
+    const curves = known.map((s) => `${s.file}.${signalIndex(s)}.${s.part}`).join(",");
+    /** @type {CurveEnvelope[]} */
+    const list = known.length ? (await api("/api/envelopes", { curves, ...params })).envelopes : [];
+    return shown.map((s) => (signalIndex(s) >= 0 ? list.shift() || null : null));
+}
+
 /** The window of every shown curve together. */
 async function fullWindow() {
     let lo = Infinity, hi = -Infinity;
-    for (const s of state.panels.flat()) {
-        const signal = signalIndex(s);
-        if (signal < 0) continue;
-        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns: 1 });
+    for (const e of await envelopes(state.panels.flat(), { columns: 1 })) {
+        if (!e) continue;
         lo = Math.min(lo, e.x0);
         hi = Math.max(hi, e.x1);
     }
@@ -153,25 +167,21 @@ async function fullWindow() {
 }
 
 /**
- * The curves of one panel over the window, joined for uPlot.
- * @param {Shown[]} panel @param {[number, number]} window @param {number} columns
+ * The curves of one panel from their envelopes over the window, joined for uPlot.
+ * @param {Shown[]} panel @param {(CurveEnvelope | null)[]} list @param {[number, number]} window
  */
-async function panelData(panel, window, columns) {
+function panelData(panel, list, window) {
     /** @type {Curve[]} */
     const curves = [];
     /** @type {uPlot.AlignedData[]} */
     const tables = [];
-    for (const s of panel) {
-        const signal = signalIndex(s);
-        if (signal < 0) continue;
-        const log = logAxis() ? 1 : 0;
-        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns, x0: window[0], x1: window[1], log });
-        e.sweeps.forEach((/** @type {import("./logic.js").SweepEnvelope} */ sweep, /** @type {number} */ k) => {
-            const p = envelopePoints(sweep, window[0], window[1], log === 1);
+    panel.forEach((s, i) => {
+        list[i]?.sweeps.forEach((sweep, k) => {
+            const p = envelopePoints(sweep, window[0], window[1], logAxis());
             curves.push({ shown: s, sweep: k });
             tables.push([p.x, p.y]);
         });
-    }
+    });
     const data = tables.length ? uPlot.join(tables) : /** @type {uPlot.AlignedData} */ ([[]]);
     return { curves, data };
 }
@@ -297,16 +307,21 @@ function fit() {
 async function refresh() {
     const serial = ++refreshes;
     clearTimeout(pending);  // this refresh does what a pending one would
-    saveState();
     const window = state.x || (await fullWindow()) || [0, 1];
-    const columns = Math.min(20000, Math.max(100, Math.round($("panels").clientWidth)));
-    const results = await Promise.all(state.panels.map((panel) => panelData(panel, window, columns)));
+    // One column per pixel of the plotting area (the panel's width before the first plot).
+    const width = plots.length ? plots[0].plot.over.clientWidth : $("panels").clientWidth;
+    const columns = Math.min(20000, Math.max(100, Math.round(width)));
+    const fetched = envelopes(state.panels.flat(), { columns, x0: window[0], x1: window[1], log: logAxis() ? 1 : 0 });
+    saveState();  // while the envelopes come: the browser takes its time over the URL
+    const list = await fetched;
     if (serial !== refreshes) return;
     // A file's first read tells its sweeps' values and whether it ends early.
     if (unread) {
         unread = false;
         await loadFiles();
     }
+    let next = 0;
+    const results = state.panels.map((panel) => panelData(panel, list.slice(next, (next += panel.length)), window));
     shownWindow = window;
     moving = false;
     const holder = $("panels");
