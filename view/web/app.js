@@ -294,8 +294,14 @@ function setWindow(x0, x1) {
     shownWindow = [x0, x1];
     moving = true;
     for (const p of plots) p.plot.setScale("x", { min: x0, max: x1 });
-    clearTimeout(pending);  // the refresh saves the view in the URL: the browser limits how often
-    pending = window.setTimeout(refresh, 60);
+    // The refresh (which saves the view in the URL, which the browser limits)
+    // waits for 60 ms without a move, counted once uPlot's drawing, queued
+    // before this, is done: so a slow frame does not start one mid-pan.
+    clearTimeout(pending);
+    queueMicrotask(() => {
+        clearTimeout(pending);
+        pending = window.setTimeout(refresh, 60);
+    });
 }
 
 function fit() {
