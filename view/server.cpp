@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -12,6 +13,7 @@ namespace view {
 namespace {
 
 constexpr int kMaxColumns = 20000;
+constexpr long kMaxBatchColumns = 50L * kMaxColumns;  // of all the curves of one request
 constexpr const char* kCookie = "wavtrex_view";
 
 // A request the server refuses with 400 and this reason; nothing changes.
@@ -327,8 +329,13 @@ Run& Server::runOf(const httplib::Request& req) {
 // Several curves over one window in one answer, so a redraw of every panel
 // is one round trip: "curves" lists file.signal.part items.
 std::string Server::envelopesJson(const httplib::Request& req) {
+    const std::string curves = param(req, "curves");
+    const long count = static_cast<long>(std::count(curves.begin(), curves.end(), ',')) + 1;
+    if (count * integer(req, "columns", 1, kMaxColumns) > kMaxBatchColumns) {
+        throw BadRequest{"too many curves for the columns"};
+    }
     std::string j = "{\"envelopes\":[";
-    std::stringstream items(param(req, "curves"));
+    std::stringstream items(curves);
     for (std::string item; std::getline(items, item, ',');) {
         httplib::Request one;
         one.params = req.params;

@@ -131,7 +131,8 @@ def test_values_equal_the_converters_curves_and_a_broken_file_stays_apart(server
 def test_one_request_answers_for_several_curves(server):
     batch = get(server, "/api/envelopes?curves=0.1.value,6.0.value&columns=7&x0=0&x1=2e-3")[1]["envelopes"]
     assert batch == [get(server, f"/api/envelope?file={f}&signal={s}&columns=7&x0=0&x1=2e-3")[1] for f, s in [(0, 1), (6, 0)]]
-    assert get(server, "/api/envelopes?curves=0.1.value,0.99.value&columns=7")[:2] == (400, {"error": "unknown signal"})
+    for curves, reason in [("0.1.value,0.99.value", "unknown signal"), (",".join(["0.1.value"] * 51), "too many curves for the columns")]:
+        assert get(server, f"/api/envelopes?curves={curves}&columns=20000")[:2] == (400, {"error": reason})
 
 
 def test_a_file_cut_short_is_marked_once_read(server):
