@@ -83,7 +83,7 @@ test("the viewer in a browser", { skip, timeout: 60000 }, async () => {
     await page.keyboard.down("Shift");
     await page.mouse.click(box.x + box.width * 0.7, box.y + box.height / 2);
     await page.keyboard.up("Shift");
-    await page.waitForFunction(() => [...document.querySelectorAll("#readout td")].filter((td) => td.dataset.value).length === 4);
+    await page.waitForFunction(() => [...document.querySelectorAll("#readout td")].filter((td) => Number.isFinite(Number(td.dataset.value))).length === 4);
     const [a, b] = await view("state().cursors");
     const rows = await page.$$eval("#readout tr", (trs) => trs.map((tr) => [...tr.children].map((td) => td.dataset.value || td.textContent)));
     const out = rows.find((r) => r[0] === "[0] out");
