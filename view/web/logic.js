@@ -142,13 +142,14 @@ export function envelopePoints(e, x0, x1, log = false) {
     for (let c = 0; c < e.count.length; c++) {
         const fx = e.firstX[c], lx = e.lastX[c];
         if (!e.count[c] || fx === null || lx === null) continue;
+        // An extreme that is one of the column's ends is drawn there: a
+        // column of a smooth curve needs two points, not four.
+        const ends = [e.first[c], e.last[c]];
         /** @type {[number, number | null][]} */
-        const column = [
-            [fx, e.first[c]],
-            [Math.min(Math.max(at((c + 0.4) / e.count.length), fx), lx), e.min[c]],
-            [Math.min(Math.max(at((c + 0.6) / e.count.length), fx), lx), e.max[c]],
-            [lx, e.last[c]],
-        ];
+        const column = [[fx, e.first[c]]];
+        if (!ends.includes(e.min[c])) column.push([Math.min(Math.max(at((c + 0.4) / e.count.length), fx), lx), e.min[c]]);
+        if (!ends.includes(e.max[c])) column.push([Math.min(Math.max(at((c + 0.6) / e.count.length), fx), lx), e.max[c]]);
+        column.push([lx, e.last[c]]);
         for (const point of column) {
             const previous = points[points.length - 1];
             if (previous && previous[0] >= point[0]) point[0] = nextUp(previous[0]);
