@@ -11,7 +11,8 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+}  // namespace httplib
 
 namespace view {
 
@@ -51,6 +52,8 @@ class Server {
     void guardRoutes();
     void pageRoutes();
     void curveRoutes();
+    Run& runOf(const httplib::Request& req);
+    std::string envelopesJson(const httplib::Request& req);
     bool allowed(const std::string& host, const std::string& token,
                  const std::string& cookie) const;
 

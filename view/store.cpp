@@ -31,8 +31,8 @@ std::string unitOf(const std::string& name, uint32_t format, uint32_t typeCode) 
     return "";
 }
 
-// Values come from the reader as doubles (the file's own precision, floats
-// widened), so times keep picoseconds at milliseconds; values are kept as
+// Values come from the reader in the file's own precision (floats widened
+// exactly), so times keep picoseconds at milliseconds; values are kept as
 // floats, computed parts from the doubles.
 float partOf(Part part, double re, double im) {
     switch (part) {
@@ -219,11 +219,38 @@ Curves* Run::curves(int signal, Part part, std::string& reason) {
     return &curves_.emplace(key, std::move(c)).first->second;
 }
 
+namespace {
+
+int readInto(WaveformDataset* ds, const uint8_t* wanted, WaveformValues& v) {
+    return wfxReadSignals(ds, wanted, &v);
+}
+int readInto(WaveformDataset* ds, const uint8_t* wanted, WaveformValues64& v) {
+    return wfxReadSignals64(ds, wanted, &v);
+}
+void release(WaveformValues& v) {
+    wfxReleaseValues(&v);
+}
+void release(WaveformValues64& v) {
+    wfxReleaseValues64(&v);
+}
+
+}  // namespace
+
+// A float widens to a double exactly, so a file that stores no doubles is
+// read by the quicker float read.
 bool Run::readSignal(int signal, Part part, Curves& out) {
+    if (wfxStoredBits(ds_, 0) == 64 || wfxStoredBits(ds_, 1) == 64) {
+        return readAs<WaveformValues64>(signal, part, out);
+    }
+    return readAs<WaveformValues>(signal, part, out);
+}
+
+template <typename Values>
+bool Run::readAs(int signal, Part part, Curves& out) {
     std::vector<uint8_t> wanted(static_cast<size_t>(ds_->signalCount), 0);
     wanted[static_cast<size_t>(signal)] = 1;
-    WaveformValues64 v{};
-    if (!wfxReadSignals64(ds_, wanted.data(), &v)) return false;
+    Values v{};
+    if (!readInto(ds_, wanted.data(), v)) return false;
     ending_ = ds_->readEnding;
     const int32_t sweeps = std::min(v.sweepCount, v.sweepSlots);
     const size_t h = v.holderCount > 1 ? static_cast<size_t>(signal) : 0;
@@ -239,19 +266,20 @@ bool Run::readSignal(int signal, Part part, Curves& out) {
             series.x = std::make_shared<const std::vector<double>>(v.axis[h][s], v.axis[h][s] + n);
             if (shared) sharedTimes_[s] = series.x;
         }
-        const double* re = v.real[signal][s];
-        const double* im =
+        const auto* re = v.real[signal][s];
+        const auto* im =
             v.imag != nullptr && v.imag[signal] != nullptr ? v.imag[signal][s] : nullptr;
         series.y.resize(n);
         for (uint32_t i = 0; i < n; ++i) series.y[i] = partOf(part, re[i], im ? im[i] : 0.0);
         out.sweeps.push_back(std::move(series));
         std::string label;
         for (size_t k = 0; v.sweepValues != nullptr && k < sweepNames_.size(); ++k) {
-            label += (k ? ", " : "") + sweepNames_[k] + "=" + jsonNumber(v.sweepValues[s][k]);
+            label += (k ? ", " : "") + sweepNames_[k] + "=" +
+                     jsonNumber(static_cast<double>(v.sweepValues[s][k]));
         }
         sweepLabels_.push_back(label);
     }
-    wfxReleaseValues64(&v);
+    release(v);
     return true;
 }
 

@@ -62,6 +62,8 @@ class Run {
     bool openFolder();
     bool selectPlot();
     bool readSignal(int signal, Part part, Curves& out);
+    template <typename Values>
+    bool readAs(int signal, Part part, Curves& out);
     bool readCurveFile(int signal, Curves& out);
     std::string stamp() const;
 

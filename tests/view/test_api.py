@@ -11,6 +11,7 @@ import sys
 import urllib.error
 import urllib.request
 
+import numpy as np
 import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "python"))
@@ -18,6 +19,8 @@ from wave_files import write_raw  # noqa: E402
 
 VIEW, CONVERTER = os.environ["WAVTREX_VIEW"], os.environ["WAVTREX_BINARY"]
 DEMO_SAMPLE, MAKE_SPIKE = os.environ["DEMO_SAMPLE"], os.environ["MAKE_SPIKE"]
+# The event writer's framed file: clk is r & 1 at float32 times r * 1e-9, r < 4.
+EVENTS = os.path.join(os.environ["WAVTREX_CORPUS"], "framed_event", "seed-000")
 
 
 # An ngspice binary raw file (float64 times): picosecond steps at 1 ms, then
@@ -44,7 +47,7 @@ def server(tmp_path_factory):
                     ("Operating Point", "real", VARIABLES, [(0, 0.5)])])
     saved = folder / "saved.json"
     saved.write_text(SAVED_VIEW)
-    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw,
+    process = subprocess.Popen([VIEW, demo, spike, broken, folder / "demo", moving, cut, raw, EVENTS,
                                 "--view", saved, "--signals", "v(out", "i(*"],
                                stdout=subprocess.PIPE, text=True)
     url = process.stdout.readline().strip()
@@ -125,6 +128,13 @@ def test_values_equal_the_converters_curves_and_a_broken_file_stays_apart(server
         assert a == b and x == pytest.approx(cx, rel=1e-6) and v == pytest.approx(cv, rel=1e-5, abs=1e-12)
 
 
+def test_one_request_answers_for_several_curves(server):
+    batch = get(server, "/api/envelopes?curves=0.1.value,6.0.value&columns=7&x0=0&x1=2e-3")[1]["envelopes"]
+    assert batch == [get(server, f"/api/envelope?file={f}&signal={s}&columns=7&x0=0&x1=2e-3")[1] for f, s in [(0, 1), (6, 0)]]
+    for curves, reason in [("0.1.value,0.99.value", "unknown signal"), (",".join(["0.1.value"] * 51), "too many curves for the columns")]:
+        assert get(server, f"/api/envelopes?curves={curves}&columns=20000")[:2] == (400, {"error": reason})
+
+
 def test_a_file_cut_short_is_marked_once_read(server):
     assert not get(server, "/api/files")[1]["files"][5]["endsEarly"]
     assert get(server, "/api/envelope?file=5&signal=0&columns=5")[0] == 200
@@ -134,6 +144,12 @@ def test_a_file_cut_short_is_marked_once_read(server):
 def test_float64_times_keep_picoseconds_at_milliseconds(server):
     sweep = get(server, "/api/envelope?file=6&signal=0&columns=10")[1]["sweeps"][0]
     assert sweep["raw"] and list(zip(sweep["x"], sweep["y"])) == PICOSECONDS
+
+
+def test_event_signals_are_steps_through_the_files_events(server):
+    sweep = get(server, "/api/envelope?file=8&signal=0&columns=10")[1]["sweeps"][0]
+    want = [(float(np.float32(r) * np.float32(1e-9)), r & 1) for r in range(4)]
+    assert get(server, "/api/files")[1]["files"][8]["stepped"] and list(zip(sweep["x"], sweep["y"])) == want
 
 
 def test_each_plot_of_a_raw_file_is_a_run(server):

@@ -2,7 +2,7 @@
 // window, two cursors and the exports. Every curve is drawn from the
 // server's envelope of the window at one column per pixel.
 import uPlot from "uplot";
-import { decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "./logic.js";
+import { COMPLEX_PARTS, complexForm, decodeState, delta, encodeState, engineering, envelopePoints, findNames, interpolate } from "./logic.js";
 
 /** @typedef {import("./logic.js").Shown} Shown */
 /** @typedef {import("./logic.js").ViewState} ViewState */
@@ -21,7 +21,7 @@ const PART_NAMES = /** @type {Record<string, string>} */ ({ value: "", db: " dB"
 /** @type {FileInfo[]} */
 let files = [];
 /** @type {ViewState} */
-let state = { panels: [[]], x: null, cursors: [null, null] };
+let state = { panels: [[]], x: null, cursors: [null, null], complex: "polar" };
 /** @type {[number, number]} the window drawn last */
 let shownWindow = [0, 1];
 /** @type {{plot: uPlot, key: string, curves: Curve[]}[]} */
@@ -33,6 +33,7 @@ let unread = true;
 let panning = null;
 let moved = false;  // the latest press panned
 let pending = 0;
+let moving = false;  // the window moved since the last refresh: y ranges held
 
 /**
  * @param {string} path
@@ -120,24 +121,45 @@ function renderSignals() {
 }
 
 /**
- * Adds a signal to a panel; a complex one as magnitude there and phase in a new panel.
+ * Adds a signal to a panel; a complex one as magnitude (or real part) there
+ * and phase (or imaginary part) in a new panel.
  * @param {number} file @param {string} name @param {number} panel
  */
 function addSignal(file, name, panel) {
     const f = files[file];
     const complex = (f.signals || []).some((s) => s.name === name && s.complex);
-    state.panels[panel].push({ file, name, part: complex ? "db" : "value" });
-    if (complex) state.panels.push([{ file, name, part: "degrees" }]);
+    const parts = COMPLEX_PARTS[state.complex];
+    state.panels[panel].push({ file, name, part: complex ? parts[0] : "value" });
+    if (complex) state.panels.push([{ file, name, part: parts[1] }]);
     refresh();
+}
+
+/** The button that switches complex signals between dB and phase, and real and imaginary. */
+function showComplexForm() {
+    $("complex").textContent = state.complex === "cartesian" ? "AC: re, im" : "AC: dB, phase";
+}
+
+/** @typedef {{x0: number, x1: number, sweeps: import("./logic.js").SweepEnvelope[]}} CurveEnvelope */
+
+/**
+ * The envelopes of the shown curves over one window (or each over its own
+ * extent), in one request.
+ * @param {Shown[]} shown @param {Record<string, string | number>} params
+ * @returns {Promise<(CurveEnvelope | null)[]>} null for a signal its file lacks
+ */
+async function envelopes(shown, params) {
+    const known = shown.filter((s) => signalIndex(s) >= 0);
+    const curves = known.map((s) => `${s.file}.${signalIndex(s)}.${s.part}`).join(",");
+    /** @type {CurveEnvelope[]} */
+    const list = known.length ? (await api("/api/envelopes", { curves, ...params })).envelopes : [];
+    return shown.map((s) => (signalIndex(s) >= 0 ? list.shift() || null : null));
 }
 
 /** The window of every shown curve together. */
 async function fullWindow() {
     let lo = Infinity, hi = -Infinity;
-    for (const s of state.panels.flat()) {
-        const signal = signalIndex(s);
-        if (signal < 0) continue;
-        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns: 1 });
+    for (const e of await envelopes(state.panels.flat(), { columns: 1 })) {
+        if (!e) continue;
         lo = Math.min(lo, e.x0);
         hi = Math.max(hi, e.x1);
     }
@@ -145,25 +167,21 @@ async function fullWindow() {
 }
 
 /**
- * The curves of one panel over the window, joined for uPlot.
- * @param {Shown[]} panel @param {[number, number]} window @param {number} columns
+ * The curves of one panel from their envelopes over the window, joined for uPlot.
+ * @param {Shown[]} panel @param {(CurveEnvelope | null)[]} list @param {[number, number]} window
  */
-async function panelData(panel, window, columns) {
+function panelData(panel, list, window) {
     /** @type {Curve[]} */
     const curves = [];
     /** @type {uPlot.AlignedData[]} */
     const tables = [];
-    for (const s of panel) {
-        const signal = signalIndex(s);
-        if (signal < 0) continue;
-        const log = logAxis() ? 1 : 0;
-        const e = await api("/api/envelope", { file: s.file, signal, part: s.part, columns, x0: window[0], x1: window[1], log });
-        e.sweeps.forEach((/** @type {import("./logic.js").SweepEnvelope} */ sweep, /** @type {number} */ k) => {
-            const p = envelopePoints(sweep, window[0], window[1], log === 1);
+    panel.forEach((s, i) => {
+        list[i]?.sweeps.forEach((sweep, k) => {
+            const p = envelopePoints(sweep, window[0], window[1], logAxis());
             curves.push({ shown: s, sweep: k });
             tables.push([p.x, p.y]);
         });
-    }
+    });
     const data = tables.length ? uPlot.join(tables) : /** @type {uPlot.AlignedData} */ ([[]]);
     return { curves, data };
 }
@@ -182,7 +200,9 @@ function plotOptions(curves, index) {
     return {
         width: Math.max(300, $("panels").clientWidth - 4),
         height: 220,
-        scales: { x: { time: false, distr: logAxis() ? 3 : 1 } },
+        // While the window moves the y range holds, so a frame only redraws
+        // the curves and the x axis; the refresh that follows fits y again.
+        scales: { x: { time: false, distr: logAxis() ? 3 : 1 }, y: { auto: () => !moving } },
         cursor: { drag: { x: true, y: false, setScale: false } },
         series: [
             { label: files.find((f) => f.axis)?.axis || "x", value: (_u, v) => engineering(v, xUnit) },
@@ -272,9 +292,16 @@ function setWindow(x0, x1) {
     if (!(x1 > x0)) return;
     state.x = [x0, x1];
     shownWindow = [x0, x1];
+    moving = true;
     for (const p of plots) p.plot.setScale("x", { min: x0, max: x1 });
-    clearTimeout(pending);  // the refresh saves the view in the URL: the browser limits how often
-    pending = window.setTimeout(refresh, 60);
+    // The refresh (which saves the view in the URL, which the browser limits)
+    // waits for 60 ms without a move, counted once uPlot's drawing, queued
+    // before this, is done: so a slow frame does not start one mid-pan.
+    clearTimeout(pending);
+    queueMicrotask(() => {
+        clearTimeout(pending);
+        pending = window.setTimeout(refresh, 60);
+    });
 }
 
 function fit() {
@@ -285,17 +312,24 @@ function fit() {
 /** Fetches every panel's curves for the window and draws them. */
 async function refresh() {
     const serial = ++refreshes;
-    saveState();
+    clearTimeout(pending);  // this refresh does what a pending one would
     const window = state.x || (await fullWindow()) || [0, 1];
-    const columns = Math.min(20000, Math.max(100, Math.round($("panels").clientWidth)));
-    const results = await Promise.all(state.panels.map((panel) => panelData(panel, window, columns)));
+    // One column per pixel of the plotting area (the panel's width before the first plot).
+    const width = plots.length ? plots[0].plot.over.clientWidth : $("panels").clientWidth;
+    const columns = Math.min(20000, Math.max(100, Math.round(width)));
+    const fetched = envelopes(state.panels.flat(), { columns, x0: window[0], x1: window[1], log: logAxis() ? 1 : 0 });
+    saveState();  // while the envelopes come: the browser takes its time over the URL
+    const list = await fetched;
     if (serial !== refreshes) return;
     // A file's first read tells its sweeps' values and whether it ends early.
     if (unread) {
         unread = false;
         await loadFiles();
     }
+    let next = 0;
+    const results = state.panels.map((panel) => panelData(panel, list.slice(next, (next += panel.length)), window));
     shownWindow = window;
+    moving = false;
     const holder = $("panels");
     results.forEach(({ curves, data }, i) => {
         const key = curves.map((c) => labelOf(c.shown, c.sweep)).join("\n");
@@ -445,11 +479,12 @@ function firstView(/** @type {any} */ info) {
     const names = ok.signals.map((s) => s.name);
     const picked = info.signals.length ? info.signals.flatMap((/** @type {string} */ p) => findNames(names, p)) : [0];
     /** @type {ViewState} */
-    const view = { panels: [[]], x: null, cursors: [null, null] };
+    const view = { panels: [[]], x: null, cursors: [null, null], complex: "polar" };
     for (const i of picked) {
         const complex = ok.signals[i].complex;
-        view.panels[0].push({ file: ok.index, name: names[i], part: complex ? "db" : "value" });
-        if (complex) (view.panels[1] ??= []).push({ file: ok.index, name: names[i], part: "degrees" });
+        const [first, second] = COMPLEX_PARTS.polar;
+        view.panels[0].push({ file: ok.index, name: names[i], part: complex ? first : "value" });
+        if (complex) (view.panels[1] ??= []).push({ file: ok.index, name: names[i], part: second });
     }
     return view;
 }
@@ -483,6 +518,12 @@ async function start() {
         refresh();
     };
     $("reload").onclick = reload;
+    showComplexForm();
+    $("complex").onclick = () => {
+        state = complexForm(state, state.complex === "cartesian" ? "polar" : "cartesian");
+        showComplexForm();
+        refresh();
+    };
     $("png").onclick = exportPng;
     $("csv").onclick = async () => download("wavtrex-view.csv", new Blob([await csvText()], { type: "text/csv" }));
     $("json").onclick = () => download("wavtrex-view.json", new Blob([JSON.stringify({ files: files.map((f) => f.path), ...state }, null, 1)], { type: "application/json" }));

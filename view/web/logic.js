@@ -3,7 +3,11 @@
 // No DOM here, so node --test runs it as it is.
 
 /** @typedef {{file: number, name: string, part: string}} Shown */
-/** @typedef {{panels: Shown[][], x: [number, number] | null, cursors: (number | null)[]}} ViewState */
+/** @typedef {"polar" | "cartesian"} ComplexForm */
+/**
+ * @typedef {{panels: Shown[][], x: [number, number] | null, cursors: (number | null)[],
+ *   complex: ComplexForm}} ViewState
+ */
 /** @typedef {{x: number[], y: (number | null)[]}} Points */
 /**
  * @typedef {{raw: true, x: number[], y: (number | null)[]} |
@@ -93,10 +97,27 @@ export function decodeState(hash) {
     try {
         const s = JSON.parse(decodeURIComponent(hash.replace(/^#/, "")));
         if (!s || !Array.isArray(s.panels)) return null;
-        return { panels: s.panels, x: Array.isArray(s.x) ? s.x : null, cursors: s.cursors || [null, null] };
+        const complex = s.complex === "cartesian" ? "cartesian" : "polar";
+        return { panels: s.panels, x: Array.isArray(s.x) ? s.x : null, cursors: s.cursors || [null, null], complex };
     } catch {
         return null;
     }
+}
+
+/** The parts a complex (AC) signal shows: magnitude in dB and phase, or real and imaginary. */
+export const COMPLEX_PARTS = { polar: ["db", "degrees"], cartesian: ["real", "imaginary"] };
+
+/**
+ * The view with every shown complex part in the given form (dB and phase
+ * become real and imaginary, or back).
+ * @param {ViewState} state
+ * @param {ComplexForm} form
+ * @returns {ViewState}
+ */
+export function complexForm(state, form) {
+    const to = COMPLEX_PARTS[form], from = COMPLEX_PARTS[form === "polar" ? "cartesian" : "polar"];
+    const part = (/** @type {string} */ p) => (from.includes(p) ? to[from.indexOf(p)] : p);
+    return { ...state, complex: form, panels: state.panels.map((panel) => panel.map((s) => ({ ...s, part: part(s.part) }))) };
 }
 
 /**
@@ -121,13 +142,14 @@ export function envelopePoints(e, x0, x1, log = false) {
     for (let c = 0; c < e.count.length; c++) {
         const fx = e.firstX[c], lx = e.lastX[c];
         if (!e.count[c] || fx === null || lx === null) continue;
+        // An extreme that is one of the column's ends is drawn there: a
+        // column of a smooth curve needs two points, not four.
+        const ends = [e.first[c], e.last[c]];
         /** @type {[number, number | null][]} */
-        const column = [
-            [fx, e.first[c]],
-            [Math.min(Math.max(at((c + 0.4) / e.count.length), fx), lx), e.min[c]],
-            [Math.min(Math.max(at((c + 0.6) / e.count.length), fx), lx), e.max[c]],
-            [lx, e.last[c]],
-        ];
+        const column = [[fx, e.first[c]]];
+        if (!ends.includes(e.min[c])) column.push([Math.min(Math.max(at((c + 0.4) / e.count.length), fx), lx), e.min[c]]);
+        if (!ends.includes(e.max[c])) column.push([Math.min(Math.max(at((c + 0.6) / e.count.length), fx), lx), e.max[c]]);
+        column.push([lx, e.last[c]]);
         for (const point of column) {
             const previous = points[points.length - 1];
             if (previous && previous[0] >= point[0]) point[0] = nextUp(previous[0]);

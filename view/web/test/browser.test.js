@@ -77,13 +77,13 @@ test("the viewer in a browser", { skip, timeout: 60000 }, async () => {
     await page.keyboard.up("Control");
     await drawn();
     const [p0, p1] = await view("state().x");
-    assert.ok(p0 < z0 && Math.abs(p1 - p0 - (z1 - z0)) < 1e-9 * (z1 - z0), `panned to ${p0}..${p1}`);
+    assert.ok(p0 < z0 && Math.abs(p1 - p0 - (z1 - z0)) < 1e-9 * (z1 - z0), `panned to ${p0}..${p1} from ${z0}..${z1}`);
 
     await page.mouse.click(box.x + box.width * 0.3, box.y + box.height / 2);
     await page.keyboard.down("Shift");
     await page.mouse.click(box.x + box.width * 0.7, box.y + box.height / 2);
     await page.keyboard.up("Shift");
-    await page.waitForFunction(() => [...document.querySelectorAll("#readout td")].filter((td) => td.dataset.value).length === 4);
+    await page.waitForFunction(() => [...document.querySelectorAll("#readout td")].filter((td) => Number.isFinite(Number(td.dataset.value))).length === 4);
     const [a, b] = await view("state().cursors");
     const rows = await page.$$eval("#readout tr", (trs) => trs.map((tr) => [...tr.children].map((td) => td.dataset.value || td.textContent)));
     const out = rows.find((r) => r[0] === "[0] out");
