@@ -264,14 +264,16 @@ class Cluster:
 
     def run_groups(self, function, items: List[tuple], extra: tuple, size: int, lost) -> List:
         """function(group, *extra) as one Dask task per group of items (group
-        size `size`, or 0 for about GROUP_SECONDS of work from the files'
-        sizes), each giving a result per item; the results in the order given.
+        size `size`, or 0 for one file on threads and about GROUP_SECONDS of
+        work from the files' sizes on a cluster), each giving a result per item; the results in the order given.
         lost(item, reason) stands for the result of an item whose task failed
         (or, on a cluster, whose workers kept dying). The bar counts the files done."""
         client = self.started.result() if self.started else None
+        # A threaded task costs Dask a tenth of a millisecond: one file
+        # each, and the threads end together.
         workers = sum(client.nthreads().values()) if client else self.threads
         parts = groups(items, [item[0] for item in items], GROUP_SECONDS, CONVERT_RATE,
-                       workers, size)
+                       workers, size or (0 if client else 1))
         bar = Bar(len(items), "files")
         try:
             if client is None:
@@ -415,8 +417,9 @@ def main(argv: Optional[List[str]] = None) -> int:
                       help="files worked on at once without --scheduler (default: one per "
                            "core)")
     both.add_argument("--files-per-task", type=int, metavar="N",
-                      help="files each task takes (default: about half a second of "
-                           "converting, from their sizes)")
+                      help="files each task takes (default: one on threads; with "
+                           "--scheduler, about half a second of converting, from their "
+                           "sizes)")
     both.add_argument("files", nargs="+", metavar="FILE|GLOB",
                       help="waveform files, or patterns (quoted; ** descends into folders)")
     run = commands.add_parser("convert", parents=[both],

@@ -196,7 +196,8 @@ def _read_run(path: str, plan: _Plan):
     for name, stored, dtype in zip(plan.names, header.stored, plan.dtypes):
         rows = [_fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], dtype, same)
                 for s, sweep in enumerate(sweeps)]
-        rows += [np.full(_width(plan), np.nan, dtype)] * lacking
+        if lacking:
+            rows += [np.full(_width(plan), np.nan, dtype)] * lacking
         # The plan keeps the first file's arrays for the next computation: a copy.
         values[name] = np.stack(rows) if first.sweeps else np.array(rows[0]) if kept else rows[0]
     parameters = {p: np.array([sweep.sweep_values[k] if sweep.sweep_values is not None and
