@@ -236,12 +236,19 @@ def _read_chunk(files: FileGroup, plan: _Plan, skip: bool) -> _Chunk:
         files_read(1)
         if count == 1:
             return _Chunk(*[{n: a[None] for n, a in part.items()} for part in run], errors)
-        parts = parts or [{n: _blocks.take((count,) + a.shape, a.dtype)
-                           for n, a in part.items()} for part in run]
-        for into, part in zip(parts, run):
-            for name, array in part.items():
-                into[name][row] = array
+        parts = _place(parts, run, count, row)
+        del run  # freed before the next read: the C library keeps the memory at hand
     return _Chunk(*parts, errors)
+
+
+def _place(parts, run, count: int, row: int):
+    """Copies a run into row of the chunk's arrays, made for its first run."""
+    parts = parts or [{n: _blocks.take((count,) + a.shape, a.dtype) for n, a in part.items()}
+                      for part in run]
+    for into, part in zip(parts, run):
+        for name, array in part.items():
+            into[name][row] = array
+    return parts
 
 
 def _part(chunk: _Chunk, part: str, name: str):
