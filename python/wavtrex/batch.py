@@ -265,9 +265,10 @@ class Cluster:
     def run_groups(self, function, items: List[tuple], extra: tuple, size: int, lost) -> List:
         """function(group, *extra) as one Dask task per group of items (group
         size `size`, or 0 for one file on threads and about GROUP_SECONDS of
-        work from the files' sizes on a cluster), each giving a result per item; the results in the order given.
-        lost(item, reason) stands for the result of an item whose task failed
-        (or, on a cluster, whose workers kept dying). The bar counts the files done."""
+        work from the files' sizes on a cluster), each giving a result per
+        item; the results in the order given. lost(item, reason) stands for
+        the result of an item whose task failed (or, on a cluster, whose
+        workers kept dying). The bar counts the files done."""
         client = self.started.result() if self.started else None
         # A threaded task costs Dask a tenth of a millisecond: one file
         # each, and the threads end together.

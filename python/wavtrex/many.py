@@ -164,7 +164,7 @@ def _fit(path: str, plan: _Plan, s: int, stored, x, y, dtype, same: set):
         y = _interpolate(plan.axis, x, y)
     elif id(x) not in same:
         if not np.array_equal(x, plan.reference):
-                raise ValueError(f"{path}: its independent values differ from those of "
+            raise ValueError(f"{path}: its independent values differ from those of "
                              f"{plan.ref_path} (sweep {s}, signal {stored!r}); give open_many "
                              f"an axis to interpolate the runs onto")
         same.add(id(x))
