@@ -48,9 +48,8 @@ class _Blocks:
     def take(self, shape: tuple, dtype) -> np.ndarray:
         size = int(np.prod(shape)) * np.dtype(dtype).itemsize
         with self.lock:
-            # References: the list, block and getrefcount's argument.
-            block = next((b for b in self.kept if b.nbytes == size and
-                          sys.getrefcount(b) == 3), None)
+            block = next((b for b, n in zip(self.kept, _references(self.kept))
+                          if b.nbytes == size and n == _UNHELD), None)
             if block is None:
                 block = np.empty(size, np.uint8)
                 if sum(b.nbytes for b in self.kept) + size <= _KEPT_BYTES:
@@ -58,6 +57,11 @@ class _Blocks:
         return block.view(dtype).reshape(shape)
 
 
+def _references(blocks: List[np.ndarray]) -> List[int]:
+    return [sys.getrefcount(b) for b in blocks]
+
+
+_UNHELD = _references([np.empty(0)])[0]  # a block only its list refers to
 _blocks = _Blocks()
 
 
