@@ -10,7 +10,8 @@ beforehand (the values' types, the sweeps and, without an axis, the
 independent values); the values are read only when something is computed,
 each file once by one task that checks its header against the first's and
 reads the asked signals with the selective read, so a worker holds the asked
-signals of its group of files and nothing else.
+signals of its group of files and nothing else. (The first file's task takes
+what building the Dataset read, unless that was on a worker.)
 """
 import dataclasses
 import glob
