@@ -7,9 +7,11 @@ on two cores in brackets):
      the processor time each spends) and from the disk (1.0); the small
      cached runs also on a LocalCluster of two worker processes;
   2. wavtrex-batch convert --workers 2 of the first 50 small runs (its
-     LocalCluster's start included), against a shell loop of wavtrex: into a tmpfs (1.6) and onto the disk,
-     there beside dd writing as many bytes (both followed by a sync of the
-     file system; goal: at least 1/1.2 of dd's speed);
+     start included), against a shell loop of wavtrex, with the cores the
+     loop keeps busy (the converter has threads of its own): into a tmpfs
+     (1.6) and onto the disk, there beside dd writing as many bytes (both
+     followed by a sync of the file system; goal: at least 1/1.2 of dd's
+     speed);
   3. Dask's own cost per task, threaded and on the LocalCluster.
 The runs are made by bench/make_runs. Prints figures; never fails on speed.
   usage: many_bench.py BUILD
@@ -107,14 +109,23 @@ def bench_open_many(paths, label, goals, client):
         ratio(f"{label}, cached, LocalCluster of 2", timed(loop, 3), timed(lambda: many(client), 3))
 
 
+def children():
+    """The processor time of this process's finished children."""
+    used = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return used.ru_utime + used.ru_stime
+
+
 def convert_pair(build, paths, output):
     """(shell loop, wavtrex-batch) seconds converting paths into output,
-    each followed by a sync of output's file system; the bytes written."""
+    each followed by a sync of output's file system; the bytes written;
+    the loop's processor time over its wall time."""
     converter = os.path.abspath(os.path.join(build, "wavtrex"))
     serial = tempfile.mkdtemp(dir=output)
     script = 'for f in "$@"; do "$0" "$f" >/dev/null 2>&1 || exit 1; done; sync -f .'
+    before = children()
     loop = timed(lambda: subprocess.run(["sh", "-c", script, converter, *paths], cwd=serial,
                                         check=True))
+    cores = (children() - before) / loop
     written = sum(os.path.getsize(os.path.join(r, f))
                   for r, _, files in os.walk(serial) for f in files)
     shutil.rmtree(serial)
@@ -125,7 +136,7 @@ def convert_pair(build, paths, output):
     seconds = timed(lambda: subprocess.run(command, env=env, check=True, capture_output=True) and
                     subprocess.run(["sync", "-f", output]))
     shutil.rmtree(batch)
-    return loop, seconds, written
+    return loop, seconds, written, cores
 
 
 def bench_convert(build, paths, disk):
@@ -133,12 +144,14 @@ def bench_convert(build, paths, disk):
     if os.path.isdir("/dev/shm"):
         shm = tempfile.mkdtemp(prefix="many-bench-", dir="/dev/shm")
         try:
-            loop, batch, _ = convert_pair(build, paths, shm)
+            loop, batch, _, cores = convert_pair(build, paths, shm)
         finally:
             shutil.rmtree(shm)
-        ratio(f"convert {len(paths)} runs into a tmpfs", loop, batch, 1.6)
-    loop, batch, written = convert_pair(build, paths, disk)
-    ratio(f"convert {len(paths)} runs onto the disk", loop, batch)
+        ratio(f"convert {len(paths)} runs into a tmpfs", loop, batch, 1.6,
+              f"; the loop keeps {cores:.2f} cores busy")
+    loop, batch, written, cores = convert_pair(build, paths, disk)
+    ratio(f"convert {len(paths)} runs onto the disk", loop, batch, None,
+          f"; the loop keeps {cores:.2f} cores busy")
     target = os.path.join(disk, "dd")
     dd = timed(lambda: subprocess.run(["dd", "if=/dev/zero", f"of={target}", "bs=1M",
                                        f"count={written >> 20}", "conv=fsync"],

@@ -7,9 +7,10 @@
 Each task takes a group of files (Dask's cost per task is paid per group)
 and runs the program on each in turn, in a fresh process per file (the
 converter may end its process on a damaged file). Without --scheduler the
-tasks run on a LocalCluster of threads in this process, started while the
-files are listed; with it, on the workers of a running Dask scheduler, which
-must see the files and the programs at the same paths.
+tasks run on Dask's threaded scheduler in this process (they wait on their
+programs, which is no work for the GIL, and no cluster has to start); with
+it, on the workers of a running Dask scheduler, connected to while the files
+are listed, which must see the files and the programs at the same paths.
 """
 import argparse
 import glob
@@ -218,74 +219,102 @@ def clock(folder: str) -> float:
         os.remove(path)
 
 
-def connect(args):
-    """A Client of the scheduler named, or of a new LocalCluster; the cluster
-    to close, or None."""
-    import logging
+def connect(address: str):
+    """A Client of the scheduler at address."""
     try:
-        from distributed import Client, LocalCluster
+        from distributed import Client
     except ImportError as error:
         raise SystemExit(f"wavtrex-batch: needs dask.distributed (apt-get install "
                          f"python3-distributed): {error}") from error
-    if args.scheduler:
-        return Client(args.scheduler, timeout="30s"), None
-    # One worker of a thread per file at once, in this process: the programs
-    # run in processes of their own, and worker processes take seconds to start.
-    workers = args.workers or os.cpu_count() or 1
-    cluster = LocalCluster(n_workers=1, threads_per_worker=workers, processes=False,
-                           dashboard_address=":0", silence_logs=logging.ERROR)
-    return Client(cluster), cluster
+    return Client(address, timeout="30s")
+
+
+def _failure(error: BaseException) -> str:
+    return f"{type(error).__name__}: {error}"
+
+
+def _guarded(function, part: list, extra: tuple, lost) -> List:
+    """function(part, *extra), or lost(item, reason) for each item when it
+    raises: on the threaded scheduler one task's error would end them all."""
+    try:
+        return function(part, *extra)
+    except Exception as error:  # noqa: BLE001  (any task failure is its files')
+        return [lost(item, _failure(error)) for item in part]
 
 
 class Cluster:
-    """The Client of connect(args), connecting from the start in the
-    background (a LocalCluster takes a second or two) while the files are
-    listed; closed at the end of a with block."""
+    """Where the tasks run: with --scheduler, its workers through a Client,
+    connecting in the background while the files are listed (and closed at
+    the end of a with block); else Dask's threaded scheduler, --workers
+    threads (default: one per core)."""
 
     def __init__(self, args) -> None:
-        self.pool = ThreadPoolExecutor(1)
-        self.started = self.pool.submit(connect, args)
+        self.pool = ThreadPoolExecutor(1) if args.scheduler else None
+        self.started = self.pool.submit(connect, args.scheduler) if self.pool else None
+        self.threads = args.workers or os.cpu_count() or 1
 
     def __enter__(self) -> "Cluster":
         return self
 
-    def client(self):
-        return self.started.result()[0]
+    def call(self, function, *arguments):
+        """function(*arguments) where the tasks run: a worker finds the programs."""
+        if self.started is None:
+            return function(*arguments)
+        return self.started.result().submit(function, *arguments, pure=False).result()
+
+    def run_groups(self, function, items: List[tuple], extra: tuple, size: int, lost) -> List:
+        """function(group, *extra) as one Dask task per group of items (group
+        size `size`, or 0 for one file on threads and about GROUP_SECONDS of
+        work from the files' sizes on a cluster), each giving a result per
+        item; the results in the order given. lost(item, reason) stands for
+        the result of an item whose task failed (or, on a cluster, whose
+        workers kept dying). The bar counts the files done."""
+        client = self.started.result() if self.started else None
+        # A threaded task costs Dask a tenth of a millisecond: one file
+        # each, and the threads end together.
+        workers = sum(client.nthreads().values()) if client else self.threads
+        parts = groups(items, [item[0] for item in items], GROUP_SECONDS, CONVERT_RATE,
+                       workers, size or (0 if client else 1))
+        bar = Bar(len(items), "files")
+        try:
+            if client is None:
+                results = _on_threads(function, parts, extra, lost, bar, self.threads)
+            else:
+                results = _on_cluster(client, function, parts, extra, lost, bar)
+        finally:
+            bar.close()
+        return [result for part in results for result in part]
 
     def __exit__(self, *exc) -> None:
+        if self.pool is None:
+            return
         try:
-            client, cluster = self.started.result()
-            client.close()
-            if cluster is not None:
-                cluster.close()
+            self.started.result().close()
         finally:
             self.pool.shutdown()
 
 
-def run_groups(client, function, items: List[tuple], extra: tuple, size: int, lost) -> List:
-    """function(group, *extra) as one Dask task per group of items (group
-    size `size`, or 0 for about GROUP_SECONDS of work from the files'
-    sizes), each giving a result per item; the results in the order given.
-    lost(item, reason) stands for the result of an item whose task Dask gave
-    up on (its workers kept dying). The bar counts the files done."""
+def _on_threads(function, parts: List[list], extra: tuple, lost, bar: Bar, threads: int):
+    import dask
+    from dask.callbacks import Callback
+    tasks = [dask.delayed(_guarded, pure=False)(function, part, extra, lost) for part in parts]
+    with Callback(posttask=lambda key, result, *_: bar.step(len(result))):
+        return dask.compute(*tasks, scheduler="threads", num_workers=threads)
+
+
+def _on_cluster(client, function, parts: List[list], extra: tuple, lost, bar: Bar):
     from distributed import as_completed
-    parts = groups(items, [item[0] for item in items], GROUP_SECONDS, CONVERT_RATE,
-                   sum(client.nthreads().values()), size)
     futures = [client.submit(function, part, *extra, pure=False) for part in parts]
     order = {f.key: k for k, f in enumerate(futures)}
     results: List = [None] * len(parts)
-    bar = Bar(len(items), "files")
-    try:
-        for future in as_completed(futures):
-            k = order[future.key]
-            try:
-                results[k] = future.result()
-            except Exception as error:  # noqa: BLE001  (any task failure is its files')
-                results[k] = [lost(item, f"{type(error).__name__}: {error}") for item in parts[k]]
-            bar.step(len(parts[k]))
-    finally:
-        bar.close()
-    return [result for part in results for result in part]
+    for future in as_completed(futures):
+        k = order[future.key]
+        try:
+            results[k] = future.result()
+        except Exception as error:  # noqa: BLE001  (any task failure is its files')
+            results[k] = [lost(item, _failure(error)) for item in parts[k]]
+        bar.step(len(parts[k]))
+    return results
 
 
 def plan_conversions(files: List[str], output: str, resume: bool):
@@ -312,18 +341,17 @@ def plan_conversions(files: List[str], output: str, resume: bool):
     return todo, refused, fresh
 
 
-def convert_all(client, args, todo: List[Tuple[str, str]]) -> Optional[List]:
+def convert_all(cluster: Cluster, args, todo: List[Tuple[str, str]]) -> Optional[List]:
     """The outcome of each (file, folder) of todo; None without a converter."""
-    converter = client.submit(find_program, "wavtrex", args.converter, "WAVTREX_BINARY",
-                              pure=False).result()
+    converter = cluster.call(find_program, "wavtrex", args.converter, "WAVTREX_BINARY")
     if converter is None:
         print("wavtrex-batch: no converter program: --converter, WAVTREX_BINARY, the "
               "build or install beside the package and PATH give none", file=sys.stderr)
         return None
     since = clock(args.output)
-    results = run_groups(client, convert_group, [(os.path.abspath(p), f) for p, f in todo],
-                         (converter, since), args.files_per_task or 0,
-                         lambda item, why: ("failed", why))
+    results = cluster.run_groups(convert_group, [(os.path.abspath(p), f) for p, f in todo],
+                                 (converter, since), args.files_per_task or 0,
+                                 lambda item, why: ("failed", why))
     # What a killed worker's attempt left (its converter dies with it).
     for folder in {f for _, f in todo}:
         for stale in glob.glob(os.path.join(glob.escape(folder), WORK_PREFIX + "*")):
@@ -339,7 +367,7 @@ def convert(args) -> int:
         todo, refused, fresh = plan_conversions(files, args.output, args.resume)
         for path, reason in refused:
             print(f"wavtrex-batch: {path} refused: {reason}", file=sys.stderr)
-        results = convert_all(cluster.client(), args, todo) if todo else []
+        results = convert_all(cluster, args, todo) if todo else []
     if results is None:
         return 2
     outcomes = {"converted": [], "refused": list(refused), "failed": []}
@@ -363,16 +391,15 @@ def info(args) -> int:
             print(f"wavtrex-batch: no file matches {pattern}", file=sys.stderr)
         records = []
         if files:
-            client = cluster.client()
-            program = client.submit(find_program, "wavtrex-info", args.info, "WAVTREX_INFO",
-                                    pure=False).result()
+            program = cluster.call(find_program, "wavtrex-info", args.info, "WAVTREX_INFO")
             if program is None:
                 print("wavtrex-batch: no wavtrex-info program: --info, WAVTREX_INFO, the "
                       "build or install beside the package and PATH give none", file=sys.stderr)
                 return 2
-            records = run_groups(client, info_group, [(os.path.abspath(p), p) for p in files],
-                                 (program,), args.files_per_task or 0,
-                                 lambda item, why: {"file": item[1], "ok": False, "error": why})
+            records = cluster.run_groups(
+                info_group, [(os.path.abspath(p), p) for p in files], (program,),
+                args.files_per_task or 0,
+                lambda item, why: {"file": item[1], "ok": False, "error": why})
     sys.stdout.write("[\n" + ",\n".join(json.dumps(r) for r in records) + "\n]\n")
     return 1 if empty or not all(r.get("ok") for r in records) else 0
 
@@ -385,12 +412,15 @@ def main(argv: Optional[List[str]] = None) -> int:
     commands = parser.add_subparsers(dest="command", required=True)
     both = argparse.ArgumentParser(add_help=False)
     both.add_argument("--scheduler", metavar="ADDRESS",
-                      help="a running Dask scheduler (tcp://host:8786); else a LocalCluster")
+                      help="a running Dask scheduler (tcp://host:8786); else Dask's "
+                           "threaded scheduler in this process")
     both.add_argument("--workers", type=int, metavar="N",
-                      help="files the LocalCluster works on at once (default: one per core)")
+                      help="files worked on at once without --scheduler (default: one per "
+                           "core)")
     both.add_argument("--files-per-task", type=int, metavar="N",
-                      help="files each task takes (default: about half a second of "
-                           "converting, from their sizes)")
+                      help="files each task takes (default: one on threads; with "
+                           "--scheduler, about half a second of converting, from their "
+                           "sizes)")
     both.add_argument("files", nargs="+", metavar="FILE|GLOB",
                       help="waveform files, or patterns (quoted; ** descends into folders)")
     run = commands.add_parser("convert", parents=[both],
@@ -406,7 +436,7 @@ def main(argv: Optional[List[str]] = None) -> int:
     show.add_argument("--info", metavar="PATH", help="the wavtrex-info program to run")
     args = parser.parse_args(argv)
     if args.scheduler and args.workers:
-        parser.error("--workers is for the LocalCluster; a running scheduler has its own")
+        parser.error("--workers is for the threaded scheduler; a running scheduler has its own")
     for option in ("workers", "files_per_task"):
         if getattr(args, option) is not None and getattr(args, option) < 1:
             parser.error(f"--{option.replace('_', '-')} needs at least 1")

@@ -10,10 +10,14 @@ beforehand (the values' types, the sweeps and, without an axis, the
 independent values); the values are read only when something is computed,
 each file once by one task that checks its header against the first's and
 reads the asked signals with the selective read, so a worker holds the asked
-signals of its group of files and nothing else.
+signals of its group of files and nothing else. (The first file's task takes
+what building the Dataset read, unless that was on a worker.)
 """
+import dataclasses
 import glob
 import os
+import sys
+import threading
 from dataclasses import dataclass
 from typing import Dict, Iterable, List, NamedTuple, Optional, Sequence, Union
 
@@ -21,11 +25,45 @@ import numpy as np
 
 from ._frames import axis as axis_of
 from ._tasks import FileGroup, files_read, groups, progress  # noqa: F401  (wavtrex.progress)
+from ._waveform import open as _open
 
 # What a task aims at: seconds of reading, at about the rate of a read of a
 # cached binary file (from a disk the tasks take longer). A task of one run
 # hands on the arrays read, without a copy.
 _TASK_SECONDS, _READ_RATE = 0.1, 1e9
+_KEPT_BYTES = 64 << 20  # at most this much of the chunk arrays' memory is reused
+
+
+class _Blocks:
+    """The memory of the chunk arrays, reused once nothing holds them, by
+    the next chunk or computation. The C library hands large freed blocks
+    back to the system, and memory touched for the first time costs a page
+    fault every 4 kB: on a virtual machine about as much as reading the
+    values. A block is free when only this pool refers to it (an array made
+    from it refers to it however it is sliced)."""
+
+    def __init__(self) -> None:
+        self.kept: List[np.ndarray] = []
+        self.lock = threading.Lock()
+
+    def take(self, shape: tuple, dtype) -> np.ndarray:
+        size = int(np.prod(shape)) * np.dtype(dtype).itemsize
+        with self.lock:
+            block = next((b for b, n in zip(self.kept, _references(self.kept))
+                          if b.nbytes == size and n == _UNHELD), None)
+            if block is None:
+                block = np.empty(size, np.uint8)
+                if sum(b.nbytes for b in self.kept) + size <= _KEPT_BYTES:
+                    self.kept.append(block)
+        return block.view(dtype).reshape(shape)
+
+
+def _references(blocks: List[np.ndarray]) -> List[int]:
+    return [sys.getrefcount(b) for b in blocks]
+
+
+_UNHELD = _references([np.empty(0)])[0]  # a block only its list refers to
+_blocks = _Blocks()
 
 
 class _Header(NamedTuple):
@@ -48,6 +86,14 @@ class _Plan:
     axis: Optional[np.ndarray]       # interpolate onto it, or None
     reference: Optional[np.ndarray]  # without axis: the independent values all runs share
     dtype: object           # as asked of read(); None for what each file stores
+    # The first file's sweeps as open_many read them, when the tasks run in
+    # this process: its task takes them rather than reading the file again.
+    first_read: Optional[list]
+
+    def __reduce__(self):
+        """Sent to other processes without first_read: they read the file."""
+        kept = tuple(getattr(self, f.name) for f in dataclasses.fields(self))
+        return _Plan, kept[:-1] + (None,)
 
 
 class _Chunk(NamedTuple):
@@ -56,11 +102,6 @@ class _Chunk(NamedTuple):
     values: Dict[str, np.ndarray]
     parameters: Dict[str, np.ndarray]
     errors: np.ndarray
-
-
-def _open(path: str):
-    from . import open as open_file  # the package imports this module: not at import time
-    return open_file(path)
 
 
 def _header(wf, signals: List[str]) -> _Header:
@@ -81,18 +122,21 @@ def _reason(path: str, error: BaseException) -> str:
     return text if path in text else f"{path}: {text}"
 
 
-def _first(paths: List[str], signals: List[str], skip: bool, dtype):
+def _first(paths: List[str], signals: List[str], skip: bool, dtype, keep: bool):
     """The first of paths that reads: (path, header, its values' types,
-    its independent values). With skip, the paths before it that fail are
-    passed over (their tasks will give their reasons)."""
+    its independent values, its sweeps if keep else None). With skip, the
+    paths before it that fail are passed over (their tasks will give their
+    reasons)."""
     reasons = []
     for path in paths:
         try:
             with _open(path) as wf:
                 header = _header(wf, signals)
-                sweep = _read(wf, header.stored, dtype)[0]
+                sweeps = _read(wf, header.stored, dtype)
+            sweep = sweeps[0]
             dtypes = [sweep[n].dtype for n in header.stored]
-            return path, header, dtypes, np.asarray(sweep.axes[header.stored[0]])
+            return (path, header, dtypes, np.asarray(sweep.axes[header.stored[0]]),
+                    sweeps if keep else None)
         except (OSError, KeyError, ValueError) as error:
             if not skip:
                 raise
@@ -114,17 +158,21 @@ def _interpolate(axis, x, y):
     return np.interp(axis, x, y, np.nan, np.nan)
 
 
-def _fit(path: str, plan: _Plan, s: int, stored, x, y, dtype):
+def _fit(path: str, plan: _Plan, s: int, stored, x, y, dtype, same: set):
     """y (signal stored of sweep s) as the Dataset holds it: on the axis, or
-    checked against the first run's independent values; of the first run's type."""
+    checked against the first run's independent values (unless x is in same,
+    the ids of those found equal: signals of a sweep share one array); of
+    the first run's type."""
     if np.iscomplexobj(y) and np.dtype(dtype).kind != "c":
         raise ValueError(f"{path}: {stored!r} is complex, but real in {plan.ref_path}")
     if plan.axis is not None:
         y = _interpolate(plan.axis, x, y)
-    elif not np.array_equal(x, plan.reference):
-        raise ValueError(f"{path}: its independent values differ from those of {plan.ref_path} "
-                         f"(sweep {s}, signal {stored!r}); give open_many an axis to "
-                         f"interpolate the runs onto")
+    elif id(x) not in same:
+        if not np.array_equal(x, plan.reference):
+            raise ValueError(f"{path}: its independent values differ from those of "
+                             f"{plan.ref_path} (sweep {s}, signal {stored!r}); give open_many "
+                             f"an axis to interpolate the runs onto")
+        same.add(id(x))
     return np.asarray(y, dtype)  # the array read itself when it has the type
 
 
@@ -137,19 +185,26 @@ def _sweeps(header: _Header) -> str:
 def _read_run(path: str, plan: _Plan):
     """path's values as the Dataset holds them, after checking its header:
     per variable an array ([sweep,] X), per sweep parameter one ([sweep])."""
-    first = plan.first
-    with _open(path) as wf:
-        header = _header(wf, plan.signals)
-        if (header.sweeps, header.parameters) != (first.sweeps, first.parameters):
-            raise ValueError(f"{path}: {_sweeps(header)}, but {plan.ref_path}: {_sweeps(first)}")
-        sweeps = _read(wf, header.stored, plan.dtype)[:max(first.sweeps, 1)]
+    first, kept = plan.first, path == plan.ref_path and plan.first_read is not None
+    if kept:
+        header, sweeps = first._replace(stored=plan.names), plan.first_read
+    else:
+        with _open(path) as wf:
+            header = _header(wf, plan.signals)
+            if (header.sweeps, header.parameters) != (first.sweeps, first.parameters):
+                raise ValueError(f"{path}: {_sweeps(header)}, but {plan.ref_path}: "
+                                 f"{_sweeps(first)}")
+            sweeps = _read(wf, header.stored, plan.dtype)
+    sweeps = sweeps[:max(first.sweeps, 1)]
     lacking = max(first.sweeps, 1) - len(sweeps)  # sweeps the file ends before: NaN
-    values = {}
+    values, same = {}, set()
     for name, stored, dtype in zip(plan.names, header.stored, plan.dtypes):
-        rows = [_fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], dtype)
+        rows = [_fit(path, plan, s, stored, sweep.axes[stored], sweep[stored], dtype, same)
                 for s, sweep in enumerate(sweeps)]
-        rows += [np.full(_width(plan), np.nan, dtype)] * lacking
-        values[name] = np.stack(rows) if first.sweeps else rows[0]
+        if lacking:
+            rows += [np.full(_width(plan), np.nan, dtype)] * lacking
+        # The plan keeps the first file's arrays for the next computation: a copy.
+        values[name] = np.stack(rows) if first.sweeps else np.array(rows[0]) if kept else rows[0]
     parameters = {p: np.array([sweep.sweep_values[k] if sweep.sweep_values is not None and
                                k < len(sweep.sweep_values) else np.nan for sweep in sweeps] +
                               [np.nan] * lacking) for k, p in enumerate(first.parameters)}
@@ -186,12 +241,19 @@ def _read_chunk(files: FileGroup, plan: _Plan, skip: bool) -> _Chunk:
         files_read(1)
         if count == 1:
             return _Chunk(*[{n: a[None] for n, a in part.items()} for part in run], errors)
-        parts = parts or [{n: np.empty((count,) + a.shape, a.dtype) for n, a in part.items()}
-                          for part in run]
-        for into, part in zip(parts, run):
-            for name, array in part.items():
-                into[name][row] = array
+        parts = _place(parts, run, count, row)
+        del run  # freed before the next read: the C library keeps the memory at hand
     return _Chunk(*parts, errors)
+
+
+def _place(parts, run, count: int, row: int):
+    """Copies a run into row of the chunk's arrays, made for its first run."""
+    parts = parts or [{n: _blocks.take((count,) + a.shape, a.dtype) for n, a in part.items()}
+                      for part in run]
+    for into, part in zip(parts, run):
+        for name, array in part.items():
+            into[name][row] = array
+    return parts
 
 
 def _part(chunk: _Chunk, part: str, name: str):
@@ -230,10 +292,10 @@ def _plan(paths: List[str], signals: List[str], axis, skip: bool, dtype, client)
     """The plan of the read tasks, from the first file that reads (on a
     worker with a client: the files may be on the workers' file system)."""
     if client is not None:
-        first = client.submit(_first, paths, signals, skip, dtype, pure=False).result()
+        first = client.submit(_first, paths, signals, skip, dtype, False, pure=False).result()
     else:
-        first = _first(paths, signals, skip, dtype)
-    ref_path, header, dtypes, reference = first
+        first = _first(paths, signals, skip, dtype, True)
+    ref_path, header, dtypes, reference, sweeps = first
     # Two names for one signal (forgiven, or given twice) read it once.
     once = [k for k, n in enumerate(header.stored) if header.stored.index(n) == k]
     if axis is not None:
@@ -241,7 +303,7 @@ def _plan(paths: List[str], signals: List[str], axis, skip: bool, dtype, client)
         if axis.ndim != 1:
             raise ValueError("axis must be one-dimensional")
     return _Plan([signals[k] for k in once], [header.stored[k] for k in once],
-                 [dtypes[k] for k in once], header, ref_path, axis, reference, dtype)
+                 [dtypes[k] for k in once], header, ref_path, axis, reference, dtype, sweeps)
 
 
 def _dataset(plan: _Plan, chunks: List[List[str]], skip: bool):
