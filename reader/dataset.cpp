@@ -68,7 +68,7 @@ WaveformDataset* createDataset() {
     // Every bucket starts at -1, whose bytes are all ones.
     std::memset(ds->symbolBuckets, 0xFF, WFX_SYMBOL_BUCKETS * sizeof(int32_t));
     ds->dataOffset = -1;
-    ds->dataFormat = 0xFFFFFFFFu;
+    ds->dataFormat = WFX_DETECT_FORMAT;  // none settled yet
     ds->analysisKind = WFX_ANALYSIS_UNSET;
     ds->mainCount = -1;
     ds->sweepCount = 1;
