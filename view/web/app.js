@@ -34,6 +34,7 @@ let panning = null;
 let moved = false;  // the latest press panned
 let pending = 0;
 let moving = false;  // the window moved since the last refresh: y ranges held
+let moves = 0;  // windows set: a refresh answered for an older one is dropped
 
 /**
  * @param {string} path
@@ -293,6 +294,7 @@ function setWindow(x0, x1) {
     state.x = [x0, x1];
     shownWindow = [x0, x1];
     moving = true;
+    moves++;
     for (const p of plots) p.plot.setScale("x", { min: x0, max: x1 });
     // The refresh (which saves the view in the URL, which the browser limits)
     // waits for 60 ms without a move, counted once uPlot's drawing, queued
@@ -311,7 +313,7 @@ function fit() {
 
 /** Fetches every panel's curves for the window and draws them. */
 async function refresh() {
-    const serial = ++refreshes;
+    const serial = ++refreshes, move = moves;
     clearTimeout(pending);  // this refresh does what a pending one would
     const window = state.x || (await fullWindow()) || [0, 1];
     // One column per pixel of the plotting area (the panel's width before the first plot).
@@ -320,7 +322,9 @@ async function refresh() {
     const fetched = envelopes(state.panels.flat(), { columns, x0: window[0], x1: window[1], log: logAxis() ? 1 : 0 });
     saveState();  // while the envelopes come: the browser takes its time over the URL
     const list = await fetched;
-    if (serial !== refreshes) return;
+    // A window set meanwhile has its own refresh coming: drawing this one
+    // would put the plots back on the old window under the user's hand.
+    if (serial !== refreshes || move !== moves) return;
     // A file's first read tells its sweeps' values and whether it ends early.
     if (unread) {
         unread = false;
